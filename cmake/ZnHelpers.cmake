@@ -1,0 +1,43 @@
+# Helpers shared by every area of the build.
+
+set(ZN_VERSION_BLOCK_SRC "${CMAKE_BINARY_DIR}/generated/zn_version_block.c")
+configure_file("${CMAKE_SOURCE_DIR}/cmake/zn_version_block.c.in" "${ZN_VERSION_BLOCK_SRC}" @ONLY)
+
+# zn_target_defaults(target): warnings and the embedded product version.
+function(zn_target_defaults target)
+  target_compile_options(${target} PRIVATE ${ZN_WARNINGS})
+  get_target_property(_type ${target} TYPE)
+  if(_type STREQUAL "EXECUTABLE" OR _type STREQUAL "SHARED_LIBRARY" OR _type STREQUAL "MODULE_LIBRARY")
+    target_sources(${target} PRIVATE "${ZN_VERSION_BLOCK_SRC}")
+  endif()
+endfunction()
+
+# zn_add_test(NAME name SOURCES ... LIBS ... LABELS unit|gui|net [QTTEST])
+# Test programs live in build/tests; they run with the application folder as the
+# working directory's neighbour and offscreen Qt.
+function(zn_add_test)
+  cmake_parse_arguments(T "QTTEST;GTEST" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests")
+  target_compile_options(${T_NAME} PRIVATE ${ZN_WARNINGS})
+  target_compile_definitions(${T_NAME} PRIVATE
+    ZN_APP_DIR="${ZN_APP_DIR}"
+    ZN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    ZN_TEST_SUPPORT_DIR="${CMAKE_SOURCE_DIR}/tests/support")
+  if(T_GTEST)
+    find_package(GTest REQUIRED)
+    target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gtest_main)
+  endif()
+  if(T_QTTEST)
+    target_link_libraries(${T_NAME} PRIVATE Qt5::Test)
+  endif()
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS})
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES
+    LABELS "${T_LABELS}"
+    TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0;UBSAN_OPTIONS=print_stacktrace=1")
+endfunction()
