@@ -1,0 +1,170 @@
+// Folder removal, unpacking and installer hashing of the installer acquisition.
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+#include "FileTools.h"
+#include "GetHashThread.h"
+
+namespace {
+void writeFile(const QString& path, const QByteArray& data) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(data);
+}
+
+// A fake 7z: a shell script with the given body.
+QString fakeProgram(const QString& dir, const QString& body) {
+    const QString path = dir + "/fake7z";
+    writeFile(path, "#!/bin/sh\n" + body.toUtf8() + "\n");
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
+    return path;
+}
+}  // namespace
+
+class TestFileTools : public QObject {
+    Q_OBJECT
+private slots:
+    void deleteDirectoryRemovesTreeButNotLinkTargets() {
+        QTemporaryDir tmp;
+        const QString outside = tmp.path() + "/outside";
+        writeFile(outside + "/keep.txt", "keep");
+        const QString target = tmp.path() + "/iTunesSetup";
+        writeFile(target + "/a/b/c.txt", "c");
+        writeFile(target + "/.hidden", "h");
+        QVERIFY(QFile::link(outside, target + "/linkToOutside"));
+        QVERIFY(QFile::link(outside + "/keep.txt", target + "/a/fileLink"));
+        QVERIFY(QFile::link(tmp.path() + "/nowhere", target + "/dangling"));
+        QVERIFY(QFile::link(target, target + "/a/loop"));  // a link back to the top
+
+        QVERIFY(DeleteDirectory(target));
+        QVERIFY(!QFileInfo::exists(target));
+        QVERIFY(QFile::exists(outside + "/keep.txt"));
+    }
+
+    void deleteDirectoryOnALinkRemovesOnlyTheLink() {
+        QTemporaryDir tmp;
+        writeFile(tmp.path() + "/real/x.txt", "x");
+        QVERIFY(QFile::link(tmp.path() + "/real", tmp.path() + "/alias"));
+        QVERIFY(DeleteDirectory(tmp.path() + "/alias"));
+        QVERIFY(QFile::exists(tmp.path() + "/real/x.txt"));
+    }
+
+    void deleteDirectoryEndsOnAnEntryItCannotRemove() {
+        if (geteuid() == 0) QSKIP("root may remove anything; the unremovable entry cannot be made");
+        QTemporaryDir tmp;
+        const QString target = tmp.path() + "/t";
+        writeFile(target + "/locked/inner.txt", "x");
+        QFile::setPermissions(target + "/locked", QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        QVERIFY(!DeleteDirectory(target));  // returns instead of looping
+        QFile::setPermissions(target + "/locked", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    void unzipResults_data() {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<int>("timeoutMs");
+        QTest::addColumn<bool>("success");
+        QTest::addColumn<bool>("finished");
+        // The target folder is "$4" without its "-o" prefix.
+        const QString mk = "d=$(echo \"$4\" | sed 's/^-o//'); mkdir -p \"$d\"; ";
+        QTest::newRow("good") << mk + "exit 0" << 10000 << true << true;
+        QTest::newRow("failing after partial output") << mk + "exit 2" << 10000 << false << true;
+        QTest::newRow("no output") << QString("exit 0") << 10000 << false << true;
+        QTest::newRow("slow") << mk + "exec sleep 30" << 500 << false << false;
+        QTest::newRow("crash") << mk + "kill -SEGV $$" << 10000 << false << true;
+    }
+    void unzipResults() {
+        QFETCH(QString, body);
+        QFETCH(int, timeoutMs);
+        QFETCH(bool, success);
+        QFETCH(bool, finished);
+        QTemporaryDir tmp;
+        const QString program = fakeProgram(tmp.path(), body);
+        const QString target = tmp.path() + "/iTunesSetup";
+        const UnzipResult r =
+            RunUnzip(program, {"x", tmp.path() + "/iTunesSetup.exe", "-y", "-o" + target}, target, timeoutMs);
+        QCOMPARE(r.success(), success);
+        QCOMPARE(r.finished, finished);
+        QVERIFY(r.started);
+    }
+
+    void unzipMissingProgram() {
+        QTemporaryDir tmp;
+        QDir().mkpath(tmp.path() + "/iTunesSetup");  // a stale folder does not make success
+        const UnzipResult r = RunUnzip(tmp.path() + "/no-such-7z", {"x"}, tmp.path() + "/iTunesSetup", 2000);
+        QVERIFY(!r.started);
+        QVERIFY(!r.success());
+    }
+
+    void unzipWithReal7zReplacesStaleFolder() {
+        const QString sevenZip = QStandardPaths::findExecutable("7z");
+        if (sevenZip.isEmpty()) QSKIP("7z is not installed (p7zip-full)");
+        QTemporaryDir tmp;
+        writeFile(tmp.path() + "/src/Setup/iTunes.msi", QByteArray(4096, 'i'));
+        writeFile(tmp.path() + "/src/Setup/manifest.txt", "m");
+        QProcess pack;
+        pack.setWorkingDirectory(tmp.path() + "/src");
+        pack.start(sevenZip, {"a", "-t7z", tmp.path() + "/iTunesSetup.exe", "Setup"});
+        QVERIFY(pack.waitForFinished(30000));
+        QCOMPARE(pack.exitCode(), 0);
+
+        const QString target = tmp.path() + "/iTunesSetup";
+        writeFile(target + "/stale-from-earlier-run.txt", "old");
+        QVERIFY(DeleteDirectory(target));
+        const UnzipResult r =
+            RunUnzip(sevenZip, {"x", tmp.path() + "/iTunesSetup.exe", "-y", "-o" + target}, target, 30000);
+        QVERIFY(r.success());
+        QVERIFY(QFile::exists(target + "/Setup/iTunes.msi"));
+        QVERIFY(!QFile::exists(target + "/stale-from-earlier-run.txt"));
+    }
+
+    void hashThreadStreamsAndCompares() {
+        QTemporaryDir tmp;
+        QByteArray data;
+        for (int i = 0; i < 3000; ++i) data += QByteArray::number(i) + "-installer-block\n";
+        writeFile(tmp.path() + "/iTunesSetup.exe", data);
+        const QString expected = QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex();
+
+        CGetHashThread thread;
+        QSignalSpy spy(&thread, &CGetHashThread::SignalCheckFinished);
+        thread.SetFilePath(1, tmp.path() + "/iTunesSetup.exe");
+        QVERIFY(spy.wait(10000) || spy.count() == 1);
+        thread.wait();
+        QCOMPARE(spy.at(0).at(0).toInt(), 1);
+        QCOMPARE(thread.GetHashValue(), expected);
+        QVERIFY(IsSameHash(thread.GetHashValue(), expected.toUpper()));
+
+        thread.SetFilePath(0, tmp.path() + "/missing.exe");
+        thread.wait();
+        QVERIFY(thread.GetHashValue().isEmpty());
+    }
+
+    void hashComparison_data() {
+        QTest::addColumn<QString>("computed");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("equal") << "ab12" << "ab12" << true;
+        QTest::newRow("upper-case expected") << "ab12" << "AB12" << true;
+        QTest::newRow("different") << "ab12" << "ab13" << false;
+        QTest::newRow("both empty") << "" << "" << false;
+        QTest::newRow("unreadable file") << "" << "ab12" << false;
+        QTest::newRow("no expected hash") << "ab12" << "" << false;
+    }
+    void hashComparison() {
+        QFETCH(QString, computed);
+        QFETCH(QString, expected);
+        QFETCH(bool, same);
+        QCOMPARE(IsSameHash(computed, expected), same);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFileTools)
+#include "tst_filetools.moc"
