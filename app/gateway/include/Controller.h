@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-#include "AutoMutex.h"
+#include "platform/AutoMutex.h"
 #include "SorvelInterface.h"
 
 class CController : public QObject {
