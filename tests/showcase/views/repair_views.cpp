@@ -1,0 +1,107 @@
+// The repair pages in typical views. A page is shown as the main window shows
+// it: inside a white page area of the main window's size (1010 x 628 less the
+// 5-px frame and the 41-px title bar).
+#include <QGridLayout>
+#include <QTimer>
+#include <QWidget>
+
+#include "AdvancedRepairGuide.h"
+#include "CheckiTunesExceptionProcess.h"
+#include "ComponentDamageListShow.h"
+#include "FixiTunesFinished.h"
+#include "FixiTunesProcess.h"
+#include "ScanResultException.h"
+#include "Showcase.h"
+
+namespace {
+
+template <typename Page>
+QWidget* inPageArea(Page* page) {
+    auto* area = new QWidget;
+    area->setObjectName(QStringLiteral("widgetMain"));
+    area->setStyleSheet(QStringLiteral("background-color: rgb(255, 255, 255);"));
+    area->setFixedSize(1000, 577);
+    auto* grid = new QGridLayout(area);
+    grid->setSpacing(0);
+    grid->setContentsMargins(0, 0, 0, 0);
+    page->setParent(area);
+    page->setGeometry(area->rect());
+    grid->addWidget(page);
+    return area;
+}
+
+QWidget* guide(int scene) {
+    auto* page = new CAdvancedRepairGuide;
+    page->SetFixScene(scene);
+    return inPageArea(page);
+}
+
+QWidget* result(int code) {
+    auto* page = new CFixiTunesFinished;
+    page->SetFixStatus(code);
+    return inPageArea(page);
+}
+
+ST_ITUNES_CHECK_RESULT component(int product, int status, const wchar_t* version,
+                                 std::vector<std::wstring> damaged = {}) {
+    ST_ITUNES_CHECK_RESULT r;
+    r.product = product;
+    r.status = status;
+    r.strVersion = version;
+    r.vecDamageFile = std::move(damaged);
+    return r;
+}
+
+}  // namespace
+
+ZN_SHOWCASE_VIEW("repair/guide-quick-clean") { return guide(kFixScene_QuickClean); }
+ZN_SHOWCASE_VIEW("repair/guide-uninstall") { return guide(kFixScene_FullUninstall); }
+ZN_SHOWCASE_VIEW("repair/guide-install-update") { return guide(kFixScene_RepairInstallUpdate); }
+
+ZN_SHOWCASE_VIEW("repair/detection-40") {
+    auto* page = new CCheckiTunesExceptionProcess;
+    page->InitCheckExceptionView();
+    page->SlotUpdateProgressBar(40);
+    // Held at 40 for the picture: the pacing would move on while it is taken.
+    if (auto* pacing = page->findChild<QTimer*>(QStringLiteral("checkPacingTimer"))) pacing->stop();
+    return inPageArea(page);
+}
+
+ZN_SHOWCASE_VIEW("repair/result-fixed") { return result(kFixStatus_FixSuccess); }
+ZN_SHOWCASE_VIEW("repair/result-connect-repaired") { return result(kFixStatus_RepairDetectionSuccess); }
+ZN_SHOWCASE_VIEW("repair/result-uninstall-failed") { return result(kFixStatus_UninstallFailedUnknown); }
+
+ZN_SHOWCASE_VIEW("repair/progress-download") {
+    auto* page = new CFixiTunesProcess;
+    page->InitDownloadDriverView();
+    page->SlotDownloadiTunesProcess(87LL * 1024 * 1024, 212LL * 1024 * 1024);
+    return inPageArea(page);
+}
+
+ZN_SHOWCASE_VIEW("repair/detection-result") {
+    auto* page = new CScanResultException;
+    page->LoadComponentData({
+        component(kItunesProductType_iTunes, kCheckItunesProductState_Item_Success, L"12.10.11.2"),
+        component(kItunesProductType_AppleSoftwareUpdate, kCheckItunesProductState_Item_Success, L"2.6.3.1"),
+        component(kItunesProductType_AppleMobileDeviceSupport, kCheckItunesProductState_Item_Fail_Bad, L"14.5.0.7",
+                  {L"C:\\Program Files\\Common Files\\Apple\\Mobile Device Support\\AppleMobileDeviceService.exe"}),
+        component(kItunesProductType_Bonjour, kCheckItunesProductState_Item_Fail_Miss, L"3.1.0.1"),
+        component(kItunesProductType_AppleApplicationSupport, kCheckItunesProductState_Item_Success, L"8.7"),
+        component(kItunesProductType_AppleApplicationSupport64, kCheckItunesProductState_Item_Success, L"8.7"),
+    });
+    return inPageArea(page);
+}
+
+ZN_SHOWCASE_VIEW("repair/damaged-files") {
+    auto* dialog = new CComponentDamageListShow;
+    std::vector<std::wstring> files;
+    for (const wchar_t* name : {L"AppleMobileDeviceService.exe", L"MobileDevice.dll", L"usbaaplrc.dll",
+                                L"AirTrafficHost.dll", L"iTunesMobileDevice.dll", L"CoreFoundation.dll",
+                                L"libdispatch.dll", L"ASL.dll"})
+        files.push_back(std::wstring(L"C:\\Program Files\\Common Files\\Apple\\Mobile Device Support\\") + name);
+    dialog->SetComponentDamageList({component(kItunesProductType_AppleMobileDeviceSupport,
+                                              kCheckItunesProductState_Item_Fail_Bad, L"14.5.0.7", files)},
+                                   kItunesProductType_AppleMobileDeviceSupport);
+    dialog->setFixedSize(401, 198);
+    return dialog;
+}
