@@ -4,9 +4,7 @@
 
 QString FeedbackAccountUser()
 {
-  const QString mailTo = platform::endpoint(platform::Endpoint::FeedbackMailTo);
-  const int at = mailTo.lastIndexOf(QLatin1Char('@'));
-  return QStringLiteral("feedback@") + (at >= 0 ? mailTo.mid(at + 1) : mailTo);
+  return platform::endpoint(platform::Endpoint::FeedbackAccount);
 }
 
 QString FeedbackAccountPassword()

@@ -3,8 +3,7 @@
 // feedback program get it on their command lines.
 #include <QString>
 
-// The account's user address: the "feedback" mailbox at the domain of the
-// address feedback mails go to (both belong to the product's mail domain).
+// The account's user address (an endpoint of the product).
 QString FeedbackAccountUser();
 
 // The account's password.

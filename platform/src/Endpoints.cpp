@@ -37,6 +37,7 @@ const EndpointEntry kEndpoints[] = {
     {Endpoint::TwitterShare, "CORVANE_TWITTER_SHARE", "https://twitter.com"},
     {Endpoint::GoogleShare, "CORVANE_GOOGLE_SHARE", "https://plus.google.com"},
     {Endpoint::FeedbackMailTo, "CORVANE_FEEDBACK_MAILTO", "support@corvane.example"},
+    {Endpoint::FeedbackAccount, "CORVANE_FEEDBACK_ACCOUNT", "feedback@corvane.example"},
 };
 
 const EndpointEntry& entryFor(Endpoint which) {

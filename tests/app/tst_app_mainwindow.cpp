@@ -71,6 +71,7 @@ private slots:
         qputenv("CORVANE_TWITTER_PAGE", "https://twitter.test/maker");
         qputenv("CORVANE_UPDATE_SERVER", "https://update.maker.test");
         qputenv("CORVANE_FEEDBACK_MAILTO", "care@mail.maker.test");
+        qputenv("CORVANE_FEEDBACK_ACCOUNT", "feedback@mail.maker.test");
     }
 
     // Every test gets a fresh application folder, so that programs started by

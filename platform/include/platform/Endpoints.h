@@ -21,6 +21,7 @@ enum class Endpoint {
     TwitterShare,
     GoogleShare,
     FeedbackMailTo,     // the address feedback mails go to
+    FeedbackAccount,    // the mail account feedback mails are sent from
 };
 
 // The address without a trailing slash, e.g. "https://www.corvane.example".
