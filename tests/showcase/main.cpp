@@ -35,6 +35,7 @@ namespace {
 // in the product.
 void initStyle() {
 #ifdef ZN_HAVE_TOOLKIT
+    ZnStyleCommon::installPlatformFonts();
     const QString app = platform::applicationDir();
     g_styleCommon.setFontFamily(QStringLiteral("Segoe UI"));
     g_styleCommon.setSkinPath(app + QStringLiteral("/skin/"));

@@ -1,0 +1,7 @@
+#include "ZnSkinPath.h"
+
+#include "platform/Programs.h"
+
+std::string GetSkinPath() {
+    return (platform::applicationDir() + QStringLiteral("/skin")).toStdString();
+}

@@ -1,0 +1,73 @@
+#include "ZnStyleWidgetTitle.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QSpacerItem>
+
+#include "ZnStyleButton.h"
+#include "ZnStyleCommon.h"
+
+#ifdef ZN_TOOLKIT_HAS_LOGO
+// The logo resource lives in this static library; register it before use.
+static void initToolkitResources() { Q_INIT_RESOURCE(ZnToolkit); }
+#else
+static void initToolkitResources() {}
+#endif
+
+ZnStyleWidgetTitle::ZnStyleWidgetTitle(QWidget* parent) : ZnStyleWidget(parent) {
+    initToolkitResources();
+
+    m_pLogo = new QLabel(this);
+    m_pLogo->setFixedSize(21, 21);
+    m_pLogo->setScaledContents(true);
+    m_pLogo->setAttribute(Qt::WA_TranslucentBackground);
+
+    m_pCaption = new QLabel(this);
+    m_pCaption->setText(QStringLiteral("Brelion Corvane"));
+    m_pCaption->setAttribute(Qt::WA_TranslucentBackground);
+
+    m_pSpacer = new QSpacerItem(217, 20, QSizePolicy::Expanding, QSizePolicy::Minimum);
+
+    m_pCloseButton = new ZnStyleButton(this);
+    m_pCloseButton->setFixedSize(14, 12);
+    m_pCloseButton->setFlat(true);
+
+    m_pLayout = new QHBoxLayout(this);
+    m_pLayout->setObjectName(QStringLiteral("horizontalLayout"));
+    m_pLayout->setSpacing(6);
+    m_pLayout->setContentsMargins(15, 0, 15, 0);
+    m_pLayout->addWidget(m_pLogo);
+    m_pLayout->addWidget(m_pCaption);
+    m_pLayout->addItem(m_pSpacer);
+    m_pLayout->addWidget(m_pCloseButton);
+
+    initStyle();
+
+    connect(m_pCloseButton, SIGNAL(clicked()), this, SLOT(slotClosePWidget()));
+
+    // The logo stays hidden unless an owner shows it.
+    m_pLogo->hide();
+}
+
+void ZnStyleWidgetTitle::initStyle() {
+    const QString skin = QString::fromStdString(GetSkinPath());
+    m_strTitleImage = skin + QStringLiteral("/Application/titleMenuBar35.png");
+    setBackgroundImage(m_strTitleImage);
+
+    m_pCloseButton->setFixedSize(18, 18);
+
+    m_strLogoPath = QStringLiteral(":/ZnRSC/logo.png");
+    m_pLogo->setPixmap(QPixmap(m_strLogoPath));
+
+    m_pCloseButton->setImages(skin + QStringLiteral("/Application/mainWindow_close_normal.png"),
+                              skin + QStringLiteral("/Application/mainWindow_close_hover.png"),
+                              skin + QStringLiteral("/Application/mainWindow_close_normal.png"), QString());
+
+    m_pCaption->setFont(g_styleCommon.getFont(15));
+    m_pCaption->setStyleSheet(QStringLiteral("color: rgb(72, 72, 72); "));
+}
+
+void ZnStyleWidgetTitle::setTitleText(const QString& text) { m_pCaption->setText(text); }
+
+void ZnStyleWidgetTitle::hideCloseButton() { m_pCloseButton->hide(); }
