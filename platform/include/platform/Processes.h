@@ -1,0 +1,61 @@
+#pragma once
+// Finding and ending processes by program name: our counterpart of the Windows
+// process snapshot and of opening and terminating a process. The main program
+// ends a running "iTunes.exe" with it; the updater links it too.
+//
+// The process table is /proc, walked in ascending process-id order. A process's
+// name is the base name of its executable (the /proc/<pid>/exe link), without the
+// " (deleted)" mark the kernel adds when that file has been removed or replaced.
+// When the executable cannot be read (a process of another user) the base name of
+// its argv[0] stands in. Processes with neither (kernel threads, processes in the
+// middle of exiting) and zombies have no name and never match. The kernel's short
+// name (comm) is not used: it is cut to 15 characters and any process can set it.
+//
+// Look-ups compare that name exactly (case-sensitive) with
+// platform::processName() of the product's program name: "iTunes.exe" finds
+// processes named "iTunes", not "itunes".
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+// Ends the process with this id at once (SIGKILL: like a Windows termination it
+// gives the process no chance to object; the exit code cannot be chosen here, the
+// parent sees a death by SIGKILL). Returns 0 when the process was ended, -1 when
+// the id does not name a process that we may end: 0, ids beyond the range of
+// process ids (among them the all-bits-set value of a failed look-up, which as a
+// Linux pid would address every process), ids of threads other than a process's
+// main thread, processes that are gone and processes we have no right to signal.
+int TerminateProcessById(std::uint32_t processId);
+
+// Ends the first process, in ascending id order, whose name equals
+// platform::processName(programName), never the calling process itself. Only
+// that one process is ended; the result of ending it is not looked at. Returns
+// true once the table has been walked, also when nothing matched. When the
+// process table cannot be read it prints "CreateToolhelp32Snapshot failed!\n" to
+// standard output and returns false.
+bool KillProcessByName(const QString& programName);
+
+namespace platform {
+
+// The other services of this layer live in namespace platform; the two process
+// helpers keep the names the product's code gives them and can be reached both
+// ways.
+using ::KillProcessByName;
+using ::TerminateProcessById;
+
+// One named process of the process table.
+struct ProcessEntry {
+    std::uint32_t processId = 0;
+    QString name;  // see the naming rule above
+};
+
+// Fills `entries` with the named processes in ascending id order (the calling
+// process included). False, with `entries` empty, when the table cannot be read.
+bool processSnapshot(std::vector<ProcessEntry>* entries);
+
+// For tests only: read the process table from `root` instead of /proc (empty:
+// /proc again). Terminations always go to the real processes.
+void setProcessTableRoot(const QString& root);
+
+}  // namespace platform

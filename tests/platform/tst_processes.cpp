@@ -1,0 +1,279 @@
+// Finding and ending processes by name and by id.
+#include "PlatformTestSupport.h"
+#include "platform/Processes.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <climits>
+#include <cstdint>
+#include <future>
+#include <thread>
+
+#include <sys/stat.h>
+#include <sys/syscall.h>
+
+using platformtest::Child;
+using platformtest::ChildOptions;
+using platformtest::str;
+
+namespace {
+
+// Program names of our own, so that no other process on the machine matches.
+QString uniqueName(const char* stem) { return QStringLiteral("%1-%2").arg(QLatin1String(stem)).arg(::getpid()); }
+
+// Copies of sleep under the names a test needs, started from a folder of their own.
+class ProcessFixture : public ::testing::Test {
+protected:
+    void TearDown() override { platform::setProcessTableRoot(QString()); }
+
+    QString program(const QString& name) {
+        const QString path = m_dir.path() + QLatin1Char('/') + name;
+        if (!QFileInfo::exists(path)) {
+            EXPECT_TRUE(platformtest::copyExecutable(QStringLiteral("/bin/sleep"), path));
+        }
+        return path;
+    }
+    bool startSleeping(Child& child, const QString& name) {
+        ChildOptions options;
+        options.argv = {str(program(name)), "300"};
+        return child.start(options);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(ProcessFixture, KillProcessByNameEndsOnlyTheFirstExactlyNamedProcess) {
+    const QString name = uniqueName("iTunes");
+    const QString otherCase = uniqueName("itunes");
+    Child a, b, c;
+    ASSERT_TRUE(startSleeping(a, name));
+    ASSERT_TRUE(startSleeping(b, name));
+    ASSERT_TRUE(startSleeping(c, otherCase));
+    Child& first = a.pid() < b.pid() ? a : b;
+    Child& second = a.pid() < b.pid() ? b : a;
+
+    // The product's name "X.exe" is the process name "X".
+    EXPECT_TRUE(KillProcessByName(name + QStringLiteral(".exe")));
+    EXPECT_TRUE(first.killedBy(SIGKILL));
+    EXPECT_TRUE(second.running());
+    EXPECT_TRUE(c.running());
+
+    EXPECT_TRUE(KillProcessByName(name + QStringLiteral(".exe")));
+    EXPECT_TRUE(second.killedBy(SIGKILL));
+    EXPECT_TRUE(c.running());
+
+    // Nothing left of that name: still true, and the other letter case lives.
+    EXPECT_TRUE(KillProcessByName(name + QStringLiteral(".exe")));
+    EXPECT_TRUE(c.running());
+}
+
+// The name is the executable's file name in full: not the kernel's short name
+// (cut to 15 characters), and still known when the file has been deleted.
+TEST_F(ProcessFixture, TheNameIsTheExecutablesFullFileName) {
+    const QString longName = uniqueName("iTunesHelperWithALongName");
+    ASSERT_GT(longName.size(), 15);
+    Child longNamed;
+    ASSERT_TRUE(startSleeping(longNamed, longName));
+    EXPECT_TRUE(KillProcessByName(longName.left(15) + QStringLiteral(".exe")));
+    EXPECT_TRUE(longNamed.running());
+    EXPECT_TRUE(KillProcessByName(longName + QStringLiteral(".exe")));
+    EXPECT_TRUE(longNamed.killedBy(SIGKILL));
+
+    const QString deletedName = uniqueName("iTunesDeleted");
+    Child deleted;
+    ASSERT_TRUE(startSleeping(deleted, deletedName));
+    ASSERT_TRUE(QFile::remove(program(deletedName)));
+    EXPECT_TRUE(KillProcessByName(deletedName + QStringLiteral(".exe")));
+    EXPECT_TRUE(deleted.killedBy(SIGKILL));
+}
+
+// A zombie of that name comes first but is no process to end: the live one is.
+TEST_F(ProcessFixture, ZombiesDoNotMatch) {
+    const QString name = uniqueName("iTunesZombie");
+    Child zombie, live;
+    ASSERT_TRUE(startSleeping(zombie, name));
+    ASSERT_EQ(TerminateProcessById(static_cast<std::uint32_t>(zombie.pid())), 0);
+    zombie.waitUntilZombie();
+    ASSERT_TRUE(startSleeping(live, name));
+    if (live.pid() < zombie.pid()) GTEST_SKIP() << "process ids wrapped around";
+
+    EXPECT_TRUE(KillProcessByName(name + QStringLiteral(".exe")));
+    EXPECT_TRUE(live.killedBy(SIGKILL));
+    EXPECT_TRUE(zombie.killedBy(SIGKILL));
+}
+
+// A process that looks for its own name ends the other process of that name,
+// never itself, also when it comes first.
+TEST_F(ProcessFixture, KillProcessByNameNeverEndsTheCallingProcess) {
+    const QString name = uniqueName("iTunesSelf");
+    const QString self = m_dir.path() + QLatin1Char('/') + name;
+    ASSERT_TRUE(platformtest::copyExecutable(QStringLiteral(ZN_PLATFORM_TEST_HELPER), self));
+    Child caller, other;
+    ChildOptions options;
+    options.argv = {str(self), "kill", str(name + QStringLiteral(".exe"))};
+    options.pipeStdin = true;
+    options.pipeStdout = true;
+    ASSERT_TRUE(caller.start(options));
+    // The second process of the name, another copy of the helper waiting for
+    // input, starts later and so comes after the caller in the table.
+    ChildOptions waiting = options;
+    waiting.argv = {str(self), "kill", "nothing-to-find.exe"};
+    ASSERT_TRUE(other.start(waiting));
+    if (other.pid() < caller.pid()) GTEST_SKIP() << "process ids wrapped around";
+
+    caller.closeStdin();
+    EXPECT_EQ(caller.readStdoutLine(), "result 1");
+    EXPECT_EQ(caller.exitCode(), 0);
+    other.closeStdin();  // if it is still there, it ends by itself
+    EXPECT_TRUE(other.killedBy(SIGKILL));
+}
+
+TEST_F(ProcessFixture, TerminateProcessByIdEndsARealProcess) {
+    Child child;
+    ASSERT_TRUE(startSleeping(child, uniqueName("victim")));
+    EXPECT_EQ(TerminateProcessById(static_cast<std::uint32_t>(child.pid())), 0);
+    EXPECT_TRUE(child.killedBy(SIGKILL));
+}
+
+// Ids that do not name one real process are refused: as kill() arguments 0
+// and negative values would address our process group or every process. A
+// sleeping child in our own process group shows that nothing was sent to it.
+TEST_F(ProcessFixture, TerminateProcessByIdRefusesWhatIsNotOneProcess) {
+    Child bystander;
+    ASSERT_TRUE(startSleeping(bystander, uniqueName("bystander")));
+
+    Child gone;
+    ASSERT_TRUE(startSleeping(gone, uniqueName("gone")));
+    ::kill(gone.pid(), SIGKILL);
+    gone.wait();
+
+    const struct {
+        const char* what;
+        std::uint32_t id;
+    } cases[] = {
+        {"zero", 0},
+        {"all bits set (-1, the failed look-up)", 0xFFFFFFFFu},
+        {"-2", 0xFFFFFFFEu},
+        {"INT_MIN", 0x80000000u},
+        {"largest int, beyond any pid", static_cast<std::uint32_t>(INT_MAX)},
+        {"a process that has ended", static_cast<std::uint32_t>(gone.pid())},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TerminateProcessById(c.id), -1) << c.what;
+    EXPECT_TRUE(bystander.running());
+}
+
+// A thread id is not a process: ending "it" must not end its process (us).
+TEST_F(ProcessFixture, TerminateProcessByIdRefusesAThreadId) {
+    std::promise<std::uint32_t> tid;
+    std::promise<void> done;
+    std::thread worker([&] {
+        tid.set_value(static_cast<std::uint32_t>(::syscall(SYS_gettid)));
+        done.get_future().wait();
+    });
+    const std::uint32_t threadId = tid.get_future().get();
+    EXPECT_NE(threadId, static_cast<std::uint32_t>(::getpid()));
+    EXPECT_EQ(TerminateProcessById(threadId), -1);
+    done.set_value();
+    worker.join();
+}
+
+// A process we have no right to signal cannot be opened for termination.
+TEST_F(ProcessFixture, TerminateProcessByIdWithoutTheRightAnswersMinusOne) {
+    Child target;
+    std::uint32_t targetId = 1;
+    if (::geteuid() == 0) {
+        ASSERT_TRUE(startSleeping(target, uniqueName("privileged")));  // the helper gives up root
+        targetId = static_cast<std::uint32_t>(target.pid());
+    } else {
+        struct stat init {};
+        if (::stat("/proc/1", &init) != 0 || init.st_uid == ::getuid()) GTEST_SKIP() << "no process of another user";
+    }
+    Child helper;
+    ChildOptions options;
+    options.argv = {ZN_PLATFORM_TEST_HELPER, "terminate-unprivileged", std::to_string(targetId)};
+    options.pipeStdout = true;
+    ASSERT_TRUE(helper.start(options));
+    EXPECT_EQ(helper.readStdoutLine(), "result -1");
+    EXPECT_EQ(helper.exitCode(), 0);
+    if (target.pid() > 0) {
+        EXPECT_TRUE(target.running());
+    }
+}
+
+// The real table lists us under our executable's name.
+TEST_F(ProcessFixture, TheProcessTableListsTheCallerByItsExecutable) {
+    std::vector<platform::ProcessEntry> entries;
+    ASSERT_TRUE(platform::processSnapshot(&entries));
+    const QString ownName = QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).fileName();
+    bool found = false;
+    for (const auto& entry : entries)
+        if (entry.processId == static_cast<std::uint32_t>(::getpid())) found = entry.name == ownName;
+    EXPECT_TRUE(found);
+    for (std::size_t i = 1; i < entries.size(); ++i) EXPECT_LT(entries[i - 1].processId, entries[i].processId);
+}
+
+// The naming rule on a made-up process table: the order is numeric, and names
+// come from the executable link (without " (deleted)"), else from argv[0];
+// zombies, nameless entries and entries that are no process ids are left out.
+TEST_F(ProcessFixture, TheNamingRuleOnAMadeUpProcessTable) {
+    QTemporaryDir root;
+    struct Entry {
+        const char* dir;
+        const char* stat;     // null: no stat file
+        const char* exe;      // link target, null: no link
+        QByteArray cmdline;
+    };
+    const Entry table[] = {
+        {"7", "7 (iTunes) S 1 7 7", "/opt/apple/iTunes", QByteArray("/opt/apple/iTunes\0", 18)},
+        {"10", "10 (Pellact) S 1 10 10", "/opt/zn/Pellact (deleted)", QByteArray()},
+        {"100", "100 (iTunesHelper) S 1 100 100", nullptr, QByteArray("/usr/lib/iTunes Helper\0--quiet\0", 31)},
+        {"8", "8 (relative) S 1 8 8", "relative-name", QByteArray()},
+        {"55", "55 (odd) name) (x) Z 1 55 55", "/opt/apple/iTunes", QByteArray()},
+        {"300", "300 (kworker/0:1) I 2 0 0", nullptr, QByteArray()},
+        {"0042", "42 (iTunes) S 1 42 42", "/opt/apple/iTunes", QByteArray()},
+        {"12a", "12 (iTunes) S 1 12 12", "/opt/apple/iTunes", QByteArray()},
+        {"99999999999", "1 (iTunes) S 1 1 1", "/opt/apple/iTunes", QByteArray()},
+        {"self", "1 (iTunes) S 1 1 1", "/opt/apple/iTunes", QByteArray()},
+    };
+    for (const Entry& e : table) {
+        const QString dir = root.path() + QLatin1Char('/') + QLatin1String(e.dir);
+        ASSERT_TRUE(QDir().mkpath(dir));
+        if (e.stat) {
+            ASSERT_TRUE(platformtest::writeFile(dir + QStringLiteral("/stat"), e.stat));
+        }
+        if (e.exe) {
+            ASSERT_TRUE(QFile::link(QString::fromUtf8(e.exe), dir + QStringLiteral("/exe")));
+        }
+        ASSERT_TRUE(platformtest::writeFile(dir + QStringLiteral("/cmdline"), e.cmdline));
+    }
+    platform::setProcessTableRoot(root.path());
+    std::vector<platform::ProcessEntry> entries;
+    ASSERT_TRUE(platform::processSnapshot(&entries));
+    std::vector<std::pair<std::uint32_t, QString>> got;
+    for (const auto& entry : entries) got.emplace_back(entry.processId, entry.name);
+    const std::vector<std::pair<std::uint32_t, QString>> expected = {
+        {7, QStringLiteral("iTunes")},
+        {8, QStringLiteral("relative-name")},
+        {10, QStringLiteral("Pellact")},
+        {100, QStringLiteral("iTunes Helper")},
+    };
+    EXPECT_EQ(got, expected);
+}
+
+TEST_F(ProcessFixture, AnUnreadableProcessTableIsReported) {
+    platform::setProcessTableRoot(m_dir.path() + QStringLiteral("/no-such-table"));
+    std::vector<platform::ProcessEntry> entries{{1, QStringLiteral("x")}};
+    EXPECT_FALSE(platform::processSnapshot(&entries));
+    EXPECT_TRUE(entries.empty());
+
+    ::testing::internal::CaptureStdout();
+    const bool result = KillProcessByName(QStringLiteral("iTunes.exe"));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "CreateToolhelp32Snapshot failed!\n");
+    EXPECT_FALSE(result);
+}
+
+}  // namespace
