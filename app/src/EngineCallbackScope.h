@@ -30,6 +30,17 @@ struct SEngineContext {
   bool bStopClean = false;        // read by CleaniTuensUserData
 };
 
+// The stop flags are written by the GUI thread and read by the engine's
+// threads (and by the end callbacks): every access goes through these.
+inline void StoreEngineFlag(bool& flag, bool value)
+{
+  __atomic_store_n(&flag, value, __ATOMIC_RELEASE);
+}
+inline bool LoadEngineFlag(const bool& flag)
+{
+  return __atomic_load_n(&flag, __ATOMIC_ACQUIRE);
+}
+
 class CEngineCallbackScope {
 public:
   // `context` is what the window handed to the engine (FixiTunes::EngineContext).

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDomDocument>
@@ -175,12 +174,29 @@ void FixiTunes::InitConnect()
   connect(ui->btnTools, &QPushButton::clicked, this, &FixiTunes::SlotToolsMenu);
   connect(ui->btnMin, &QPushButton::clicked, this, &QWidget::showMinimized);
   connect(this, &FixiTunes::SignalClose, this, &QWidget::close);
+
+  // The flows. Signals emitted by engine callbacks reach these slots queued,
+  // on the GUI thread.
+  connect(this, &FixiTunes::SignalDownloadiTunesPackageFinished, this, &FixiTunes::SlotCheckDownloadiTunesSetup);
+  connect(this, &FixiTunes::SignalUnzipiTunesPackageFinished, this, &FixiTunes::SlotExecuteRepairiTunes);
+  connect(this, &FixiTunes::SignalFixiTunesSuccess, this, &FixiTunes::SlotFixiTunesSuccess);
+  connect(this, &FixiTunes::SignalFixiTunesFailed, this, &FixiTunes::SlotFixiTunesFailed);
+  connect(this, &FixiTunes::SignalDownloadConfigFileFinished, this, &FixiTunes::SlotDownloadConfigFileFinished);
+  connect(this, &FixiTunes::SignalOneKeyUninstallFinished, this, &FixiTunes::SlotOneKeyUninstallFinished);
+  connect(this, &FixiTunes::SignalOneKeyInstallFinished, this, &FixiTunes::SlotOneKeyInstallFinished);
+  connect(this, &FixiTunes::SignalCompleteRepairSuccess, this, &FixiTunes::SlotCompleteRepairSuccess);
+  connect(this, &FixiTunes::SignalCompleteRepairFailed, this, &FixiTunes::SlotCompleteRepairFailed);
+  connect(this, &FixiTunes::SignalCompletelyUninstalliTunesSuccess, this, &FixiTunes::SlotCompletelyUninstallSuccess);
+  connect(this, &FixiTunes::SignalCompletelyUninstalliTunesFailed, this, &FixiTunes::SlotCompletelyUninstallFailed);
+  connect(this, &FixiTunes::SignalCleaniTunesUserDataSuccess, this, &FixiTunes::SlotCleaniTunesUserDataSuccess);
+  connect(this, &FixiTunes::SignalCleaniTunesUserDataFailed, this, &FixiTunes::SlotCleaniTunesUserDataFailed);
 }
 
 void FixiTunes::ShowFirstPage()
 {
-  // The page shown while the program starts up.
-  SlotFixiTunesHomeView();
+  // The detection page is shown while the configuration files download and
+  // the product check runs; it then leads to the detection result or home.
+  SlotCheckiTunesExceptionProcessView();
 }
 
 void FixiTunes::paintEvent(QPaintEvent* event)
@@ -192,6 +208,11 @@ void FixiTunes::paintEvent(QPaintEvent* event)
 // ---------------------------------------------------------------------------
 // Pages
 // ---------------------------------------------------------------------------
+
+QWidget* FixiTunes::PageArea() const
+{
+  return ui->widgetMain;
+}
 
 void FixiTunes::AddPage(QWidget* page)
 {
@@ -210,11 +231,18 @@ void FixiTunes::SwitchPage(QWidget* page)
     m_pCurrentPage = page;
 }
 
+void FixiTunes::ShowPage(QWidget* page)
+{
+  page->show();
+  SwitchPage(page);
+}
+
 void FixiTunes::SlotFixiTunesHomeView()
 {
   if (!m_pFixiTunesHome) {
     m_pFixiTunesHome = new CFixiTunesHome(ui->widgetMain);
     AddPage(m_pFixiTunesHome);
+    connect(m_pFixiTunesHome, &CFixiTunesHome::SignalFixiTunesScene, this, &FixiTunes::SlotAdvancedRepairGuide);
   }
   m_pFixiTunesHome->SetiTunesVersion(g_pController ? g_pController->GetiTunesVersion() : QString());
   qDebug() << "FixiTunes::SlotFixiTunesHomeView==701==m_striTunesVersion==" << m_striTunesVersion
@@ -225,8 +253,8 @@ void FixiTunes::SlotFixiTunesHomeView()
   SwitchPage(m_pFixiTunesHome);
   if (g_pController)
     g_pController->ClearUserDataItems();
-  m_bStopScaniTunesUserData = false;
-  m_bStopCleaniTunesUserData = false;
+  StoreEngineFlag(m_bStopScaniTunesUserData, false);
+  StoreEngineFlag(m_bStopCleaniTunesUserData, false);
 }
 
 void FixiTunes::RefreshiTunesVersion()
@@ -236,6 +264,8 @@ void FixiTunes::RefreshiTunesVersion()
   m_bIsNotFindCurrentVersion = true;
   m_striTunesVersion = g_pController->GetiTunesVersion();
   m_bIsDownloadLastVersion = m_striTunesVersion.isEmpty();
+  // The installer for the version found now.
+  SlotReadiTunesDownloadUrl();
 }
 
 // ---------------------------------------------------------------------------
@@ -391,16 +421,8 @@ void FixiTunes::CloseiTunesSoftware()
 }
 
 // ---------------------------------------------------------------------------
-// Configuration files
+// Installer table
 // ---------------------------------------------------------------------------
-
-void FixiTunes::SlotDownloadEmailConfigFile()
-{
-  // The chain of configuration downloads begins here: the mail-account file,
-  // then the installer table, whose end starts the product check.
-  qDebug() << "slotDownloadEmailConfigFile======startTime=================================="
-           << QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss.zzz ddd"));
-}
 
 void FixiTunes::SlotReadiTunesComponentInformationUrlPrefix()
 {

@@ -18,6 +18,7 @@
 
 #include "About.h"
 #include "AppTestSupport.h"
+#include "CheckiTunesExceptionProcess.h"
 #include "Controller.h"
 #include "EngineCallbackScope.h"
 #include "FeedbackAccount.h"
@@ -72,13 +73,18 @@ private slots:
         qputenv("CORVANE_UPDATE_SERVER", "https://update.maker.test");
         qputenv("CORVANE_FEEDBACK_MAILTO", "care@mail.maker.test");
         qputenv("CORVANE_FEEDBACK_ACCOUNT", "feedback@mail.maker.test");
+        // The configuration downloads at start find nothing listening and end
+        // at once.
+        qputenv("CORVANE_PRODUCT_INFO_SERVER", "http://127.0.0.1:1");
+        qputenv("CORVANE_CONFIG_SERVER", "http://127.0.0.1:1");
     }
 
     // Every test gets a fresh application folder, so that programs started by
     // an earlier test cannot write into this one's records.
     void init() {
         writeScript(m_script, R"({"GetiTunesVersion": {"result": "12.7.2.60"},
-                                  "GetiTunesVersionBit": {"result": 1}})");
+                                  "GetiTunesVersionBit": {"result": 1},
+                                  "CheckiTunes": {"callbacks": [{"state": 6, "record": {"failCount": 0}}]}})");
         m_folder = std::make_unique<apptest::AppFolder>();
         QVERIFY(m_folder->isValid());
         platform::setApplicationDir(m_folder->path());
@@ -86,7 +92,9 @@ private slots:
     }
     void cleanup() { m_folder.reset(); }
 
-    void frameIsFixedAndShowsTheHomePage() {
+    // The detection page comes first; the product check at the end of the
+    // start-up downloads leads home (the engine finds no damage here).
+    void frameIsFixedAndShowsTheDetectionThenTheHomePage() {
         FixiTunes window;
         QCOMPARE(FixiTunes::GetInstance(), &window);
         QVERIFY(window.IsEngineLoaded());
@@ -99,18 +107,26 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
+        auto* detection = window.findChild<CCheckiTunesExceptionProcess*>();
+        QVERIFY(detection);
+        QVERIFY(detection->isVisible());
+        QVERIFY(!window.findChild<CFixiTunesHome*>());
+
+        QTRY_VERIFY_WITH_TIMEOUT(window.findChild<CFixiTunesHome*>(), 15000);
         auto* home = window.findChild<CFixiTunesHome*>();
-        QVERIFY(home);
         QCOMPARE(home->parentWidget(), window.findChild<QWidget*>(QStringLiteral("widgetMain")));
-        QVERIFY(home->isVisible());
+        QTRY_VERIFY(home->isVisible());
+        QVERIFY(!detection->isVisible());
         QCOMPARE(home->findChild<QLabel*>(QStringLiteral("label_version"))->text(),
                  QStringLiteral("iTunes Version: 12.7.2.60"));
     }
 
     void withoutiTunesTheHomePageSaysSo() {
-        writeScript(m_script, R"({"GetiTunesVersion": {"result": ""}})");
+        writeScript(m_script, R"({"GetiTunesVersion": {"result": ""},
+                                  "CheckiTunes": {"callbacks": [{"state": 6, "record": {"failCount": 0}}]}})");
         apptest::LogCapture log;
         FixiTunes window;
+        QTRY_VERIFY_WITH_TIMEOUT(window.findChild<CFixiTunesHome*>(), 15000);
         QCOMPARE(window.findChild<CFixiTunesHome*>()->findChild<QLabel*>(QStringLiteral("label_version"))->text(),
                  QStringLiteral("No iTunes on Your PC"));
         QVERIFY(log.contains(QStringLiteral("===m_bIsDownloadLastVersion=== true")));

@@ -56,6 +56,11 @@ void waitFor(int ms) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Views that build the main window start its downloads: keep them on this
+    // machine (a closed local port) unless the caller points them elsewhere.
+    for (const char* name : {"CORVANE_PRODUCT_INFO_SERVER", "CORVANE_CONFIG_SERVER", "CORVANE_UPDATE_SERVER"}) {
+        if (qEnvironmentVariableIsEmpty(name)) qputenv(name, "http://127.0.0.1:1");
+    }
     QApplication app(argc, argv);
     // The showcase lives beside the tests; the product's files are in the
     // application folder of the build.

@@ -2,6 +2,7 @@
 // One HTTP(S) download at a time into a file of the application folder: the
 // configuration files at start and the iTunes installer.
 #include <QFile>
+#include <QMetaType>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QObject>
@@ -43,3 +44,6 @@ private:
     QFile* m_pFile;
     int m_nRedirects;
 };
+
+// The end signal can be queued and spied on.
+Q_DECLARE_METATYPE(DOWNLOADTYPE)

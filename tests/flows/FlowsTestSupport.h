@@ -1,0 +1,292 @@
+#pragma once
+// Shared helpers of the flow tests: a temporary application folder with the
+// build's skin and engine library linked in and fake outside programs; the
+// engine's script, call log and tree root of one test; the page the main
+// window shows; modal boxes answered from a timer; the status codes the window
+// sends to its result pages, recorded on the GUI thread.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMutex>
+#include <QObject>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <QtTest>
+
+#include <memory>
+
+#include "AppTestSupport.h"
+#include "CleaniTunesUserDataFinished.h"
+#include "FixiTunes.h"
+#include "FixiTunesFinished.h"
+#include "ZnMessageBox.h"
+#include "platform/Programs.h"
+
+namespace flowtest {
+
+inline void writeFile(const QString& path, const QByteArray& data) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(data);
+}
+
+inline QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A program that is a shell script with the given body.
+inline void writeProgram(const QString& path, const QByteArray& body) {
+    writeFile(path, "#!/bin/sh\n" + body + "\n");
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner | QFileDevice::ExeUser);
+}
+
+// One test's world: its application folder (the program's folder as the code
+// sees it) and the engine's script, call log and tree root, all set through
+// the engine's own variables before the window calls it.
+class FlowEnv {
+public:
+    FlowEnv() : m_app(std::make_unique<apptest::AppFolder>()) {
+        platform::setApplicationDir(appDir());
+        apptest::initStyle(appDir());
+        qputenv("SORVEL_SCRIPT", scriptPath().toLocal8Bit());
+        qputenv("SORVEL_CALL_LOG", callLogPath().toLocal8Bit());
+        qputenv("SORVEL_ROOT", rootPath().toLocal8Bit());
+        QDir().mkpath(rootPath());
+        // Unless a test serves them, the configuration downloads find nothing
+        // listening and end at once.
+        setServers(QStringLiteral("http://127.0.0.1:1"));
+    }
+    ~FlowEnv() { platform::setApplicationDir(QString()); }
+
+    bool isValid() const { return m_app->isValid() && m_work.isValid(); }
+    QString appDir() const { return m_app->path(); }
+    QString workDir() const { return m_work.path(); }
+    QString scriptPath() const { return m_work.path() + QStringLiteral("/engine-script.json"); }
+    QString callLogPath() const { return m_work.path() + QStringLiteral("/engine-calls.log"); }
+    QString rootPath() const { return m_work.path() + QStringLiteral("/root"); }
+
+    void setScript(const QByteArray& json) const { writeFile(scriptPath(), json); }
+    void setRoot(const QString& root) const { qputenv("SORVEL_ROOT", root.toLocal8Bit()); }
+    static void setServers(const QString& base) {
+        qputenv("CORVANE_PRODUCT_INFO_SERVER", base.toLocal8Bit());
+        qputenv("CORVANE_CONFIG_SERVER", base.toLocal8Bit());
+    }
+
+    // The engine calls made so far, by operation name (first word of a line).
+    QStringList calls() const {
+        QStringList names;
+        for (const QByteArray& line : readFile(callLogPath()).split('\n'))
+            if (!line.isEmpty()) names << QString::fromUtf8(line.left(line.indexOf(' ') < 0 ? line.size() : line.indexOf(' ')));
+        return names;
+    }
+    QString callLog() const { return QString::fromUtf8(readFile(callLogPath())); }
+
+    // The installer table the program falls back on, in the application folder.
+    void setFallbackTable(const QByteArray& xml) const {
+        writeFile(appDir() + QStringLiteral("/iTunesDownloadUrlLocal.xml"), xml);
+    }
+
+private:
+    std::unique_ptr<apptest::AppFolder> m_app;
+    QTemporaryDir m_work;
+};
+
+// An installer table of one entry: version, 32-bit URL and hash, 64-bit URL and hash.
+inline QByteArray installerTable(const QString& version, const QString& url, const QString& hash) {
+    return QStringLiteral("<?xml version=\"1.0\"?>\n<iTunesDownload>\n  <iTunesVersion>\n    <iTunesUrl>\n"
+                          "      <version>%1</version>\n      <url32>%2</url32>\n      <hash32>%3</hash32>\n"
+                          "      <url64>\n        %2\n      </url64>\n      <hash64> %3 </hash64>\n"
+                          "    </iTunesUrl>\n  </iTunesVersion>\n</iTunesDownload>\n")
+        .arg(version, url, hash)
+        .toUtf8();
+}
+
+// The demo installer archive ("iTunesSetup.exe", a 7-Zip archive) and its
+// SHA-1 in upper case, made once per test program.
+struct DemoInstaller {
+    QString path;
+    QString sha1;
+};
+inline DemoInstaller makeDemoInstaller(const QString& folder) {
+    DemoInstaller installer;
+    installer.path = folder + QStringLiteral("/iTunesSetup.exe");
+    QProcess make;
+    make.start(QStringLiteral(ZN_SOURCE_DIR "/scripts/make-demo-tree"),
+               {QStringLiteral("--archive"), installer.path, QStringLiteral("--force")});
+    if (!make.waitForFinished(120000) || make.exitCode() != 0) return DemoInstaller();
+    installer.sha1 = QString::fromLatin1(readFile(installer.path + QStringLiteral(".sha1"))).trimmed();
+    return installer;
+}
+
+// The engine script of a test: what every flow test starts from (iTunes
+// 12.10.11.2, 64-bit, found intact by the check at start) with the test's own
+// operations laid over it.
+inline QByteArray engineScript(const QByteArray& operations = QByteArray("{}")) {
+    QJsonObject script = QJsonDocument::fromJson(R"({
+        "GetiTunesVersion": {"result": "12.10.11.2"},
+        "GetiTunesVersionBit": {"result": 1},
+        "CheckiTunes": {"callbacks": [{"state": 2, "record": {"product": 1}},
+                                      {"state": 6, "record": {"failCount": 0}}]}})").object();
+    const QJsonDocument extra = QJsonDocument::fromJson(operations);
+    if (!extra.isObject()) qFatal("flow test: bad engine script %s", operations.constData());
+    const QJsonObject ops = extra.object();
+    for (auto it = ops.begin(); it != ops.end(); ++it) script.insert(it.key(), it.value());
+    return QJsonDocument(script).toJson(QJsonDocument::Compact);
+}
+
+// The page the main window shows now (the one visible child of its page area).
+inline QWidget* currentPage(FixiTunes& window) {
+    auto* area = window.findChild<QWidget*>(QStringLiteral("widgetMain"));
+    if (!area) return nullptr;
+    QWidget* shown = nullptr;
+    for (QObject* child : area->children()) {
+        auto* page = qobject_cast<QWidget*>(child);
+        if (page && page->isVisible()) {
+            if (shown) return nullptr;  // two pages at once: no single page is current
+            shown = page;
+        }
+    }
+    return shown;
+}
+
+template <class Page>
+Page* currentPageAs(FixiTunes& window) {
+    return qobject_cast<Page*>(currentPage(window));
+}
+
+// Waits until the window shows a page of class Page.
+template <class Page>
+Page* waitForPage(FixiTunes& window, int timeoutMs = 20000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!currentPageAs<Page>(window) && clock.elapsed() < timeoutMs) QTest::qWait(20);
+    return currentPageAs<Page>(window);
+}
+
+inline QString pageName(QWidget* page) { return page ? QString::fromLatin1(page->metaObject()->className()) : QStringLiteral("(none)"); }
+
+// Answers the next ZnMessageBox with `button` (Yes, No, ...) and stores its text.
+inline void answerNextBox(int button, QString* text = nullptr) {
+    apptest::onNextModal([button, text](QWidget* modal) {
+        auto* box = qobject_cast<ZnMessageBox*>(modal);
+        if (!box) return;
+        if (text) {
+            for (QLabel* label : box->findChildren<QLabel*>()) *text += label->text() + QLatin1Char('\n');
+        }
+        switch (button) {
+        case ZnMessageBoxButton::Yes: box->slotClose_yes(); break;
+        case ZnMessageBoxButton::No: box->slotClose_no(); break;
+        case ZnMessageBoxButton::Ok: box->slotClose_ok(); break;
+        default: box->slotClose_cancel(); break;
+        }
+    });
+}
+
+inline void click(QWidget* parent, const char* objectName) {
+    auto* button = parent ? parent->findChild<QAbstractButton*>(QLatin1String(objectName)) : nullptr;
+    QVERIFY2(button, objectName);
+    QVERIFY2(button->isEnabled(), objectName);
+    button->click();
+}
+
+// The title and sentence of a repair result view: what tells the views apart.
+inline QString viewText(QWidget* page) {
+    if (!page) return QString();
+    const auto* title = page->findChild<QLabel*>(QStringLiteral("label_title"));
+    const auto* text = page->findChild<QLabel*>(QStringLiteral("label_text"));
+    return (title ? title->text() : QString()) + QStringLiteral(" | ") + (text ? text->text() : QString());
+}
+inline QString referenceView(int fixStatus) {
+    CFixiTunesFinished reference;
+    reference.SetFixStatus(fixStatus);
+    return viewText(&reference);
+}
+
+// The status codes the window sends to its result pages, collected on the GUI
+// thread (the signals come from engine threads too).
+class StatusRecorder : public QObject {
+public:
+    explicit StatusRecorder(FixiTunes& window) {
+        auto record = [this](const char* name) {
+            return [this, name](int code) { codes << QStringLiteral("%1 %2").arg(QLatin1String(name)).arg(code); };
+        };
+        connect(&window, &FixiTunes::SignalFixiTunesSuccess, this, record("FixSuccess"));
+        connect(&window, &FixiTunes::SignalFixiTunesFailed, this, record("FixFailed"));
+        connect(&window, &FixiTunes::SignalCompleteRepairSuccess, this, record("CompleteRepairSuccess"));
+        connect(&window, &FixiTunes::SignalCompleteRepairFailed, this, record("CompleteRepairFailed"));
+        connect(&window, &FixiTunes::SignalCompletelyUninstalliTunesFailed, this, record("UninstallFailed"));
+        connect(&window, &FixiTunes::SignalCleaniTunesUserDataFailed, this,
+                [this](int code, qlonglong size) { codes << QStringLiteral("CleanFailed %1 %2").arg(code).arg(size); });
+        connect(&window, &FixiTunes::SignalCleaniTunesUserDataSuccess, this,
+                [this](qlonglong size) { codes << QStringLiteral("CleanSuccess %1").arg(size); });
+        connect(&window, &FixiTunes::SignalCompletelyUninstalliTunesSuccess, this,
+                [this]() { codes << QStringLiteral("UninstallSuccess"); });
+    }
+    QStringList codes;
+};
+
+// Collects the program's debug lines while it exists; lines may come from
+// any thread.
+class LogLines {
+public:
+    LogLines() {
+        s_current = this;
+        m_previous = qInstallMessageHandler(&LogLines::handler);
+    }
+    ~LogLines() {
+        qInstallMessageHandler(m_previous);
+        s_current = nullptr;
+    }
+    QStringList lines() const {
+        QMutexLocker lock(&m_mutex);
+        return m_lines;
+    }
+    bool contains(const QString& text) const {
+        for (const QString& line : lines())
+            if (line.contains(text)) return true;
+        return false;
+    }
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (LogLines* self = s_current) {
+            {
+                QMutexLocker lock(&self->m_mutex);
+                self->m_lines << message;
+            }
+            if (self->m_previous) self->m_previous(type, context, message);
+        }
+    }
+    static inline LogLines* s_current = nullptr;
+    QtMessageHandler m_previous = nullptr;
+    mutable QMutex m_mutex;
+    QStringList m_lines;
+};
+
+// Lists every file and link below `root` (relative paths, links marked).
+inline QStringList treeListing(const QString& root) {
+    QStringList out;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info(path);
+        if (info.isDir() && !info.isSymLink()) continue;
+        out << QDir(root).relativeFilePath(path) + (info.isSymLink() ? QStringLiteral(" -> link") : QString());
+    }
+    out.sort();
+    return out;
+}
+
+}  // namespace flowtest

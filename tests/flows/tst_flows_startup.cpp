@@ -1,0 +1,172 @@
+// The start-up chain against a real nginx on 127.0.0.1 (HTTPS, as the
+// product's servers): the mail-account file, then the installer table, then
+// the product check; and which installer table decides the repair afterwards
+// (the downloaded one, or the shipped fallback when the download failed).
+#include <QSslConfiguration>
+#include <QtTest>
+
+#include "AdvancedRepairGuide.h"
+#include "ScanResultException.h"
+#include "FixiTunesHome.h"
+#include "FlowsTestSupport.h"
+#include "ZnStyleButtonWidget.h"
+#include "testsupport/TestNginx.h"
+
+using namespace flowtest;
+using testsupport::TestNginx;
+
+namespace {
+
+const char* const kMailPath = "/pro-info/firmware/encryptEmailFile.xml";
+const char* const kTablePath = "/pro-info/itunesconfig/iTunesDownloadUrl.xml";
+
+const QByteArray kReinstall = R"({
+    "OneKeyUninstall": {"callbacks": [{"state": 6, "record": {"bSuccess": 1}}]},
+    "OneKeyInstall": {"callbacks": [{"state": 4, "record": {"bSuccess": 1}}]}})";
+
+// Index of the first request for `uri` in the access log, -1 when none.
+int requestIndex(const QList<testsupport::AccessLogEntry>& log, const QString& uri) {
+    for (int i = 0; i < log.size(); ++i)
+        if (log.at(i).uri == uri) return i;
+    return -1;
+}
+
+}  // namespace
+
+class TestFlowStartup : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_base;
+    DemoInstaller m_installer;
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_base.isValid());
+        m_installer = makeDemoInstaller(m_base.path());
+        QVERIFY(!m_installer.sha1.isEmpty());
+    }
+
+    void chain_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("installerUri");  // the installer the repair then fetches
+        QTest::newRow("both files served") << "" << "/downloads/iTunesSetup.exe";
+        QTest::newRow("table missing") << "no table" << "/fallback/iTunesSetup.exe";
+        QTest::newRow("mail file missing") << "no mail file" << "/downloads/iTunesSetup.exe";
+        QTest::newRow("folder in the way of the mail file") << "mail folder" << "/downloads/iTunesSetup.exe";
+        QTest::newRow("folder in the way of the table") << "table folder" << "/fallback/iTunesSetup.exe";
+        // The configuration server may not send the program to plain HTTP.
+        QTest::newRow("table redirected to http") << "table to http" << "/fallback/iTunesSetup.exe";
+    }
+    void chain() {
+        QFETCH(QString, setup);
+        QFETCH(QString, installerUri);
+
+        TestNginx nginx;
+        const QByteArray installer = readFile(m_installer.path);
+        nginx.addFile(QStringLiteral("downloads/iTunesSetup.exe"), installer);
+        nginx.addFile(QStringLiteral("fallback/iTunesSetup.exe"), installer);
+        nginx.addFile(QStringLiteral("plain/iTunesDownloadUrl.xml"), "<x/>");
+        if (setup != QLatin1String("no mail file"))
+            nginx.addFile(QLatin1String(kMailPath).mid(1),
+                          "PD94Zn7bWwgdmVyc2lvbj0iMS4wIj8+PEVtYWlsQ29uZmlnLz4K");  // scrambled <EmailConfig/>
+        if (setup == QLatin1String("table to http"))
+            nginx.addRedirect(QLatin1String(kTablePath), QStringLiteral("@HTTP@/plain/iTunesDownloadUrl.xml"));
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+        QSslConfiguration::setDefaultConfiguration(nginx.sslConfiguration());
+        if (setup != QLatin1String("no table") && setup != QLatin1String("table to http"))
+            nginx.addFile(QLatin1String(kTablePath).mid(1),
+                          installerTable(QStringLiteral("12.10.11.2"),
+                                         nginx.httpsUrl(QStringLiteral("/downloads/iTunesSetup.exe")),
+                                         m_installer.sha1));
+
+        FlowEnv env;
+        QVERIFY(env.isValid());
+        FlowEnv::setServers(nginx.httpsUrl(QStringLiteral("/")));
+        env.setFallbackTable(installerTable(QStringLiteral("12.10.11.2"),
+                                            nginx.httpsUrl(QStringLiteral("/fallback/iTunesSetup.exe")),
+                                            m_installer.sha1));
+        if (setup == QLatin1String("mail folder"))
+            QVERIFY(QDir(env.appDir()).mkpath(QStringLiteral("encryptEmailFile.xml/keep")));
+        if (setup == QLatin1String("table folder"))
+            QVERIFY(QDir(env.appDir()).mkpath(QStringLiteral("iTunesDownloadUrl.xml/keep")));
+        env.setScript(engineScript(kReinstall));
+
+        FixiTunes window;
+        window.show();
+        QVERIFY2(waitForPage<CFixiTunesHome>(window), qPrintable(pageName(currentPage(window))));
+
+        // The mail file first, then the table; the check after both. Where a
+        // folder stands in the way of a file, nothing is requested and the
+        // chain goes on.
+        const bool mailAsked = setup != QLatin1String("mail folder");
+        const bool tableAsked = setup != QLatin1String("table folder");
+        const QList<testsupport::AccessLogEntry> log = nginx.accessLog(int(mailAsked) + int(tableAsked));
+        const int mail = requestIndex(log, QLatin1String(kMailPath));
+        const int table = requestIndex(log, QLatin1String(kTablePath));
+        QCOMPARE(mail >= 0, mailAsked);
+        QCOMPARE(table >= 0, tableAsked);
+        if (mailAsked && tableAsked) QVERIFY(mail < table);
+        QVERIFY2(env.calls().contains(QStringLiteral("CheckiTunes")), qPrintable(env.callLog()));
+        QCOMPARE(QFileInfo(env.appDir() + QStringLiteral("/encryptEmailFile.xml")).isFile(),
+                 setup != QLatin1String("no mail file") && mailAsked);
+        QCOMPARE(QFileInfo(env.appDir() + QStringLiteral("/iTunesDownloadUrl.xml")).isFile(),
+                 installerUri == QLatin1String("/downloads/iTunesSetup.exe"));
+        QCOMPARE(requestIndex(log, QStringLiteral("/plain/iTunesDownloadUrl.xml")), -1);
+
+        // The table that was read decides where the installer comes from.
+        auto* home = currentPageAs<CFixiTunesHome>(window);
+        QTest::mouseClick(home->findChild<ZnStyleButtonWidget*>(QStringLiteral("widget_RepairFailediDeviceDetection")),
+                          Qt::LeftButton);
+        auto* guide = waitForPage<CAdvancedRepairGuide>(window, 5000);
+        QVERIFY(guide);
+        click(guide, "pushButton_repair");
+        auto* result = waitForPage<CFixiTunesFinished>(window, 30000);
+        QVERIFY(result);
+        QCOMPARE(viewText(result), referenceView(kFixStatus_RepairDetectionSuccess));
+        QVERIFY(requestIndex(nginx.accessLog(), installerUri) >= 0);
+    }
+
+    // What the run command shows: the real engine on the demo installation,
+    // the demo site's files. The check finds the damage, the repair fetches
+    // the installer named by the site's table, and the next start finds
+    // iTunes intact.
+    void demoSiteRepairsTheDemoInstallation() {
+        TestNginx nginx;
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+        QProcess site;
+        site.start(QStringLiteral(ZN_SOURCE_DIR "/scripts/make-demo-site"),
+                   {nginx.docRoot(), nginx.httpUrl(QStringLiteral("/"))});
+        QVERIFY(site.waitForFinished(120000));
+        QCOMPARE(site.exitCode(), 0);
+
+        FlowEnv env;
+        QVERIFY(env.isValid());
+        FlowEnv::setServers(nginx.httpUrl(QStringLiteral("/")));
+        env.setScript("{}");
+        QProcess tree;
+        tree.start(QStringLiteral(ZN_SOURCE_DIR "/scripts/make-demo-tree"), {QStringLiteral("--force"), env.rootPath()});
+        QVERIFY(tree.waitForFinished(120000));
+        QCOMPARE(tree.exitCode(), 0);
+
+        {
+            FixiTunes window;
+            window.show();
+            auto* damaged = waitForPage<CScanResultException>(window);
+            QVERIFY2(damaged, qPrintable(pageName(currentPage(window))));
+            click(damaged, "pushButton_Fix");
+            auto* result = waitForPage<CFixiTunesFinished>(window, 60000);
+            QVERIFY2(result, qPrintable(pageName(currentPage(window))));
+            QCOMPARE(viewText(result), referenceView(kFixStatus_FixSuccess));
+            QVERIFY(requestIndex(nginx.accessLog(), QStringLiteral("/downloads/iTunesSetup.exe")) >= 0);
+        }
+        FixiTunes again;
+        again.show();
+        QVERIFY2(waitForPage<CFixiTunesHome>(again), qPrintable(pageName(currentPage(again))));
+    }
+};
+
+QTEST_MAIN(TestFlowStartup)
+#include "tst_flows_startup.moc"
