@@ -15,6 +15,7 @@
 #include <QUrl>
 #include <QWidget>
 #include <QtTest>
+#include "testsupport/GuiTestSupport.h"
 
 #include <functional>
 
@@ -113,39 +114,8 @@ private:
     QtMessageHandler m_previous = nullptr;
 };
 
-// Runs `action` on the next modal dialog as soon as it is open. Gives up after
-// a few seconds so that a dialog that never opens cannot hang the test.
-inline void onNextModal(std::function<void(QWidget*)> action) {
-    auto* poll = new QTimer;
-    auto* tries = new int(0);
-    QObject::connect(poll, &QTimer::timeout, [poll, tries, action]() {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal) action(modal);
-        if (modal || ++*tries > 300) {
-            poll->stop();
-            poll->deleteLater();
-            delete tries;
-        }
-    });
-    poll->start(10);
-}
-
-// Collects the addresses handed to QDesktopServices::openUrl.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    UrlCatcher() {
-        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open");
-    }
-    ~UrlCatcher() override {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-    }
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
+// Modal boxes and opened links: the shared widget-test helpers.
+using testsupport::onNextModal;
+using testsupport::UrlCatcher;
 
 }  // namespace apptest

@@ -17,6 +17,7 @@
 
 #include "Controller.h"
 #include "ZnMessageBox.h"
+#include "testsupport/GuiTestSupport.h"
 #include "ZnScanProgressBar.h"
 #include "ZnStyleCommon.h"
 #include "platform/Programs.h"
@@ -107,23 +108,8 @@ private:
     int m_tries = 0;
 };
 
-// Collects the addresses the code hands to QDesktopServices::openUrl.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    UrlCatcher() {
-        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open");
-    }
-    ~UrlCatcher() override {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-    }
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
+// Opened links: the shared widget-test helper.
+using testsupport::UrlCatcher;
 
 template <typename T = QWidget>
 T* child(const QObject* parent, const char* name) {

@@ -30,6 +30,7 @@
 #include "FixiTunes.h"
 #include "FixiTunesFinished.h"
 #include "ZnMessageBox.h"
+#include "testsupport/GuiTestSupport.h"
 #include "platform/Programs.h"
 
 namespace flowtest {
@@ -176,22 +177,7 @@ Page* waitForPage(FixiTunes& window, int timeoutMs = 20000) {
 
 inline QString pageName(QWidget* page) { return page ? QString::fromLatin1(page->metaObject()->className()) : QStringLiteral("(none)"); }
 
-// Answers the next ZnMessageBox with `button` (Yes, No, ...) and stores its text.
-inline void answerNextBox(int button, QString* text = nullptr) {
-    apptest::onNextModal([button, text](QWidget* modal) {
-        auto* box = qobject_cast<ZnMessageBox*>(modal);
-        if (!box) return;
-        if (text) {
-            for (QLabel* label : box->findChildren<QLabel*>()) *text += label->text() + QLatin1Char('\n');
-        }
-        switch (button) {
-        case ZnMessageBoxButton::Yes: box->slotClose_yes(); break;
-        case ZnMessageBoxButton::No: box->slotClose_no(); break;
-        case ZnMessageBoxButton::Ok: box->slotClose_ok(); break;
-        default: box->slotClose_cancel(); break;
-        }
-    });
-}
+using testsupport::answerNextBox;
 
 inline void click(QWidget* parent, const char* objectName) {
     auto* button = parent ? parent->findChild<QAbstractButton*>(QLatin1String(objectName)) : nullptr;

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include "ZnMessageBox.h"
+#include "testsupport/GuiTestSupport.h"
 #include "ZnScanProgressBar.h"
 #include "ZnStyleCommon.h"
 #include "platform/Programs.h"
@@ -40,46 +41,8 @@ inline QString barText(const QWidget* page) {
     return bar ? bar->findChild<QLabel*>(QStringLiteral("label"))->text() : QString();
 }
 
-// Answers the next modal ZnMessageBox with `button` (ZnMessageBoxButton) as
-// soon as it is open. The timer gives up after a few seconds so that a box
-// that never opens cannot hang the test.
-inline void answerNextBox(int button) {
-    auto* poll = new QTimer;
-    auto* tries = new int(0);
-    QObject::connect(poll, &QTimer::timeout, [poll, tries, button]() {
-        auto* box = qobject_cast<ZnMessageBox*>(QApplication::activeModalWidget());
-        if (box) {
-            if (button == ZnMessageBoxButton::Yes) box->slotClose_yes();
-            else box->slotClose_no();
-        }
-        if (box || ++*tries > 200) {
-            poll->stop();
-            poll->deleteLater();
-            delete tries;
-        }
-    });
-    poll->start(10);
-}
-
-// Collects the addresses the code hands to QDesktopServices::openUrl.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    UrlCatcher() {
-        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open");
-        // A link without a scheme (a bare word) is looked up under "".
-        QDesktopServices::setUrlHandler(QString(), this, "open");
-    }
-    ~UrlCatcher() override {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QDesktopServices::unsetUrlHandler(QString());
-    }
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
+// Modal boxes and opened links: the shared widget-test helpers.
+using testsupport::answerNextBox;
+using testsupport::UrlCatcher;
 
 }  // namespace repairtest
