@@ -52,6 +52,10 @@ void FixiTunes::SlotScaniTunesUserData()
 
   m_bDeepScaniTunesUserData = scene == kFixScene_DeepClean;
   StoreEngineFlag(m_bStopScaniTunesUserData, false);
+  // The page loads the item list from its start: items of an earlier scan must
+  // not be offered again when this scan was reached without the home page
+  // (Try Again leads straight back to the guide).
+  g_pController->ClearUserDataItems();
   qDebug() << "SlotScaniTunesUserData========================m_bDeepScaniTunesUserData===="
            << m_bDeepScaniTunesUserData;
   const bool isSuccess = g_pController->ScaniTunesUserData(&FixiTunes::ScaniTunesUserDataCallback, EngineContext(),

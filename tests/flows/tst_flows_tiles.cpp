@@ -384,6 +384,44 @@ private slots:
         }
     }
 
+    // Try Again after a failed clean leads through the guide to a new scan
+    // without passing the home page: the new scan offers only what it found.
+    void tryAgainScansAfresh() {
+        // One script per round (the engine reads its script at each call).
+        const QByteArray first = QByteArray(R"({"ScaniTunesUserData": {"callbacks": )") + kScanItems + R"(},
+            "CleaniTuensUserData": {"callbacks": [
+                {"state": 2, "record": {"llDoneSize": 0, "llTotalSize": 6500000, "bSucess": 0}}]}})";
+        const QByteArray second = R"({"ScaniTunesUserData": {"callbacks": [
+                {"state": 2, "record": {"type": 4, "subType": 16, "size": 1000000, "categorySize": 1000000}},
+                {"state": 4, "record": null}]},
+            "CleaniTuensUserData": {"callbacks": [
+                {"state": 2, "record": {"llDoneSize": 1000000, "llTotalSize": 1000000, "bSucess": 1}}]}})";
+        startAtHome(first);
+        CAdvancedRepairGuide* guide = chooseTile(0);
+        QVERIFY(guide);
+        for (int round = 0; round < 2; ++round) {
+            click(guide, "pushButton_quickScan");
+            auto* page = currentPageAs<CScaniTunesData>(*m_window);
+            QVERIFY(page);
+            auto* clean = page->findChild<QAbstractButton*>(QStringLiteral("pushButton_Clean"));
+            QTRY_VERIFY_WITH_TIMEOUT(clean->isEnabled(), 10000);
+            clean->click();
+            auto* result = waitForPage<CCleaniTunesUserDataFinished>(*m_window);
+            QVERIFY(result);
+            if (round == 0) {
+                QCOMPARE(result->findChild<QLabel*>(QStringLiteral("label_title"))->text(), QStringLiteral("Cleaned Failed."));
+                click(result, "pushButton_TryAgain");
+                guide = waitForPage<CAdvancedRepairGuide>(*m_window, 5000);
+                QVERIFY(guide);
+                m_env->setScript(engineScript(second));
+            }
+        }
+        const QStringList cleans = m_env->callLog().split(QLatin1Char('\n')).filter(QStringLiteral("CleaniTuensUserData"));
+        QCOMPARE(cleans.size(), 2);
+        QVERIFY2(cleans.at(0).contains(QStringLiteral("subTypes=[1,13,16] backupIds=[1]")), qPrintable(cleans.at(0)));
+        QVERIFY2(cleans.at(1).contains(QStringLiteral("subTypes=[16] backupIds=[]")), qPrintable(cleans.at(1)));
+    }
+
     // The component repair from the detection result, with and without the
     // installer.
     void componentRepair_data() {
