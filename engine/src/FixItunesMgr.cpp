@@ -194,10 +194,6 @@ void fillInstall(ST_INSTALL_ITUNES_RESULT& r, const QJsonObject& o)
   r.nErrorCode = jsonInt(o, "nErrorCode");
 }
 
-bool scriptedStart(const ScriptedCall& call)
-{
-  return call.result.isUndefined() || call.result.isNull() || call.result.toBool();
-}
 
 // --- the work on the tree --------------------------------------------------
 
@@ -403,125 +399,64 @@ int FixItunesMgr::OpeniTunes()
 
 bool FixItunesMgr::CheckiTunes(ItunesEngineCallback callback, void* context, int reserved)
 {
-  const ScriptedCall call = findScriptedCall("CheckiTunes", m_calls.next("CheckiTunes"));
-  const bool started = callback && (call.scripted ? scriptedStart(call) : true);
-  writeCallLog("CheckiTunes callback=" + logPointer(reinterpret_cast<void*>(callback)) +
-               " context=" + logPointer(context) + " reserved=" + std::to_string(reserved) +
-               " -> " + logBool(started));
-  if (!started)
-    return false;
-  if (call.scripted) {
-    m_worker.post([call, callback, context] {
-      playScript<ST_ITUNES_CHECK_RESULT>(call.steps, callback, context, nullptr, fillCheck);
-    });
-  } else {
-    const fs::path root = rootFromEnvironment();
-    m_worker.post([root, callback, context] { runCheck(root, callback, context); });
-  }
-  return true;
+  const fs::path root = rootFromEnvironment();
+  return startOperation<ST_ITUNES_CHECK_RESULT>(
+      m_worker, m_calls, "CheckiTunes",
+      logCallbackArgs(callback, context) + " reserved=" + std::to_string(reserved), callback,
+      context, nullptr, true, fillCheck, [root, callback, context] { runCheck(root, callback, context); });
 }
 
 bool FixItunesMgr::RepairiTunes(std::wstring installerDir, ItunesEngineCallback callback,
                                 void* context)
 {
-  const ScriptedCall call = findScriptedCall("RepairiTunes", m_calls.next("RepairiTunes"));
-  const bool started =
-      callback && (call.scripted ? scriptedStart(call) : isInstallerFolder(installerDir));
-  writeCallLog("RepairiTunes installerDir=" + logText(installerDir) +
-               " callback=" + logPointer(reinterpret_cast<void*>(callback)) +
-               " context=" + logPointer(context) + " -> " + logBool(started));
-  if (!started)
-    return false;
-  if (call.scripted) {
-    m_worker.post([call, callback, context] {
-      playScript<ST_REPAIR_ITUNES_RESULT>(call.steps, callback, context, nullptr, fillRepair);
-    });
-  } else {
-    const fs::path root = rootFromEnvironment();
-    const fs::path folder = fromWide(installerDir);
-    m_worker.post([root, folder, callback, context] {
-      runRepair(Tree(root), findPackages(folder), callback, context);
-    });
-  }
-  return true;
+  const fs::path root = rootFromEnvironment();
+  const fs::path folder = fromWide(installerDir);
+  return startOperation<ST_REPAIR_ITUNES_RESULT>(
+      m_worker, m_calls, "RepairiTunes",
+      "installerDir=" + logText(installerDir) + " " + logCallbackArgs(callback, context), callback,
+      context, nullptr, isInstallerFolder(installerDir), fillRepair, [root, folder, callback, context] {
+        runRepair(Tree(root), findPackages(folder), callback, context);
+      });
 }
 
 bool FixItunesMgr::RepairiTunesDamageComponent(ItunesEngineCallback callback, void* context)
 {
-  const ScriptedCall call = findScriptedCall("RepairiTunesDamageComponent",
-                                             m_calls.next("RepairiTunesDamageComponent"));
-  const bool started = callback && (call.scripted ? scriptedStart(call) : true);
-  writeCallLog("RepairiTunesDamageComponent callback=" +
-               logPointer(reinterpret_cast<void*>(callback)) + " context=" +
-               logPointer(context) + " -> " + logBool(started));
-  if (!started)
-    return false;
-  if (call.scripted) {
-    m_worker.post([call, callback, context] {
-      playScript<ST_REPAIR_ITUNES_RESULT>(call.steps, callback, context, nullptr, fillRepair);
-    });
-  } else {
-    const fs::path root = rootFromEnvironment();
-    m_worker.post([root, callback, context] {
-      // Without an installer the intact copies in the installer cache serve.
-      const Tree tree(root);
-      std::map<int, fs::path> packages;
-      for (const ComponentKind& kind : componentKinds())
-        packages[kind.product] = tree.installerCache() / kind.folder;
-      runRepair(tree, packages, callback, context);
-    });
-  }
-  return true;
+  const fs::path root = rootFromEnvironment();
+  return startOperation<ST_REPAIR_ITUNES_RESULT>(
+      m_worker, m_calls, "RepairiTunesDamageComponent", logCallbackArgs(callback, context), callback,
+      context, nullptr, true, fillRepair, [root, callback, context] {
+        // Without an installer the intact copies in the installer cache serve.
+        const Tree tree(root);
+        std::map<int, fs::path> packages;
+        for (const ComponentKind& kind : componentKinds())
+          packages[kind.product] = tree.installerCache() / kind.folder;
+        runRepair(tree, packages, callback, context);
+      });
 }
 
 bool FixItunesMgr::OneKeyUninstall(ItunesEngineCallback callback, void* context,
                                    bool deleteUserData, bool* stop)
 {
-  const ScriptedCall call = findScriptedCall("OneKeyUninstall", m_calls.next("OneKeyUninstall"));
-  const bool started = callback && (call.scripted ? scriptedStart(call) : true);
-  writeCallLog("OneKeyUninstall callback=" + logPointer(reinterpret_cast<void*>(callback)) +
-               " context=" + logPointer(context) + " deleteUserData=" +
-               logBool(deleteUserData) + " stop=" + logPointer(stop) + " -> " +
-               logBool(started));
-  if (!started)
-    return false;
-  if (call.scripted) {
-    m_worker.post([call, callback, context, stop] {
-      playScript<ST_UNINSTALL_ITUNES_RESULT>(call.steps, callback, context, stop,
-                                             fillUninstall);
-    });
-  } else {
-    const fs::path root = rootFromEnvironment();
-    m_worker.post([root, callback, context, deleteUserData, stop] {
-      runUninstall(root, callback, context, deleteUserData, stop);
-    });
-  }
-  return true;
+  const fs::path root = rootFromEnvironment();
+  return startOperation<ST_UNINSTALL_ITUNES_RESULT>(
+      m_worker, m_calls, "OneKeyUninstall",
+      logCallbackArgs(callback, context) + " deleteUserData=" + logBool(deleteUserData) +
+          " stop=" + logPointer(stop),
+      callback, context, stop, true, fillUninstall, [root, callback, context, deleteUserData, stop] {
+        runUninstall(root, callback, context, deleteUserData, stop);
+      });
 }
 
 bool FixItunesMgr::OneKeyInstall(std::wstring installerDir, ItunesEngineCallback callback,
                                  void* context)
 {
-  const ScriptedCall call = findScriptedCall("OneKeyInstall", m_calls.next("OneKeyInstall"));
-  const bool started =
-      callback && (call.scripted ? scriptedStart(call) : isInstallerFolder(installerDir));
-  writeCallLog("OneKeyInstall installerDir=" + logText(installerDir) +
-               " callback=" + logPointer(reinterpret_cast<void*>(callback)) +
-               " context=" + logPointer(context) + " -> " + logBool(started));
-  if (!started)
-    return false;
-  if (call.scripted) {
-    m_worker.post([call, callback, context] {
-      playScript<ST_INSTALL_ITUNES_RESULT>(call.steps, callback, context, nullptr, fillInstall);
-    });
-  } else {
-    const fs::path root = rootFromEnvironment();
-    const fs::path folder = fromWide(installerDir);
-    m_worker.post([root, folder, callback, context] {
-      runInstall(root, folder, callback, context);
-    });
-  }
-  return true;
+  const fs::path root = rootFromEnvironment();
+  const fs::path folder = fromWide(installerDir);
+  return startOperation<ST_INSTALL_ITUNES_RESULT>(
+      m_worker, m_calls, "OneKeyInstall",
+      "installerDir=" + logText(installerDir) + " " + logCallbackArgs(callback, context), callback,
+      context, nullptr, isInstallerFolder(installerDir), fillInstall,
+      [root, folder, callback, context] { runInstall(root, folder, callback, context); });
 }
 
 }  // namespace sorvel

@@ -157,10 +157,6 @@ void fillDelete(ST_DELETE_ITUNES_USERDATA_RESULT& r, const QJsonObject& o)
   r.vecOccupiedFile = jsonWideList(o, "vecOccupiedFile");
 }
 
-bool scriptedStart(const ScriptedCall& call)
-{
-  return call.result.isUndefined() || call.result.isNull() || call.result.toBool();
-}
 
 }  // namespace
 
@@ -349,33 +345,19 @@ void ItunesUserDataMgr::clean(const fs::path& root, ItunesEngineCallback callbac
 bool ItunesUserDataMgr::ScaniTunesUserData(ItunesEngineCallback callback, void* context,
                                            bool deepScan, bool* stop)
 {
-  const ScriptedCall call =
-      findScriptedCall("ScaniTunesUserData", m_calls.next("ScaniTunesUserData"));
-  const bool started = callback && (call.scripted ? scriptedStart(call) : true);
-  writeCallLog("ScaniTunesUserData callback=" + logPointer(reinterpret_cast<void*>(callback)) +
-               " context=" + logPointer(context) + " deepScan=" + logBool(deepScan) +
-               " stop=" + logPointer(stop) + " -> " + logBool(started));
-  if (!started)
-    return false;
-  if (call.scripted) {
-    m_worker.post([this, call, callback, context, stop] {
-      playScript<ST_ITUNES_USERDATA_ITEM>(
-          call.steps, callback, context, stop,
-          [this](ST_ITUNES_USERDATA_ITEM& item, const QJsonObject& fields) {
-            fillItem(item, fields);
-            const QJsonObject count = fields.value(QStringLiteral("scanCount")).toObject();
-            if (!count.isEmpty())
-              setScanCount(jsonInt(count, "current"), jsonInt(count, "total"));
-            item.pScanCount = &m_scanCount;
-          });
-    });
-  } else {
-    const fs::path root = rootFromEnvironment();
-    m_worker.post([this, root, callback, context, deepScan, stop] {
-      scan(root, callback, context, deepScan, stop);
-    });
-  }
-  return true;
+  const fs::path root = rootFromEnvironment();
+  auto fillScanned = [this](ST_ITUNES_USERDATA_ITEM& item, const QJsonObject& fields) {
+    fillItem(item, fields);
+    const QJsonObject count = fields.value(QStringLiteral("scanCount")).toObject();
+    if (!count.isEmpty())
+      setScanCount(jsonInt(count, "current"), jsonInt(count, "total"));
+    item.pScanCount = &m_scanCount;
+  };
+  return startOperation<ST_ITUNES_USERDATA_ITEM>(
+      m_worker, m_calls, "ScaniTunesUserData",
+      logCallbackArgs(callback, context) + " deepScan=" + logBool(deepScan) + " stop=" + logPointer(stop),
+      callback, context, stop, true, fillScanned,
+      [this, root, callback, context, deepScan, stop] { scan(root, callback, context, deepScan, stop); });
 }
 
 bool ItunesUserDataMgr::CleaniTuensUserData(ItunesEngineCallback callback, void* context,
@@ -385,27 +367,15 @@ bool ItunesUserDataMgr::CleaniTuensUserData(ItunesEngineCallback callback, void*
   // The request's lists belong to the caller: copied before this call returns.
   const std::vector<int> chosenSubTypes = subTypes ? *subTypes : std::vector<int>();
   const std::vector<int> chosenBackups = backupIds ? *backupIds : std::vector<int>();
-  const ScriptedCall call =
-      findScriptedCall("CleaniTuensUserData", m_calls.next("CleaniTuensUserData"));
-  const bool started = callback && (call.scripted ? scriptedStart(call) : true);
-  writeCallLog("CleaniTuensUserData callback=" + logPointer(reinterpret_cast<void*>(callback)) +
-               " context=" + logPointer(context) + " subTypes=" + logList(subTypes) +
-               " backupIds=" + logList(backupIds) + " stop=" + logPointer(stop) + " -> " +
-               logBool(started));
-  if (!started)
-    return false;
-  if (call.scripted) {
-    m_worker.post([call, callback, context, stop] {
-      playScript<ST_DELETE_ITUNES_USERDATA_RESULT>(call.steps, callback, context, stop,
-                                                   fillDelete);
-    });
-  } else {
-    const fs::path root = rootFromEnvironment();
-    m_worker.post([this, root, callback, context, chosenSubTypes, chosenBackups, stop] {
-      clean(root, callback, context, chosenSubTypes, chosenBackups, stop);
-    });
-  }
-  return true;
+  const fs::path root = rootFromEnvironment();
+  return startOperation<ST_DELETE_ITUNES_USERDATA_RESULT>(
+      m_worker, m_calls, "CleaniTuensUserData",
+      logCallbackArgs(callback, context) + " subTypes=" + logList(subTypes) +
+          " backupIds=" + logList(backupIds) + " stop=" + logPointer(stop),
+      callback, context, stop, true, fillDelete,
+      [this, root, callback, context, chosenSubTypes, chosenBackups, stop] {
+        clean(root, callback, context, chosenSubTypes, chosenBackups, stop);
+      });
 }
 
 }  // namespace sorvel

@@ -1,10 +1,14 @@
 #pragma once
-// Plays the callbacks of a scripted operation.
+// Plays the callbacks of a scripted operation, and starts the managers' long
+// operations either from the script or on the tree.
 #include <chrono>
+#include <functional>
+#include <string>
 #include <thread>
 
 #include "Script.h"
 #include "SorvelInterface.h"
+#include "Worker.h"
 
 namespace sorvel {
 
@@ -44,6 +48,43 @@ void playScript(const std::vector<ScriptStep>& steps, ItunesEngineCallback callb
     fill(record, step.record);
     callback(context, step.state, step.nullRecord ? nullptr : &record);
   }
+}
+
+// Whether a scripted operation starts: its "result", true when not given.
+inline bool scriptedStart(const ScriptedCall& call)
+{
+  return call.result.isUndefined() || call.result.isNull() || call.result.toBool();
+}
+
+// "callback=0x... context=0x...": the arguments every long operation logs.
+inline std::string logCallbackArgs(ItunesEngineCallback callback, const void* context)
+{
+  return "callback=" + logPointer(reinterpret_cast<void*>(callback)) + " context=" + logPointer(context);
+}
+
+// Starts one long operation of a manager: the script's run when the script
+// names the operation (records of type `Record` filled by `fill`), otherwise
+// `treeJob`, the work on the tree, which `treeCanStart` allows. Writes the
+// operation's one call-log line (`name`, `arguments`, the result), then hands
+// the work to the manager's worker thread, from which every callback comes.
+template <typename Record, typename Fill>
+bool startOperation(Worker& worker, CallCounter& calls, const std::string& name,
+                    const std::string& arguments, ItunesEngineCallback callback, void* context,
+                    const bool* stop, bool treeCanStart, Fill fill, std::function<void()> treeJob)
+{
+  const ScriptedCall call = findScriptedCall(name, calls.next(name));
+  const bool started = callback && (call.scripted ? scriptedStart(call) : treeCanStart);
+  writeCallLog(name + " " + arguments + " -> " + logBool(started));
+  if (!started)
+    return false;
+  if (call.scripted) {
+    worker.post([call, callback, context, stop, fill] {
+      playScript<Record>(call.steps, callback, context, stop, fill);
+    });
+  } else {
+    worker.post(std::move(treeJob));
+  }
+  return true;
 }
 
 }  // namespace sorvel
