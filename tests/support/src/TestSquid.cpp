@@ -1,5 +1,7 @@
 #include "testsupport/TestSquid.h"
 
+#include <QTcpSocket>
+
 #include "testsupport/ServerUtil.h"
 
 #include <QAtomicInt>
@@ -144,7 +146,9 @@ bool TestSquid::start(const QString& user, const QString& password, QString* err
         gid = pw->pw_gid;
     }
 
+    int probePort = 0;
     auto prepare = [&](const QList<int>& ports, Launch* l, QString* why) {
+        probePort = ports.first();
         QString c = QStringLiteral(
                         "http_port 127.0.0.1:%1\n"
                         "pid_filename %2/logs/squid.pid\n"
@@ -197,7 +201,21 @@ bool TestSquid::start(const QString& user, const QString& password, QString* err
         l->extraLogs = QStringList{cacheLogPath()};
         return true;
     };
-    return launch(QStringLiteral("squid"), 1, prepare, error);
+    // Squid accepts connections before it serves them: it counts as ready once
+    // it answers a request (a bare "GET /", which it answers itself with an
+    // error page and logs as an invalid request).
+    auto ready = [&probePort]() {
+        QTcpSocket probe;
+        probe.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(probePort));
+        if (!probe.waitForConnected(1000))
+            return false;
+        probe.write("GET / HTTP/1.0\r\n\r\n");
+        QByteArray answer;
+        while (answer.size() < 5 && probe.waitForReadyRead(1000))
+            answer += probe.readAll();
+        return answer.startsWith("HTTP/");
+    };
+    return launch(QStringLiteral("squid"), 1, prepare, error, ready);
 }
 
 QList<ProxyLogEntry> TestSquid::parseAccessLog(const QByteArray& text)
@@ -207,8 +225,9 @@ QList<ProxyLogEntry> TestSquid::parseAccessLog(const QByteArray& text)
         const QList<QByteArray> f = line.simplified().split(' ');
         if (f.size() < 6)
             continue;
-        // A connection closed before a request (e.g. the readiness check).
-        if (f.at(1) == "error:transaction-end-before-headers")
+        // The readiness checks: a connection closed before a request, and the
+        // bare "GET /" that squid answers itself (no proxied URL is relative).
+        if (f.at(1).startsWith("error:") || f.at(1) == "/")
             continue;
         ProxyLogEntry e;
         e.method = QString::fromLatin1(f.at(0));
