@@ -81,13 +81,7 @@ void CCleaniTunesUserData::SlotCleaniTunesUserDataProcess(qlonglong totalSize, q
 }
 
 void CCleaniTunesUserData::SlotStopCleaniTunesUserData() {
-    // The box is kept for the life of the page; once answered with a button
-    // it is replaced, so that closing it without a button later is never
-    // taken for the earlier answer.
-    if (m_pStopBox && m_pStopBox->getResult() != 0) {
-        delete m_pStopBox;
-        m_pStopBox = nullptr;
-    }
+    // The box is kept for the life of the page.
     if (!m_pStopBox) {
         m_pStopBox = new ZnMessageBox(tr("If you stop, some data won't be cleaned. Are you sure you want to stop?"),
                                       tr("Note"), ZnMessageBoxButton::Yes | ZnMessageBoxButton::No, this);

@@ -416,13 +416,7 @@ void CScaniTunesData::SlotStopScaniTunesUserDataFinished() {
 }
 
 bool CScaniTunesData::confirmStop() {
-    // The box is kept for the life of the page, but it never forgets a button
-    // once pressed: a box that has been answered is replaced, so that closing
-    // it without a button later does not count as the earlier answer.
-    if (m_pStopBox && m_pStopBox->getResult() != 0) {
-        delete m_pStopBox;
-        m_pStopBox = nullptr;
-    }
+    // The box is kept for the life of the page.
     if (!m_pStopBox) {
         m_pStopBox = new ZnMessageBox(tr("If you stop, no data will be scanned. Are you sure you want to stop?"),
                                       tr("Note"), ZnMessageBoxButton::Yes | ZnMessageBoxButton::No, this);

@@ -33,6 +33,9 @@ public:
 
     // The flag of the button that closed the box, 0 otherwise.
     int getResult();
+    // Runs the box modally. Each run starts without an answer, so a box that is
+    // kept and shown again never reports the button of an earlier run.
+    int exec() override;
 
     // Shows GetSkinPath() + relativePath (e.g. "/Application/tip_fail.png").
     void setIcon(QString relativePath);

@@ -76,6 +76,11 @@ void ZnMessageBox::initStyle() {
 
 int ZnMessageBox::getResult() { return m_nResult; }
 
+int ZnMessageBox::exec() {
+    m_nResult = 0;
+    return ZnStyleDialog::exec();
+}
+
 void ZnMessageBox::setIcon(QString relativePath) {
     ui->label_icon->setPixmap(QPixmap(QString::fromStdString(GetSkinPath()) + relativePath));
 }
