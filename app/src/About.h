@@ -14,19 +14,19 @@ class CAbout;
 }
 
 class CAbout : public QDialog {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit CAbout(QWidget* parent = nullptr);
-  ~CAbout() override;
+    explicit CAbout(QWidget* parent = nullptr);
+    ~CAbout() override;
 
 protected:
-  void paintEvent(QPaintEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
-  void InitText();
-  void InitStyle();
+    void InitText();
+    void InitStyle();
 
-  Ui::CAbout* ui = nullptr;
-  ZnStyleShadow m_shadow;
+    Ui::CAbout* ui = nullptr;
+    ZnStyleShadow m_shadow;
 };

@@ -8,134 +8,115 @@
 namespace {
 
 // The text of one table cell. Cells are elements; any other node has no text.
-QString cellText(const QDomNodeList& cells, int index)
-{
-  return cells.at(index).toElement().text();
-}
+QString cellText(const QDomNodeList& cells, int index) { return cells.at(index).toElement().text(); }
 
-bool parse(QFile& file, QDomDocument& document)
-{
-  QString errorStr;
-  int errorLine = 0;
-  int errorColumn = 0;
-  if (document.setContent(&file, false, &errorStr, &errorLine, &errorColumn))
-    return true;
-  qDebug() << "errorStr======" << errorStr;
-  qDebug() << "errorLine=====" << errorLine;
-  qDebug() << "errorColumn=====" << errorColumn;
-  return false;
+bool parse(QFile& file, QDomDocument& document) {
+    QString errorStr;
+    int errorLine = 0;
+    int errorColumn = 0;
+    if (document.setContent(&file, false, &errorStr, &errorLine, &errorColumn)) return true;
+    qDebug() << "errorStr======" << errorStr;
+    qDebug() << "errorLine=====" << errorLine;
+    qDebug() << "errorColumn=====" << errorColumn;
+    return false;
 }
 
 }  // namespace
 
-QString InstallerTablePath(const QString& appDir)
-{
-  const QString downloaded = appDir + QStringLiteral("/iTunesDownloadUrl.xml");
-  // Only a file counts: a folder of that name is no table.
-  if (QFileInfo(downloaded).isFile())
-    return downloaded;
-  return appDir + QStringLiteral("/iTunesDownloadUrlLocal.xml");
+QString InstallerTablePath(const QString& appDir) {
+    const QString downloaded = appDir + QStringLiteral("/iTunesDownloadUrl.xml");
+    // Only a file counts: a folder of that name is no table.
+    if (QFileInfo(downloaded).isFile()) return downloaded;
+    return appDir + QStringLiteral("/iTunesDownloadUrlLocal.xml");
 }
 
-bool ReadInstallerTable(const QString& path, SInstallerTableState& state)
-{
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-    return false;
-  QDomDocument document;
-  if (!parse(file, document)) {
+bool ReadInstallerTable(const QString& path, SInstallerTableState& state) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return false;
+    QDomDocument document;
+    if (!parse(file, document)) {
+        file.close();
+        return false;
+    }
+
+    // URL and hash columns of the installed bitness.
+    const int urlColumn = state.nVersionBit == 64 ? 3 : 1;
+    const int hashColumn = urlColumn + 1;
+
+    const QDomElement root = document.documentElement();
+    for (QDomElement version = root.firstChildElement(QStringLiteral("iTunesVersion")); !version.isNull();
+         version = version.nextSiblingElement(QStringLiteral("iTunesVersion"))) {
+        // Entries are counted among all child nodes: a comment before the first
+        // entry means there is no latest installer in this element.
+        const QDomNodeList entries = version.childNodes();
+        for (int j = 0; j < entries.count(); ++j) {
+            const QDomNode entry = entries.at(j);
+            if (!entry.isElement() || entry.toElement().tagName() != QLatin1String("iTunesUrl")) continue;
+            const QDomNodeList cells = entry.childNodes();
+            if (cells.count() != 5) continue;
+            // The version is compared exactly as it stands; addresses and hashes
+            // are taken without the white space of a pretty-printed file.
+            const QString entryVersion = cellText(cells, 0);
+            const QString url = cellText(cells, urlColumn).trimmed();
+            const QString hash = cellText(cells, hashColumn).trimmed();
+
+            if (state.bIsDownloadLastVersion && j == 0) {
+                state.bIsNotFindCurrentVersion = true;
+                state.strVersion = entryVersion;
+            }
+            if (j == 0) {
+                state.strLastVersion = entryVersion;
+                state.strLastDownloadUrl = url;
+                state.strLastDownloadHash = hash;
+            }
+            if (entryVersion == state.strVersion) {
+                state.bIsNotFindCurrentVersion = false;
+                state.strDownloadUrl = url;
+                state.strDownloadHash = hash;
+            }
+            if (entryVersion == QLatin1String("iTunesComponentInformationUrl"))
+                state.strComponentInformationUrl = cellText(cells, 1).trimmed();
+        }
+    }
     file.close();
-    return false;
-  }
-
-  // URL and hash columns of the installed bitness.
-  const int urlColumn = state.nVersionBit == 64 ? 3 : 1;
-  const int hashColumn = urlColumn + 1;
-
-  const QDomElement root = document.documentElement();
-  for (QDomElement version = root.firstChildElement(QStringLiteral("iTunesVersion")); !version.isNull();
-       version = version.nextSiblingElement(QStringLiteral("iTunesVersion"))) {
-    // Entries are counted among all child nodes: a comment before the first
-    // entry means there is no latest installer in this element.
-    const QDomNodeList entries = version.childNodes();
-    for (int j = 0; j < entries.count(); ++j) {
-      const QDomNode entry = entries.at(j);
-      if (!entry.isElement() || entry.toElement().tagName() != QLatin1String("iTunesUrl"))
-        continue;
-      const QDomNodeList cells = entry.childNodes();
-      if (cells.count() != 5)
-        continue;
-      // The version is compared exactly as it stands; addresses and hashes
-      // are taken without the white space of a pretty-printed file.
-      const QString entryVersion = cellText(cells, 0);
-      const QString url = cellText(cells, urlColumn).trimmed();
-      const QString hash = cellText(cells, hashColumn).trimmed();
-
-      if (state.bIsDownloadLastVersion && j == 0) {
-        state.bIsNotFindCurrentVersion = true;
-        state.strVersion = entryVersion;
-      }
-      if (j == 0) {
-        state.strLastVersion = entryVersion;
-        state.strLastDownloadUrl = url;
-        state.strLastDownloadHash = hash;
-      }
-      if (entryVersion == state.strVersion) {
-        state.bIsNotFindCurrentVersion = false;
-        state.strDownloadUrl = url;
-        state.strDownloadHash = hash;
-      }
-      if (entryVersion == QLatin1String("iTunesComponentInformationUrl"))
-        state.strComponentInformationUrl = cellText(cells, 1).trimmed();
-    }
-  }
-  file.close();
-  return true;
+    return true;
 }
 
-QByteArray DecodeEmailFile(const QByteArray& fileBytes)
-{
-  QByteArray text = fileBytes;
-  text.remove(4, 3);
-  return QByteArray::fromBase64(text);
+QByteArray DecodeEmailFile(const QByteArray& fileBytes) {
+    QByteArray text = fileBytes;
+    text.remove(4, 3);
+    return QByteArray::fromBase64(text);
 }
 
-bool ReadEmailAccount(const QString& path, SEmailAccount& account, bool logNodes)
-{
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-    return false;
-  const QByteArray xml = DecodeEmailFile(file.readAll());
-  file.close();
+bool ReadEmailAccount(const QString& path, SEmailAccount& account, bool logNodes) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return false;
+    const QByteArray xml = DecodeEmailFile(file.readAll());
+    file.close();
 
-  QDomDocument document;
-  if (!document.setContent(xml, false))
-    return false;
+    QDomDocument document;
+    if (!document.setContent(xml, false)) return false;
 
-  bool found = false;
-  const QDomElement root = document.documentElement();
-  for (QDomElement email = root.firstChildElement(QStringLiteral("Email")); !email.isNull();
-       email = email.nextSiblingElement(QStringLiteral("Email"))) {
-    if (!email.hasChildNodes())
-      continue;
-    for (QDomElement type = email.firstChildElement(QStringLiteral("emailType")); !type.isNull();
-         type = type.nextSiblingElement(QStringLiteral("emailType"))) {
-      const QDomNodeList fields = type.childNodes();
-      if (logNodes)
-        qDebug() << "childCount=======================" << fields.count();
-      if (fields.count() != 3)
-        continue;
-      const QString pid = cellText(fields, 0);
-      if (logNodes) {
-        qDebug() << "childElement=======================" << type.tagName();
-        qDebug() << "strPid=========" << pid;
-      }
-      if (pid != QLatin1String("P00"))
-        continue;
-      account.strUser = cellText(fields, 1);
-      account.strPassword = cellText(fields, 2);
-      found = true;
+    bool found = false;
+    const QDomElement root = document.documentElement();
+    for (QDomElement email = root.firstChildElement(QStringLiteral("Email")); !email.isNull();
+         email = email.nextSiblingElement(QStringLiteral("Email"))) {
+        if (!email.hasChildNodes()) continue;
+        for (QDomElement type = email.firstChildElement(QStringLiteral("emailType")); !type.isNull();
+             type = type.nextSiblingElement(QStringLiteral("emailType"))) {
+            const QDomNodeList fields = type.childNodes();
+            if (logNodes) qDebug() << "childCount=======================" << fields.count();
+            if (fields.count() != 3) continue;
+            const QString pid = cellText(fields, 0);
+            if (logNodes) {
+                qDebug() << "childElement=======================" << type.tagName();
+                qDebug() << "strPid=========" << pid;
+            }
+            if (pid != QLatin1String("P00")) continue;
+            account.strUser = cellText(fields, 1);
+            account.strPassword = cellText(fields, 2);
+            found = true;
+        }
     }
-  }
-  return found;
+    return found;
 }

@@ -10,25 +10,25 @@
 // the inputs and the values to keep when the table says nothing; the reader
 // overwrites what the table names.
 struct SInstallerTableState {
-  // In: the engine reported no installed iTunes (the latest installer is used).
-  bool bIsDownloadLastVersion = false;
-  // In: 32 or 64; chooses the installer columns.
-  int nVersionBit = 32;
+    // In: the engine reported no installed iTunes (the latest installer is used).
+    bool bIsDownloadLastVersion = false;
+    // In: 32 or 64; chooses the installer columns.
+    int nVersionBit = 32;
 
-  // In and out: the installed version; with no iTunes installed the first
-  // entry's version becomes it.
-  QString strVersion;
-  // Out: true while the table has no entry for strVersion.
-  bool bIsNotFindCurrentVersion = true;
-  // Out: the installer for strVersion and its SHA-1 (hex text).
-  QString strDownloadUrl;
-  QString strDownloadHash;
-  // Out: the latest installer (the first entry of an "iTunesVersion" element).
-  QString strLastVersion;
-  QString strLastDownloadUrl;
-  QString strLastDownloadHash;
-  // Out: the component-information address prefix.
-  QString strComponentInformationUrl;
+    // In and out: the installed version; with no iTunes installed the first
+    // entry's version becomes it.
+    QString strVersion;
+    // Out: true while the table has no entry for strVersion.
+    bool bIsNotFindCurrentVersion = true;
+    // Out: the installer for strVersion and its SHA-1 (hex text).
+    QString strDownloadUrl;
+    QString strDownloadHash;
+    // Out: the latest installer (the first entry of an "iTunesVersion" element).
+    QString strLastVersion;
+    QString strLastDownloadUrl;
+    QString strLastDownloadHash;
+    // Out: the component-information address prefix.
+    QString strComponentInformationUrl;
 };
 
 // Reads the table at `path` into `state`. False, with `state` unchanged, when
@@ -42,8 +42,8 @@ QString InstallerTablePath(const QString& appDir);
 
 // The mail account of the product, from the scrambled mail-account file.
 struct SEmailAccount {
-  QString strUser;
-  QString strPassword;
+    QString strUser;
+    QString strPassword;
 };
 
 // Undoes the file's scrambling: three bytes inserted after the first four, then

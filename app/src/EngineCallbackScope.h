@@ -24,40 +24,34 @@ class FixiTunes;
 
 // The record behind a window's engine context. Lives for the process.
 struct SEngineContext {
-  FixiTunes* pWindow = nullptr;   // null once the window is being destroyed
-  bool bStopUninstall = false;    // read by OneKeyUninstall
-  bool bStopScan = false;         // read by ScaniTunesUserData
-  bool bStopClean = false;        // read by CleaniTuensUserData
+    FixiTunes* pWindow = nullptr;  // null once the window is being destroyed
+    bool bStopUninstall = false;   // read by OneKeyUninstall
+    bool bStopScan = false;        // read by ScaniTunesUserData
+    bool bStopClean = false;       // read by CleaniTuensUserData
 };
 
 // The stop flags are written by the GUI thread and read by the engine's
 // threads (and by the end callbacks): every access goes through these.
-inline void StoreEngineFlag(bool& flag, bool value)
-{
-  __atomic_store_n(&flag, value, __ATOMIC_RELEASE);
-}
-inline bool LoadEngineFlag(const bool& flag)
-{
-  return __atomic_load_n(&flag, __ATOMIC_ACQUIRE);
-}
+inline void StoreEngineFlag(bool& flag, bool value) { __atomic_store_n(&flag, value, __ATOMIC_RELEASE); }
+inline bool LoadEngineFlag(const bool& flag) { return __atomic_load_n(&flag, __ATOMIC_ACQUIRE); }
 
 class CEngineCallbackScope {
 public:
-  // `context` is what the window handed to the engine (FixiTunes::EngineContext).
-  explicit CEngineCallbackScope(void* context);
-  ~CEngineCallbackScope();
-  CEngineCallbackScope(const CEngineCallbackScope&) = delete;
-  CEngineCallbackScope& operator=(const CEngineCallbackScope&) = delete;
+    // `context` is what the window handed to the engine (FixiTunes::EngineContext).
+    explicit CEngineCallbackScope(void* context);
+    ~CEngineCallbackScope();
+    CEngineCallbackScope(const CEngineCallbackScope&) = delete;
+    CEngineCallbackScope& operator=(const CEngineCallbackScope&) = delete;
 
-  // The window the context belongs to; null when it is gone or the context is
-  // not one of ours.
-  FixiTunes* Window() const { return m_pWindow; }
+    // The window the context belongs to; null when it is gone or the context is
+    // not one of ours.
+    FixiTunes* Window() const { return m_pWindow; }
 
-  // For the main window: a new context record for `window`, and the end of it.
-  static SEngineContext* Register(FixiTunes* window);
-  static void Unregister(SEngineContext* context);
+    // For the main window: a new context record for `window`, and the end of it.
+    static SEngineContext* Register(FixiTunes* window);
+    static void Unregister(SEngineContext* context);
 
 private:
-  std::unique_lock<std::recursive_mutex> m_lock;
-  FixiTunes* m_pWindow = nullptr;
+    std::unique_lock<std::recursive_mutex> m_lock;
+    FixiTunes* m_pWindow = nullptr;
 };

@@ -2,12 +2,6 @@
 
 #include "platform/Endpoints.h"
 
-QString FeedbackAccountUser()
-{
-  return platform::endpoint(platform::Endpoint::FeedbackAccount);
-}
+QString FeedbackAccountUser() { return platform::endpoint(platform::Endpoint::FeedbackAccount); }
 
-QString FeedbackAccountPassword()
-{
-  return QStringLiteral("quorvel@586");
-}
+QString FeedbackAccountPassword() { return QStringLiteral("quorvel@586"); }

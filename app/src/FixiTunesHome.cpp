@@ -16,136 +16,125 @@ const char kNormalSheet[] = "QLabel{color:#484848;}";
 
 }  // namespace
 
-CFixiTunesHome::CFixiTunesHome(QWidget* parent) : QWidget(parent), ui(new Ui::CFixiTunesHome)
-{
-  ui->setupUi(this);
-  InitStyle();
-  InitConnect();
+CFixiTunesHome::CFixiTunesHome(QWidget* parent) : QWidget(parent), ui(new Ui::CFixiTunesHome) {
+    ui->setupUi(this);
+    InitStyle();
+    InitConnect();
 }
 
-CFixiTunesHome::~CFixiTunesHome()
-{
-  delete ui;
+CFixiTunesHome::~CFixiTunesHome() { delete ui; }
+
+void CFixiTunesHome::SetiTunesVersion(const QString& version) {
+    if (version.isEmpty())
+        ui->label_version->setText(tr("No iTunes on Your PC"));
+    else
+        ui->label_version->setText(tr("iTunes Version: ") + version);
 }
 
-void CFixiTunesHome::SetiTunesVersion(const QString& version)
-{
-  if (version.isEmpty())
-    ui->label_version->setText(tr("No iTunes on Your PC"));
-  else
-    ui->label_version->setText(tr("iTunes Version: ") + version);
+void CFixiTunesHome::InitStyle() {
+    const QString skin = g_styleCommon.getSkinPath();
+
+    // Normal and hover pictures of each tile, in scene order. A pressed tile
+    // shows its normal picture, a disabled one its hover picture.
+    struct TileImages {
+        ZnStyleButtonWidget* tile;
+        const char* normal;
+        const char* hover;
+    };
+    const TileImages tiles[] = {
+        {ui->widget_CleaniTunesQuickly, "/Application/quickClean_normal.png", "/Application/quickClean_hover.png"},
+        {ui->widget_CleaniTunesDeeply, "/Application/deepClean_normal.png", "/Application/deepClean_hover.png"},
+        {ui->widget_UninstalliTunesCompletely, "/Application/fullUninstall_normal.png",
+         "/Application/fullUninstall_hover.png"},
+        {ui->widget_RepairFailediDeviceDetection, "/Application/repairiDeviceDetection_normal.png",
+         "/Application/repairiDeviceDetection_hover.png"},
+        {ui->widget_FixiTunesInstallUpdateIssues, "/Application/fixUpdateIssues_normal.png",
+         "/Application/fixUpdateIssues_hover.png"},
+        {ui->widget_RepairBackupRestoreErrors, "/Application/repairRestoreError_normal.png",
+         "/Application/repairRestoreError_hover.png"},
+        {ui->widget_FixOtheriTunesProblems, "/Application/fixOtheriTunes_normal.png",
+         "/Application/fixOtheriTunes_hover.png"},
+    };
+    for (const TileImages& t : tiles) {
+        const QString normal = skin + QLatin1String(t.normal);
+        const QString hover = skin + QLatin1String(t.hover);
+        t.tile->setImages(normal, hover, normal, hover);
+    }
+
+    ui->label_image->setPixmap(QPixmap(skin + QStringLiteral("/Application/itunes_icon.png")));
+
+    ui->label_version->setFont(g_styleCommon.getFont(15));
+    ui->label_version->setStyleSheet(ZnStyleCommon::getColorStyleSheet(13));
+    for (QLabel* title : {ui->label_quitCleanTitle, ui->label_deepCleanTitle, ui->label_fullUninstallTitle})
+        title->setFont(g_styleCommon.getFont(19));
+    for (QLabel* text : {ui->label_quitCleanText, ui->label_deepCleanText, ui->label_fullUninstallText}) {
+        text->setFont(g_styleCommon.getFont(11));
+        text->setStyleSheet(ZnStyleCommon::getColorStyleSheet(2));
+    }
+    for (QLabel* title : {ui->label_repairiDeviceDetection, ui->label_fixUpdateIssues, ui->label_repairRestoreError,
+                          ui->label_fixOtheriTunes})
+        title->setFont(g_styleCommon.getFont(15));
+
+    // The tile picture shows behind the labels.
+    for (QLabel* label : {ui->label_version, ui->label_quitCleanTitle, ui->label_quitCleanText,
+                          ui->label_deepCleanTitle, ui->label_deepCleanText, ui->label_fullUninstallTitle,
+                          ui->label_fullUninstallText, ui->label_repairiDeviceDetection, ui->label_fixUpdateIssues,
+                          ui->label_repairRestoreError, ui->label_fixOtheriTunes})
+        label->setAttribute(Qt::WA_TranslucentBackground);
+
+    // Every tile starts with the normal title colour.
+    SlotmouseLeaveQuickly();
+    SlotmouseLeaveDeeply();
+    SlotmouseLeaveCompletely();
+    SlotmouseLeaveDetection();
+    SlotmouseLeaveIssues();
+    SlotmouseLeaveErrors();
+    SlotmouseLeaveProblems();
 }
 
-void CFixiTunesHome::InitStyle()
-{
-  const QString skin = g_styleCommon.getSkinPath();
+void CFixiTunesHome::InitConnect() {
+    connect(ui->widget_CleaniTunesQuickly, &ZnStyleButtonWidget::clicked, this,
+            &CFixiTunesHome::SlotCleaniTunesQuickly);
+    connect(ui->widget_CleaniTunesDeeply, &ZnStyleButtonWidget::clicked, this, &CFixiTunesHome::SlotCleaniTunesDeeply);
+    connect(ui->widget_UninstalliTunesCompletely, &ZnStyleButtonWidget::clicked, this,
+            &CFixiTunesHome::SlotUninstalliTunesCompletely);
+    connect(ui->widget_RepairFailediDeviceDetection, &ZnStyleButtonWidget::clicked, this,
+            &CFixiTunesHome::SlotRepairFailediDeviceDetection);
+    connect(ui->widget_FixiTunesInstallUpdateIssues, &ZnStyleButtonWidget::clicked, this,
+            &CFixiTunesHome::SlotFixiTunesInstallUpdateIssues);
+    connect(ui->widget_RepairBackupRestoreErrors, &ZnStyleButtonWidget::clicked, this,
+            &CFixiTunesHome::SlotRepairBackupRestoreErrors);
+    connect(ui->widget_FixOtheriTunesProblems, &ZnStyleButtonWidget::clicked, this,
+            &CFixiTunesHome::SlotFixOtheriTunesProblems);
 
-  // Normal and hover pictures of each tile, in scene order. A pressed tile
-  // shows its normal picture, a disabled one its hover picture.
-  struct TileImages {
-    ZnStyleButtonWidget* tile;
-    const char* normal;
-    const char* hover;
-  };
-  const TileImages tiles[] = {
-      {ui->widget_CleaniTunesQuickly, "/Application/quickClean_normal.png",
-       "/Application/quickClean_hover.png"},
-      {ui->widget_CleaniTunesDeeply, "/Application/deepClean_normal.png",
-       "/Application/deepClean_hover.png"},
-      {ui->widget_UninstalliTunesCompletely, "/Application/fullUninstall_normal.png",
-       "/Application/fullUninstall_hover.png"},
-      {ui->widget_RepairFailediDeviceDetection, "/Application/repairiDeviceDetection_normal.png",
-       "/Application/repairiDeviceDetection_hover.png"},
-      {ui->widget_FixiTunesInstallUpdateIssues, "/Application/fixUpdateIssues_normal.png",
-       "/Application/fixUpdateIssues_hover.png"},
-      {ui->widget_RepairBackupRestoreErrors, "/Application/repairRestoreError_normal.png",
-       "/Application/repairRestoreError_hover.png"},
-      {ui->widget_FixOtheriTunesProblems, "/Application/fixOtheriTunes_normal.png",
-       "/Application/fixOtheriTunes_hover.png"},
-  };
-  for (const TileImages& t : tiles) {
-    const QString normal = skin + QLatin1String(t.normal);
-    const QString hover = skin + QLatin1String(t.hover);
-    t.tile->setImages(normal, hover, normal, hover);
-  }
-
-  ui->label_image->setPixmap(QPixmap(skin + QStringLiteral("/Application/itunes_icon.png")));
-
-  ui->label_version->setFont(g_styleCommon.getFont(15));
-  ui->label_version->setStyleSheet(ZnStyleCommon::getColorStyleSheet(13));
-  for (QLabel* title : {ui->label_quitCleanTitle, ui->label_deepCleanTitle, ui->label_fullUninstallTitle})
-    title->setFont(g_styleCommon.getFont(19));
-  for (QLabel* text : {ui->label_quitCleanText, ui->label_deepCleanText, ui->label_fullUninstallText}) {
-    text->setFont(g_styleCommon.getFont(11));
-    text->setStyleSheet(ZnStyleCommon::getColorStyleSheet(2));
-  }
-  for (QLabel* title : {ui->label_repairiDeviceDetection, ui->label_fixUpdateIssues,
-                        ui->label_repairRestoreError, ui->label_fixOtheriTunes})
-    title->setFont(g_styleCommon.getFont(15));
-
-  // The tile picture shows behind the labels.
-  for (QLabel* label :
-       {ui->label_version, ui->label_quitCleanTitle, ui->label_quitCleanText, ui->label_deepCleanTitle,
-        ui->label_deepCleanText, ui->label_fullUninstallTitle, ui->label_fullUninstallText,
-        ui->label_repairiDeviceDetection, ui->label_fixUpdateIssues, ui->label_repairRestoreError,
-        ui->label_fixOtheriTunes})
-    label->setAttribute(Qt::WA_TranslucentBackground);
-
-  // Every tile starts with the normal title colour.
-  SlotmouseLeaveQuickly();
-  SlotmouseLeaveDeeply();
-  SlotmouseLeaveCompletely();
-  SlotmouseLeaveDetection();
-  SlotmouseLeaveIssues();
-  SlotmouseLeaveErrors();
-  SlotmouseLeaveProblems();
-}
-
-void CFixiTunesHome::InitConnect()
-{
-  connect(ui->widget_CleaniTunesQuickly, &ZnStyleButtonWidget::clicked, this,
-          &CFixiTunesHome::SlotCleaniTunesQuickly);
-  connect(ui->widget_CleaniTunesDeeply, &ZnStyleButtonWidget::clicked, this,
-          &CFixiTunesHome::SlotCleaniTunesDeeply);
-  connect(ui->widget_UninstalliTunesCompletely, &ZnStyleButtonWidget::clicked, this,
-          &CFixiTunesHome::SlotUninstalliTunesCompletely);
-  connect(ui->widget_RepairFailediDeviceDetection, &ZnStyleButtonWidget::clicked, this,
-          &CFixiTunesHome::SlotRepairFailediDeviceDetection);
-  connect(ui->widget_FixiTunesInstallUpdateIssues, &ZnStyleButtonWidget::clicked, this,
-          &CFixiTunesHome::SlotFixiTunesInstallUpdateIssues);
-  connect(ui->widget_RepairBackupRestoreErrors, &ZnStyleButtonWidget::clicked, this,
-          &CFixiTunesHome::SlotRepairBackupRestoreErrors);
-  connect(ui->widget_FixOtheriTunesProblems, &ZnStyleButtonWidget::clicked, this,
-          &CFixiTunesHome::SlotFixOtheriTunesProblems);
-
-  connect(ui->widget_CleaniTunesQuickly, &ZnStyleButtonWidget::mouseEnter, this,
-          &CFixiTunesHome::SlotmouseEnterQuickly);
-  connect(ui->widget_CleaniTunesQuickly, &ZnStyleButtonWidget::mouseLeave, this,
-          &CFixiTunesHome::SlotmouseLeaveQuickly);
-  connect(ui->widget_CleaniTunesDeeply, &ZnStyleButtonWidget::mouseEnter, this,
-          &CFixiTunesHome::SlotmouseEnterDeeply);
-  connect(ui->widget_CleaniTunesDeeply, &ZnStyleButtonWidget::mouseLeave, this,
-          &CFixiTunesHome::SlotmouseLeaveDeeply);
-  connect(ui->widget_UninstalliTunesCompletely, &ZnStyleButtonWidget::mouseEnter, this,
-          &CFixiTunesHome::SlotmouseEnterCompletely);
-  connect(ui->widget_UninstalliTunesCompletely, &ZnStyleButtonWidget::mouseLeave, this,
-          &CFixiTunesHome::SlotmouseLeaveCompletely);
-  connect(ui->widget_RepairFailediDeviceDetection, &ZnStyleButtonWidget::mouseEnter, this,
-          &CFixiTunesHome::SlotmouseEnterDetection);
-  connect(ui->widget_RepairFailediDeviceDetection, &ZnStyleButtonWidget::mouseLeave, this,
-          &CFixiTunesHome::SlotmouseLeaveDetection);
-  connect(ui->widget_FixiTunesInstallUpdateIssues, &ZnStyleButtonWidget::mouseEnter, this,
-          &CFixiTunesHome::SlotmouseEnterIssues);
-  connect(ui->widget_FixiTunesInstallUpdateIssues, &ZnStyleButtonWidget::mouseLeave, this,
-          &CFixiTunesHome::SlotmouseLeaveIssues);
-  connect(ui->widget_RepairBackupRestoreErrors, &ZnStyleButtonWidget::mouseEnter, this,
-          &CFixiTunesHome::SlotmouseEnterErrors);
-  connect(ui->widget_RepairBackupRestoreErrors, &ZnStyleButtonWidget::mouseLeave, this,
-          &CFixiTunesHome::SlotmouseLeaveErrors);
-  connect(ui->widget_FixOtheriTunesProblems, &ZnStyleButtonWidget::mouseEnter, this,
-          &CFixiTunesHome::SlotmouseEnterProblems);
-  connect(ui->widget_FixOtheriTunesProblems, &ZnStyleButtonWidget::mouseLeave, this,
-          &CFixiTunesHome::SlotmouseLeaveProblems);
+    connect(ui->widget_CleaniTunesQuickly, &ZnStyleButtonWidget::mouseEnter, this,
+            &CFixiTunesHome::SlotmouseEnterQuickly);
+    connect(ui->widget_CleaniTunesQuickly, &ZnStyleButtonWidget::mouseLeave, this,
+            &CFixiTunesHome::SlotmouseLeaveQuickly);
+    connect(ui->widget_CleaniTunesDeeply, &ZnStyleButtonWidget::mouseEnter, this,
+            &CFixiTunesHome::SlotmouseEnterDeeply);
+    connect(ui->widget_CleaniTunesDeeply, &ZnStyleButtonWidget::mouseLeave, this,
+            &CFixiTunesHome::SlotmouseLeaveDeeply);
+    connect(ui->widget_UninstalliTunesCompletely, &ZnStyleButtonWidget::mouseEnter, this,
+            &CFixiTunesHome::SlotmouseEnterCompletely);
+    connect(ui->widget_UninstalliTunesCompletely, &ZnStyleButtonWidget::mouseLeave, this,
+            &CFixiTunesHome::SlotmouseLeaveCompletely);
+    connect(ui->widget_RepairFailediDeviceDetection, &ZnStyleButtonWidget::mouseEnter, this,
+            &CFixiTunesHome::SlotmouseEnterDetection);
+    connect(ui->widget_RepairFailediDeviceDetection, &ZnStyleButtonWidget::mouseLeave, this,
+            &CFixiTunesHome::SlotmouseLeaveDetection);
+    connect(ui->widget_FixiTunesInstallUpdateIssues, &ZnStyleButtonWidget::mouseEnter, this,
+            &CFixiTunesHome::SlotmouseEnterIssues);
+    connect(ui->widget_FixiTunesInstallUpdateIssues, &ZnStyleButtonWidget::mouseLeave, this,
+            &CFixiTunesHome::SlotmouseLeaveIssues);
+    connect(ui->widget_RepairBackupRestoreErrors, &ZnStyleButtonWidget::mouseEnter, this,
+            &CFixiTunesHome::SlotmouseEnterErrors);
+    connect(ui->widget_RepairBackupRestoreErrors, &ZnStyleButtonWidget::mouseLeave, this,
+            &CFixiTunesHome::SlotmouseLeaveErrors);
+    connect(ui->widget_FixOtheriTunesProblems, &ZnStyleButtonWidget::mouseEnter, this,
+            &CFixiTunesHome::SlotmouseEnterProblems);
+    connect(ui->widget_FixOtheriTunesProblems, &ZnStyleButtonWidget::mouseLeave, this,
+            &CFixiTunesHome::SlotmouseLeaveProblems);
 }
 
 void CFixiTunesHome::SlotCleaniTunesQuickly() { emit SignalFixiTunesScene(kFixScene_QuickClean); }

@@ -13,46 +13,46 @@ class CFixiTunesHome;
 }
 
 class CFixiTunesHome : public QWidget {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit CFixiTunesHome(QWidget* parent = nullptr);
-  ~CFixiTunesHome() override;
+    explicit CFixiTunesHome(QWidget* parent = nullptr);
+    ~CFixiTunesHome() override;
 
-  // "No iTunes on Your PC" for an empty version, else "iTunes Version: " and
-  // the version text.
-  void SetiTunesVersion(const QString& version);
+    // "No iTunes on Your PC" for an empty version, else "iTunes Version: " and
+    // the version text.
+    void SetiTunesVersion(const QString& version);
 
 signals:
-  void SignalFixiTunesScene(enumFixScene scene);
+    void SignalFixiTunesScene(enumFixScene scene);
 
 public slots:
-  void SlotCleaniTunesQuickly();
-  void SlotCleaniTunesDeeply();
-  void SlotUninstalliTunesCompletely();
-  void SlotRepairFailediDeviceDetection();
-  void SlotFixiTunesInstallUpdateIssues();
-  void SlotRepairBackupRestoreErrors();
-  void SlotFixOtheriTunesProblems();
+    void SlotCleaniTunesQuickly();
+    void SlotCleaniTunesDeeply();
+    void SlotUninstalliTunesCompletely();
+    void SlotRepairFailediDeviceDetection();
+    void SlotFixiTunesInstallUpdateIssues();
+    void SlotRepairBackupRestoreErrors();
+    void SlotFixOtheriTunesProblems();
 
-  void SlotmouseEnterQuickly();
-  void SlotmouseLeaveQuickly();
-  void SlotmouseEnterDeeply();
-  void SlotmouseLeaveDeeply();
-  void SlotmouseEnterCompletely();
-  void SlotmouseLeaveCompletely();
-  void SlotmouseEnterDetection();
-  void SlotmouseLeaveDetection();
-  void SlotmouseEnterIssues();
-  void SlotmouseLeaveIssues();
-  void SlotmouseEnterErrors();
-  void SlotmouseLeaveErrors();
-  void SlotmouseEnterProblems();
-  void SlotmouseLeaveProblems();
+    void SlotmouseEnterQuickly();
+    void SlotmouseLeaveQuickly();
+    void SlotmouseEnterDeeply();
+    void SlotmouseLeaveDeeply();
+    void SlotmouseEnterCompletely();
+    void SlotmouseLeaveCompletely();
+    void SlotmouseEnterDetection();
+    void SlotmouseLeaveDetection();
+    void SlotmouseEnterIssues();
+    void SlotmouseLeaveIssues();
+    void SlotmouseEnterErrors();
+    void SlotmouseLeaveErrors();
+    void SlotmouseEnterProblems();
+    void SlotmouseLeaveProblems();
 
 private:
-  void InitStyle();
-  void InitConnect();
+    void InitStyle();
+    void InitConnect();
 
-  Ui::CFixiTunesHome* ui = nullptr;
+    Ui::CFixiTunesHome* ui = nullptr;
 };

@@ -22,10 +22,7 @@ namespace {
 // How long 7-Zip may take to unpack the installer.
 constexpr int kUnzipTimeoutMs = 30000;
 
-QString now()
-{
-  return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss.zzz ddd"));
-}
+QString now() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss.zzz ddd")); }
 
 }  // namespace
 
@@ -33,189 +30,171 @@ QString now()
 // Configuration files
 // ---------------------------------------------------------------------------
 
-CNetworkDownloadManager* FixiTunes::ConfigDownloadManager()
-{
-  if (!m_pDownloadManager) {
-    m_pDownloadManager = new CNetworkDownloadManager(this);
-    connect(m_pDownloadManager, &CNetworkDownloadManager::onDownloadFinished, this,
-            &FixiTunes::SlotDownloadFileFinished);
-  }
-  return m_pDownloadManager;
+CNetworkDownloadManager* FixiTunes::ConfigDownloadManager() {
+    if (!m_pDownloadManager) {
+        m_pDownloadManager = new CNetworkDownloadManager(this);
+        connect(m_pDownloadManager, &CNetworkDownloadManager::onDownloadFinished, this,
+                &FixiTunes::SlotDownloadFileFinished);
+    }
+    return m_pDownloadManager;
 }
 
-void FixiTunes::SlotDownloadEmailConfigFile()
-{
-  ConfigDownloadManager()->StartDownload(
-      QStringLiteral("encryptEmailFile.xml"),
-      QUrl(platform::endpoint(platform::Endpoint::ProductInfoServer) +
-           QStringLiteral("/pro-info/firmware/encryptEmailFile.xml")),
-      kDownloadType_EmailConfig);
-  qDebug() << "slotDownloadEmailConfigFile======startTime==================================" << now();
+void FixiTunes::SlotDownloadEmailConfigFile() {
+    ConfigDownloadManager()->StartDownload(QStringLiteral("encryptEmailFile.xml"),
+                                           QUrl(platform::endpoint(platform::Endpoint::ProductInfoServer) +
+                                                QStringLiteral("/pro-info/firmware/encryptEmailFile.xml")),
+                                           kDownloadType_EmailConfig);
+    qDebug() << "slotDownloadEmailConfigFile======startTime==================================" << now();
 }
 
-void FixiTunes::SlotDownloadiTunesSetupUrlConfigFile()
-{
-  ConfigDownloadManager()->StartDownload(
-      QStringLiteral("iTunesDownloadUrl.xml"),
-      QUrl(platform::endpoint(platform::Endpoint::ConfigServer) +
-           QStringLiteral("/pro-info/itunesconfig/iTunesDownloadUrl.xml")),
-      kDownloadType_iTunesSetupUrlConfig);
-  qDebug() << "InitDownloadFile===1781===startTime==================================" << now();
+void FixiTunes::SlotDownloadiTunesSetupUrlConfigFile() {
+    ConfigDownloadManager()->StartDownload(QStringLiteral("iTunesDownloadUrl.xml"),
+                                           QUrl(platform::endpoint(platform::Endpoint::ConfigServer) +
+                                                QStringLiteral("/pro-info/itunesconfig/iTunesDownloadUrl.xml")),
+                                           kDownloadType_iTunesSetupUrlConfig);
+    qDebug() << "InitDownloadFile===1781===startTime==================================" << now();
 }
 
-void FixiTunes::SlotDownloadFileFinished(DOWNLOADTYPE type)
-{
-  qDebug() << "endTime=====" << now();
-  qDebug() << "eType======" << int(type);
-  switch (type) {
-  case kDownloadType_EmailConfig:
-    // Success or not, the installer table comes next.
-    SlotDownloadiTunesSetupUrlConfigFile();
-    break;
-  case kDownloadType_iTunesSetupUrlConfig:
-    // A failed download left no file: the shipped table is read instead.
-    SlotReadiTunesDownloadUrl();
-    emit SignalDownloadConfigFileFinished();
-    break;
-  case kDownloadType_ComponentInformation:
-    // Never started.
-    break;
-  case kDownloadType_iTunesSetup:
-    emit SignalDownloadiTunesPackageFinished();
-    break;
-  }
+void FixiTunes::SlotDownloadFileFinished(DOWNLOADTYPE type) {
+    qDebug() << "endTime=====" << now();
+    qDebug() << "eType======" << int(type);
+    switch (type) {
+    case kDownloadType_EmailConfig:
+        // Success or not, the installer table comes next.
+        SlotDownloadiTunesSetupUrlConfigFile();
+        break;
+    case kDownloadType_iTunesSetupUrlConfig:
+        // A failed download left no file: the shipped table is read instead.
+        SlotReadiTunesDownloadUrl();
+        emit SignalDownloadConfigFileFinished();
+        break;
+    case kDownloadType_ComponentInformation:
+        // Never started.
+        break;
+    case kDownloadType_iTunesSetup: emit SignalDownloadiTunesPackageFinished(); break;
+    }
 }
 
-void FixiTunes::SlotReadiTunesDownloadUrl()
-{
-  SInstallerTableState table;
-  table.bIsDownloadLastVersion = m_bIsDownloadLastVersion;
-  table.nVersionBit = m_niTunesVersionBit;
-  table.strVersion = m_striTunesVersion;
-  table.bIsNotFindCurrentVersion = m_bIsNotFindCurrentVersion;
-  table.strDownloadUrl = m_strDownloadiTunesUrl;
-  table.strDownloadHash = m_strDownloadiTunesHash;
-  table.strLastVersion = m_strLastiTunesVersion;
-  table.strLastDownloadUrl = m_strLastDownloadiTunesUrl;
-  table.strLastDownloadHash = m_strLastDownloadiTunesHash;
-  table.strComponentInformationUrl = m_strComponentInformationUrl;
-  if (!ReadInstallerTable(InstallerTablePath(platform::applicationDir()), table))
-    return;
-  m_striTunesVersion = table.strVersion;
-  m_bIsNotFindCurrentVersion = table.bIsNotFindCurrentVersion;
-  m_strDownloadiTunesUrl = table.strDownloadUrl;
-  m_strDownloadiTunesHash = table.strDownloadHash;
-  m_strLastiTunesVersion = table.strLastVersion;
-  m_strLastDownloadiTunesUrl = table.strLastDownloadUrl;
-  m_strLastDownloadiTunesHash = table.strLastDownloadHash;
-  m_strComponentInformationUrl = table.strComponentInformationUrl;
+void FixiTunes::SlotReadiTunesDownloadUrl() {
+    SInstallerTableState table;
+    table.bIsDownloadLastVersion = m_bIsDownloadLastVersion;
+    table.nVersionBit = m_niTunesVersionBit;
+    table.strVersion = m_striTunesVersion;
+    table.bIsNotFindCurrentVersion = m_bIsNotFindCurrentVersion;
+    table.strDownloadUrl = m_strDownloadiTunesUrl;
+    table.strDownloadHash = m_strDownloadiTunesHash;
+    table.strLastVersion = m_strLastiTunesVersion;
+    table.strLastDownloadUrl = m_strLastDownloadiTunesUrl;
+    table.strLastDownloadHash = m_strLastDownloadiTunesHash;
+    table.strComponentInformationUrl = m_strComponentInformationUrl;
+    if (!ReadInstallerTable(InstallerTablePath(platform::applicationDir()), table)) return;
+    m_striTunesVersion = table.strVersion;
+    m_bIsNotFindCurrentVersion = table.bIsNotFindCurrentVersion;
+    m_strDownloadiTunesUrl = table.strDownloadUrl;
+    m_strDownloadiTunesHash = table.strDownloadHash;
+    m_strLastiTunesVersion = table.strLastVersion;
+    m_strLastDownloadiTunesUrl = table.strLastDownloadUrl;
+    m_strLastDownloadiTunesHash = table.strLastDownloadHash;
+    m_strComponentInformationUrl = table.strComponentInformationUrl;
 }
 
-void FixiTunes::SlotReadEmailAccount()
-{
-  SEmailAccount account;
-  ReadEmailAccount(platform::applicationDir() + QStringLiteral("/encryptEmailFile.xml"), account, true);
+void FixiTunes::SlotReadEmailAccount() {
+    SEmailAccount account;
+    ReadEmailAccount(platform::applicationDir() + QStringLiteral("/encryptEmailFile.xml"), account, true);
 }
 
 // ---------------------------------------------------------------------------
 // Installer acquisition
 // ---------------------------------------------------------------------------
 
-void FixiTunes::SendInstallerFailed()
-{
-  if (m_bIsCompleteRepair)
-    emit SignalCompleteRepairFailed(kFixStatus_RepairFailedDriverIncomplete);
-  else
-    emit SignalFixiTunesFailed(kFixStatus_FixFailedDriverIncomplete);
-}
-
-void FixiTunes::SlotCheckLocaliTunesSetup()
-{
-  if (QFileInfo::exists(InstallerPath()))
-    StartInstallerHash(0);
-  else
-    SlotDownloadiTunesSetup();
-}
-
-void FixiTunes::SlotDownloadiTunesSetup()
-{
-  if (m_pDownloadManager) {
-    // Nothing of the download it was running may still arrive.
-    m_pDownloadManager->disconnect(this);
-    m_pDownloadManager->deleteLater();
-    m_pDownloadManager = nullptr;
-  }
-  m_pDownloadManager = new CNetworkDownloadManager(this);
-  connect(m_pDownloadManager, &CNetworkDownloadManager::onDownloadFinished, this,
-          &FixiTunes::SlotDownloadFileFinished);
-  connect(m_pDownloadManager, &CNetworkDownloadManager::SignalDownloadiTunesProcess, DriverPage(),
-          &CFixiTunesProcess::SlotDownloadiTunesProcess);
-  m_pDownloadManager->StartDownload(QStringLiteral("iTunesSetup.exe"), QUrl(m_strDownloadiTunesUrl),
-                                    kDownloadType_iTunesSetup);
-}
-
-void FixiTunes::SlotCheckDownloadiTunesSetup()
-{
-  qDebug() << "start check===========1581===download setup=============m_strDownloadiTunesHash==="
-           << m_strDownloadiTunesHash;
-  if (QFileInfo::exists(InstallerPath()))
-    StartInstallerHash(1);
-  else
-    SendInstallerFailed();
-}
-
-void FixiTunes::StartInstallerHash(int checkType)
-{
-  if (!m_pGetHashThread) {
-    m_pGetHashThread = new CGetHashThread(this);
-    connect(m_pGetHashThread, &CGetHashThread::SignalCheckFinished, this, &FixiTunes::SlotCheckResult);
-  }
-  if (m_pGetHashThread->isRunning()) {
-    m_pGetHashThread->quit();
-    m_pGetHashThread->wait();
-  }
-  qDebug() << "m_pGetHashThread->isRunning()=====" << m_pGetHashThread->isRunning();
-  m_pGetHashThread->SetFilePath(checkType, InstallerPath());
-}
-
-void FixiTunes::SlotCheckResult(int checkType, QString /*hashValue*/)
-{
-  // An empty hash (unreadable file, or no hash in the table) never matches.
-  const bool isSame = IsSameHash(m_pGetHashThread->GetHashValue(), m_strDownloadiTunesHash);
-  if (checkType == 1) {
-    if (isSame)
-      SlotUnzipiTunesSetup();
+void FixiTunes::SendInstallerFailed() {
+    if (m_bIsCompleteRepair)
+        emit SignalCompleteRepairFailed(kFixStatus_RepairFailedDriverIncomplete);
     else
-      SendInstallerFailed();
-    return;
-  }
-  // Found on disk: the right one is checked once more as a download would be;
-  // any other is replaced by a download.
-  if (isSame)
-    emit SignalDownloadiTunesPackageFinished();
-  else
-    SlotDownloadiTunesSetup();
+        emit SignalFixiTunesFailed(kFixStatus_FixFailedDriverIncomplete);
 }
 
-void FixiTunes::SlotUnzipiTunesSetup()
-{
-  const QString target = InstallerFolder();
-  // A folder of an earlier run never counts as this run's output.
-  if (!DeleteDirectory(target)) {
-    qDebug() << "SlotUnzipiTunesSetup=====old folder not removed===" << target;
-    SendInstallerFailed();
-    return;
-  }
-  const QStringList arguments = {QStringLiteral("x"), InstallerPath(), QStringLiteral("-y"),
-                                 QStringLiteral("-o") + target};
-  qDebug() << "SlotUnzipiTunesSetup=====argu===" << arguments;
-  const UnzipResult result =
-      RunUnzip(platform::programPath(QStringLiteral("7z.exe")), arguments, target, kUnzipTimeoutMs);
-  qDebug() << "isRun==" << result.finished;
-  qDebug() << "runTime===" << result.elapsedMs;
-  qDebug() << "isUnzipSuccess======" << result.success() << "==tempPath====" << target;
-  if (result.success())
-    emit SignalUnzipiTunesPackageFinished();
-  else
-    SendInstallerFailed();
+void FixiTunes::SlotCheckLocaliTunesSetup() {
+    if (QFileInfo::exists(InstallerPath()))
+        StartInstallerHash(0);
+    else
+        SlotDownloadiTunesSetup();
+}
+
+void FixiTunes::SlotDownloadiTunesSetup() {
+    if (m_pDownloadManager) {
+        // Nothing of the download it was running may still arrive.
+        m_pDownloadManager->disconnect(this);
+        m_pDownloadManager->deleteLater();
+        m_pDownloadManager = nullptr;
+    }
+    m_pDownloadManager = new CNetworkDownloadManager(this);
+    connect(m_pDownloadManager, &CNetworkDownloadManager::onDownloadFinished, this,
+            &FixiTunes::SlotDownloadFileFinished);
+    connect(m_pDownloadManager, &CNetworkDownloadManager::SignalDownloadiTunesProcess, DriverPage(),
+            &CFixiTunesProcess::SlotDownloadiTunesProcess);
+    m_pDownloadManager->StartDownload(QStringLiteral("iTunesSetup.exe"), QUrl(m_strDownloadiTunesUrl),
+                                      kDownloadType_iTunesSetup);
+}
+
+void FixiTunes::SlotCheckDownloadiTunesSetup() {
+    qDebug() << "start check===========1581===download setup=============m_strDownloadiTunesHash==="
+             << m_strDownloadiTunesHash;
+    if (QFileInfo::exists(InstallerPath()))
+        StartInstallerHash(1);
+    else
+        SendInstallerFailed();
+}
+
+void FixiTunes::StartInstallerHash(int checkType) {
+    if (!m_pGetHashThread) {
+        m_pGetHashThread = new CGetHashThread(this);
+        connect(m_pGetHashThread, &CGetHashThread::SignalCheckFinished, this, &FixiTunes::SlotCheckResult);
+    }
+    if (m_pGetHashThread->isRunning()) {
+        m_pGetHashThread->quit();
+        m_pGetHashThread->wait();
+    }
+    qDebug() << "m_pGetHashThread->isRunning()=====" << m_pGetHashThread->isRunning();
+    m_pGetHashThread->SetFilePath(checkType, InstallerPath());
+}
+
+void FixiTunes::SlotCheckResult(int checkType, QString /*hashValue*/) {
+    // An empty hash (unreadable file, or no hash in the table) never matches.
+    const bool isSame = IsSameHash(m_pGetHashThread->GetHashValue(), m_strDownloadiTunesHash);
+    if (checkType == 1) {
+        if (isSame)
+            SlotUnzipiTunesSetup();
+        else
+            SendInstallerFailed();
+        return;
+    }
+    // Found on disk: the right one is checked once more as a download would be;
+    // any other is replaced by a download.
+    if (isSame)
+        emit SignalDownloadiTunesPackageFinished();
+    else
+        SlotDownloadiTunesSetup();
+}
+
+void FixiTunes::SlotUnzipiTunesSetup() {
+    const QString target = InstallerFolder();
+    // A folder of an earlier run never counts as this run's output.
+    if (!DeleteDirectory(target)) {
+        qDebug() << "SlotUnzipiTunesSetup=====old folder not removed===" << target;
+        SendInstallerFailed();
+        return;
+    }
+    const QStringList arguments = {QStringLiteral("x"), InstallerPath(), QStringLiteral("-y"),
+                                   QStringLiteral("-o") + target};
+    qDebug() << "SlotUnzipiTunesSetup=====argu===" << arguments;
+    const UnzipResult result =
+        RunUnzip(platform::programPath(QStringLiteral("7z.exe")), arguments, target, kUnzipTimeoutMs);
+    qDebug() << "isRun==" << result.finished;
+    qDebug() << "runTime===" << result.elapsedMs;
+    qDebug() << "isUnzipSuccess======" << result.success() << "==tempPath====" << target;
+    if (result.success())
+        emit SignalUnzipiTunesPackageFinished();
+    else
+        SendInstallerFailed();
 }

@@ -17,35 +17,34 @@ constexpr int kExitEngineMissing = 2;
 
 }  // namespace
 
-int main(int argc, char* argv[])
-{
-  QApplication app(argc, argv);
-  // The forms name Windows fonts; they are drawn with an installed font here.
-  ZnStyleCommon::installPlatformFonts();
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    // The forms name Windows fonts; they are drawn with an installed font here.
+    ZnStyleCommon::installPlatformFonts();
 
-  // A second start ends at once and silently.
-  CSingleInstanceGuard guard;
-  if (!guard.Acquire(QStringLiteral("Corvane"))) {
-    guard.Release();
-    return -1;
-  }
-
-  SetCrashDumpHandler();
-  InitAppPaths();
-  // iTunes keeps the files open that repairs and cleaning work on.
-  platform::KillProcessByName(QStringLiteral("iTunes.exe"));
-
-  int result = 0;
-  {
-    FixiTunes mainWindow;
-    if (!mainWindow.IsEngineLoaded()) {
-      mainWindow.ShowEngineLoadError();
-      guard.Release();
-      return kExitEngineMissing;
+    // A second start ends at once and silently.
+    CSingleInstanceGuard guard;
+    if (!guard.Acquire(QStringLiteral("Corvane"))) {
+        guard.Release();
+        return -1;
     }
-    mainWindow.show();
-    result = app.exec();
-  }
-  guard.Release();
-  return result;
+
+    SetCrashDumpHandler();
+    InitAppPaths();
+    // iTunes keeps the files open that repairs and cleaning work on.
+    platform::KillProcessByName(QStringLiteral("iTunes.exe"));
+
+    int result = 0;
+    {
+        FixiTunes mainWindow;
+        if (!mainWindow.IsEngineLoaded()) {
+            mainWindow.ShowEngineLoadError();
+            guard.Release();
+            return kExitEngineMissing;
+        }
+        mainWindow.show();
+        result = app.exec();
+    }
+    guard.Release();
+    return result;
 }

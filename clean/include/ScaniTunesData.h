@@ -81,8 +81,8 @@ private:
     void initTables();
     void initCategoryTable();
     // Fills one detail table with a row and a size cell per subtype.
-    void rebuildSubTypeTable(QTableWidget* table, QList<CSubUserDataCheckBox*>& rows, int firstSubType,
-                             int lastSubType, void (CScaniTunesData::*slot)(int, bool, qlonglong));
+    void rebuildSubTypeTable(QTableWidget* table, QList<CSubUserDataCheckBox*>& rows, int firstSubType, int lastSubType,
+                             void (CScaniTunesData::*slot)(int, bool, qlonglong));
     void loadUserDataItem(const ST_ITUNES_USERDATA_ITEM& item);
     void LoadiOSBackupsFilesData(const ST_ITUNES_USERDATA_ITEM& item);
     void showScanProgress(const ST_ITUNES_USERDATA_ITEM& item);

@@ -29,8 +29,8 @@ void CCleaniTunesUserData::initStyle() {
     ui->pushButton_stop->setFont(g_styleCommon.getFont(15));
     setPushButtonStyle(ui->pushButton_stop, QStringLiteral("button100_30normal.png"),
                        QStringLiteral("button100_30hover.png"), QStringLiteral("button100_30pressing.png"),
-                       QStringLiteral("button100_30pressing.png"), QStringLiteral("#377dff"),
-                       QStringLiteral("#ffffff"), QStringLiteral("#ffffff"), QStringLiteral("#ffffff"),
+                       QStringLiteral("button100_30pressing.png"), QStringLiteral("#377dff"), QStringLiteral("#ffffff"),
+                       QStringLiteral("#ffffff"), QStringLiteral("#ffffff"),
                        m_strSkinPath + QStringLiteral("/button/"));
     ui->widgetProgressBar->SetProgressBarWidth(500);
     ui->widgetProgressBar->SetLabelWidth(30);

@@ -27,7 +27,8 @@ void openShare(const QString& address) {
 }  // namespace
 
 CCleaniTunesUserDataFinished::CCleaniTunesUserDataFinished(QWidget* parent)
-    : QWidget(parent), ui(new Ui::CCleaniTunesUserDataFinished) {
+    : QWidget(parent),
+      ui(new Ui::CCleaniTunesUserDataFinished) {
     ui->setupUi(this);
     m_strSkinPath = clean::skinFolder();
     initStyle();
@@ -70,18 +71,18 @@ void CCleaniTunesUserDataFinished::initStyle() {
     ui->pushButton_TryAgain->setFont(g_styleCommon.getFont(15));
     setPushButtonStyle(ui->pushButton_TryAgain, QStringLiteral("button110_34normal.png"),
                        QStringLiteral("button110_34hover.png"), QStringLiteral("button110_34pressing.png"),
-                       QStringLiteral("button110_34disable.png"), QStringLiteral("#377dff"),
-                       QStringLiteral("#ffffff"), QStringLiteral("#ffffff"), QStringLiteral("#ffffff"),
-                       skin + QStringLiteral("/button/"));
+                       QStringLiteral("button110_34disable.png"), QStringLiteral("#377dff"), QStringLiteral("#ffffff"),
+                       QStringLiteral("#ffffff"), QStringLiteral("#ffffff"), skin + QStringLiteral("/button/"));
 
     struct Share {
         ZnStyleButton* button;
         const char* normal;
         const char* hover;
     };
-    for (const Share& s : {Share{ui->btnFaceBook, "/Application/ShareFacebookNormal.png", "/Application/ShareFacebookHover.png"},
-                           Share{ui->btnTwitter, "/Application/ShareTwitterNormal.png", "/Application/ShareTwitterHover.png"},
-                           Share{ui->btnGoogle, "/Application/ShareGoogleNormal.png", "/Application/ShareGoogleHover.png"}}) {
+    for (const Share& s :
+         {Share{ui->btnFaceBook, "/Application/ShareFacebookNormal.png", "/Application/ShareFacebookHover.png"},
+          Share{ui->btnTwitter, "/Application/ShareTwitterNormal.png", "/Application/ShareTwitterHover.png"},
+          Share{ui->btnGoogle, "/Application/ShareGoogleNormal.png", "/Application/ShareGoogleHover.png"}}) {
         const QString normal = skin + QLatin1String(s.normal);
         s.button->setImages(normal, skin + QLatin1String(s.hover), normal, normal);
         s.button->setCursor(Qt::PointingHandCursor);
@@ -126,8 +127,7 @@ void CCleaniTunesUserDataFinished::InitCleanFailedView(enumFixScene cleanType) {
     ui->widget->setFixedHeight(110);
     m_eCleanType = cleanType;
     ui->label_title->setText(tr("Cleaned Failed."));
-    ui->label_unknown->setText(
-        tr("It failed to clean iTunes because an unknown error occurred. Please try it again."));
+    ui->label_unknown->setText(tr("It failed to clean iTunes because an unknown error occurred. Please try it again."));
     ui->label_unknown->show();
     ui->pushButton_TryAgain->show();
     ui->widget_fileIsOccupied->hide();

@@ -42,8 +42,7 @@ CScaniTunesData::CScaniTunesData(QWidget* parent) : QWidget(parent), ui(new Ui::
     m_pAllCheckBox = new CCheckBoxWidget(ui->tableFirstLevelDirList);
     m_pAllCheckBox->setGeometry(80, 11, 160, 18);
     m_pAllCheckBox->setEnabled(false);
-    connect(m_pAllCheckBox, &CCheckBoxWidget::SignalClickedCheckBox, this,
-            &CScaniTunesData::SlotSetAlliTunesCheckBox);
+    connect(m_pAllCheckBox, &CCheckBoxWidget::SignalClickedCheckBox, this, &CScaniTunesData::SlotSetAlliTunesCheckBox);
 
     connect(ui->pushButton_Back, &QPushButton::clicked, this, &CScaniTunesData::SlotBackHome);
     connect(ui->pushButton_Clean, &QPushButton::clicked, this, &CScaniTunesData::SlotCleaniTunesUserData);
@@ -84,8 +83,8 @@ void CScaniTunesData::initStyle() {
     ui->pushButton_stop->setFont(g_styleCommon.getFont(15));
     setPushButtonStyle(ui->pushButton_stop, QStringLiteral("button100_30normal.png"),
                        QStringLiteral("button100_30hover.png"), QStringLiteral("button100_30pressing.png"),
-                       QStringLiteral("button100_30pressing.png"), QStringLiteral("#377dff"),
-                       QStringLiteral("#ffffff"), QStringLiteral("#ffffff"), QStringLiteral("#ffffff"),
+                       QStringLiteral("button100_30pressing.png"), QStringLiteral("#377dff"), QStringLiteral("#ffffff"),
+                       QStringLiteral("#ffffff"), QStringLiteral("#ffffff"),
                        m_strSkinPath + QStringLiteral("/button/"));
 
     ui->widgetProgressBar->SetProgressBarWidth(650);
@@ -361,8 +360,9 @@ void CScaniTunesData::SlotScaniTunesUserDataFinished() {
         QList<CSubUserDataCheckBox*>* rows;
         int* sized;
     };
-    for (const Detail& d : {Detail{&m_listMediaRows, &m_nSizedMediaRows}, Detail{&m_listBackupRows, &m_nSizedBackupRows},
-                            Detail{&m_listUpdateRows, &m_nSizedUpdateRows}, Detail{&m_listOtherRows, &m_nSizedOtherRows}}) {
+    for (const Detail& d :
+         {Detail{&m_listMediaRows, &m_nSizedMediaRows}, Detail{&m_listBackupRows, &m_nSizedBackupRows},
+          Detail{&m_listUpdateRows, &m_nSizedUpdateRows}, Detail{&m_listOtherRows, &m_nSizedOtherRows}}) {
         *d.sized = 0;
         for (CSubUserDataCheckBox* row : *d.rows) {
             if (row->GetFileSize() <= 0) continue;
@@ -397,7 +397,8 @@ void CScaniTunesData::SlotTableWidgetSort() {
         // The cells move with their rows; the row list follows the new order.
         m_listBackupRows.clear();
         for (int row = 0; row < table->rowCount(); ++row) {
-            if (auto* box = qobject_cast<CSubUserDataCheckBox*>(table->cellWidget(row, 0))) m_listBackupRows.append(box);
+            if (auto* box = qobject_cast<CSubUserDataCheckBox*>(table->cellWidget(row, 0)))
+                m_listBackupRows.append(box);
         }
         table->selectRow(0);
     }
@@ -505,10 +506,11 @@ void CScaniTunesData::checkDetailRow(int category, int key, bool isCheck) {
     bool counted = false;
     for (CSubUserDataCheckBox* row : *rows) {
         if (row->GetFileSize() <= 0) continue;
-        if (row->IsChecked()) ++checked;
-        else ++unchecked;
-        const int rowKey =
-            category == kItunesUserDataType_iOSBackup ? row->GetId() : row->GetSubUserDataType();
+        if (row->IsChecked())
+            ++checked;
+        else
+            ++unchecked;
+        const int rowKey = category == kItunesUserDataType_iOSBackup ? row->GetId() : row->GetSubUserDataType();
         if (!counted && rowKey == key) {
             m_nFileTotal += isCheck ? row->GetFileSize() : -row->GetFileSize();
             counted = true;
@@ -517,8 +519,10 @@ void CScaniTunesData::checkDetailRow(int category, int key, bool isCheck) {
 
     const int sized = sizedRowsOfCategory(category);
     Qt::CheckState state = Qt::Unchecked;
-    if (checked == sized) state = Qt::Checked;
-    else if (unchecked != sized) state = Qt::PartiallyChecked;
+    if (checked == sized)
+        state = Qt::Checked;
+    else if (unchecked != sized)
+        state = Qt::PartiallyChecked;
     m_listCategoryRows.at(category - 1)->SetCheckState(state);
 
     updateAllCheckBoxAndClean();
@@ -546,8 +550,10 @@ void CScaniTunesData::SlotCheckAllTypeFileCheckBox(int type, bool isCheck, qlong
     if (QList<CSubUserDataCheckBox*>* rows = rowsOfCategory(type)) {
         for (CSubUserDataCheckBox* row : *rows) {
             if (row->GetFileSize() <= 0) continue;
-            if (isCheck && !row->IsChecked()) m_nFileTotal += row->GetFileSize();
-            else if (!isCheck && row->IsChecked()) m_nFileTotal -= row->GetFileSize();
+            if (isCheck && !row->IsChecked())
+                m_nFileTotal += row->GetFileSize();
+            else if (!isCheck && row->IsChecked())
+                m_nFileTotal -= row->GetFileSize();
             row->SetChecked(isCheck);
         }
     }
@@ -564,7 +570,8 @@ void CScaniTunesData::SlotSetAlliTunesCheckBox(bool isCheck) {
         category->SetCheckState(isCheck ? Qt::Checked : Qt::Unchecked);
         if (isCheck) m_nFileTotal += category->GetFileSize();
     }
-    for (QList<CSubUserDataCheckBox*>* rows : {&m_listMediaRows, &m_listBackupRows, &m_listUpdateRows, &m_listOtherRows}) {
+    for (QList<CSubUserDataCheckBox*>* rows :
+         {&m_listMediaRows, &m_listBackupRows, &m_listUpdateRows, &m_listOtherRows}) {
         for (CSubUserDataCheckBox* row : *rows) {
             if (row->GetFileSize() > 0) row->SetChecked(isCheck);
         }
@@ -578,8 +585,10 @@ void CScaniTunesData::updateAllCheckBoxAndClean() {
     int unchecked = 0;
     for (CTableCheckBox* category : m_listCategoryRows) {
         if (category->GetFileSize() <= 0) continue;
-        if (category->GetCheckState() == Qt::Checked) ++checked;
-        else if (category->GetCheckState() == Qt::Unchecked) ++unchecked;
+        if (category->GetCheckState() == Qt::Checked)
+            ++checked;
+        else if (category->GetCheckState() == Qt::Unchecked)
+            ++unchecked;
     }
     if (checked == m_nSizedCategoryRows) {
         m_pAllCheckBox->SetCheckState(Qt::Checked);

@@ -89,8 +89,8 @@ void CTableCheckBox::SlotCheckBoxClicked(bool isCheck) {
     // A tri-state box would step on to "partially checked"; a click always
     // leaves the category checked or unchecked.
     ui->checkBox->setCheckState(isCheck ? Qt::Checked : Qt::Unchecked);
-    qDebug() << "CTableCheckBox::SlotCheckBoxClicked==m_nUserDataType====" << m_nUserDataType
-             << "=isCheck=" << isCheck << "=m_nfileSize==" << m_nfileSize;
+    qDebug() << "CTableCheckBox::SlotCheckBoxClicked==m_nUserDataType====" << m_nUserDataType << "=isCheck=" << isCheck
+             << "=m_nfileSize==" << m_nfileSize;
     emit SignalCheckBoxClicked(m_nUserDataType, isCheck, m_nfileSize);
 }
 

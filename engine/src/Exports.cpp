@@ -5,14 +5,12 @@
 
 #define SORVEL_EXPORT __attribute__((visibility("default")))
 
-extern "C" SORVEL_EXPORT IFixItunesMgr* CreateFixItuensMgr()
-{
-  sorvel::writeCallLog("CreateFixItuensMgr");
-  return new sorvel::FixItunesMgr();
+extern "C" SORVEL_EXPORT IFixItunesMgr* CreateFixItuensMgr() {
+    sorvel::writeCallLog("CreateFixItuensMgr");
+    return new sorvel::FixItunesMgr();
 }
 
-extern "C" SORVEL_EXPORT IItunesUserDataMgr* CreateItunesUserDataMgr()
-{
-  sorvel::writeCallLog("CreateItunesUserDataMgr");
-  return new sorvel::ItunesUserDataMgr();
+extern "C" SORVEL_EXPORT IItunesUserDataMgr* CreateItunesUserDataMgr() {
+    sorvel::writeCallLog("CreateItunesUserDataMgr");
+    return new sorvel::ItunesUserDataMgr();
 }

@@ -13,53 +13,45 @@
 namespace sorvel {
 
 // Waits `ms` milliseconds or until a stop is requested; true when stopped.
-inline bool waitOrStop(int ms, const bool* stop)
-{
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < end) {
-    if (stopRequested(stop))
-      return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return stopRequested(stop);
+inline bool waitOrStop(int ms, const bool* stop) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (stopRequested(stop)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return stopRequested(stop);
 }
 
 // Sends the steps' callbacks in order, each with a record of type `Record`
 // filled by `fill(record, fields)`. A stop request skips to the last step, so
 // the final state is always sent.
 template <typename Record, typename Fill>
-void playScript(const std::vector<ScriptStep>& steps, ItunesEngineCallback callback,
-                void* context, const bool* stop, Fill fill)
-{
-  if (steps.empty() || !callback)
-    return;
-  const std::size_t last = steps.size() - 1;
-  for (std::size_t i = 0; i < steps.size(); ++i) {
-    if (i < last && stopRequested(stop))
-      i = last;
-    const ScriptStep& step = steps[i];
-    if (step.delayMs > 0 && waitOrStop(step.delayMs, stop) && i < last) {
-      i = last - 1;  // the loop's step moves on to the final state
-      continue;
+void playScript(const std::vector<ScriptStep>& steps, ItunesEngineCallback callback, void* context, const bool* stop,
+                Fill fill) {
+    if (steps.empty() || !callback) return;
+    const std::size_t last = steps.size() - 1;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        if (i < last && stopRequested(stop)) i = last;
+        const ScriptStep& step = steps[i];
+        if (step.delayMs > 0 && waitOrStop(step.delayMs, stop) && i < last) {
+            i = last - 1;  // the loop's step moves on to the final state
+            continue;
+        }
+        if (step.waitStop) waitOrStop(step.waitStopTimeoutMs, stop);
+        Record record;
+        fill(record, step.record);
+        callback(context, step.state, step.nullRecord ? nullptr : &record);
     }
-    if (step.waitStop)
-      waitOrStop(step.waitStopTimeoutMs, stop);
-    Record record;
-    fill(record, step.record);
-    callback(context, step.state, step.nullRecord ? nullptr : &record);
-  }
 }
 
 // Whether a scripted operation starts: its "result", true when not given.
-inline bool scriptedStart(const ScriptedCall& call)
-{
-  return call.result.isUndefined() || call.result.isNull() || call.result.toBool();
+inline bool scriptedStart(const ScriptedCall& call) {
+    return call.result.isUndefined() || call.result.isNull() || call.result.toBool();
 }
 
 // "callback=0x... context=0x...": the arguments every long operation logs.
-inline std::string logCallbackArgs(ItunesEngineCallback callback, const void* context)
-{
-  return "callback=" + logPointer(reinterpret_cast<void*>(callback)) + " context=" + logPointer(context);
+inline std::string logCallbackArgs(ItunesEngineCallback callback, const void* context) {
+    return "callback=" + logPointer(reinterpret_cast<void*>(callback)) + " context=" + logPointer(context);
 }
 
 // Starts one long operation of a manager: the script's run when the script
@@ -68,23 +60,20 @@ inline std::string logCallbackArgs(ItunesEngineCallback callback, const void* co
 // operation's one call-log line (`name`, `arguments`, the result), then hands
 // the work to the manager's worker thread, from which every callback comes.
 template <typename Record, typename Fill>
-bool startOperation(Worker& worker, CallCounter& calls, const std::string& name,
-                    const std::string& arguments, ItunesEngineCallback callback, void* context,
-                    const bool* stop, bool treeCanStart, Fill fill, std::function<void()> treeJob)
-{
-  const ScriptedCall call = findScriptedCall(name, calls.next(name));
-  const bool started = callback && (call.scripted ? scriptedStart(call) : treeCanStart);
-  writeCallLog(name + " " + arguments + " -> " + logBool(started));
-  if (!started)
-    return false;
-  if (call.scripted) {
-    worker.post([call, callback, context, stop, fill] {
-      playScript<Record>(call.steps, callback, context, stop, fill);
-    });
-  } else {
-    worker.post(std::move(treeJob));
-  }
-  return true;
+bool startOperation(Worker& worker, CallCounter& calls, const std::string& name, const std::string& arguments,
+                    ItunesEngineCallback callback, void* context, const bool* stop, bool treeCanStart, Fill fill,
+                    std::function<void()> treeJob) {
+    const ScriptedCall call = findScriptedCall(name, calls.next(name));
+    const bool started = callback && (call.scripted ? scriptedStart(call) : treeCanStart);
+    writeCallLog(name + " " + arguments + " -> " + logBool(started));
+    if (!started) return false;
+    if (call.scripted) {
+        worker.post(
+            [call, callback, context, stop, fill] { playScript<Record>(call.steps, callback, context, stop, fill); });
+    } else {
+        worker.post(std::move(treeJob));
+    }
+    return true;
 }
 
 }  // namespace sorvel

@@ -30,8 +30,8 @@ extern const char* const kBackupInfoFile;  // "BackupInfo.txt"
 
 // One Apple component the engine knows.
 struct ComponentKind {
-  int product;         // eItunesProductType
-  const char* folder;  // folder name under "Program Files" and "Installer Cache"
+    int product;         // eItunesProductType
+    const char* folder;  // folder name under "Program Files" and "Installer Cache"
 };
 const std::vector<ComponentKind>& componentKinds();
 const ComponentKind* componentKind(int product);
@@ -40,19 +40,19 @@ std::vector<int> expectedProducts(bool is64Bit);
 
 // The contents of a COMPONENT file ("key=value" lines).
 struct ComponentInfo {
-  bool present = false;  // the file exists and names a known product
-  int product = 0;
-  std::string name;
-  std::string version;
-  int bits = 0;          // iTunes only: 64 or 32; 0 when not given
+    bool present = false;  // the file exists and names a known product
+    int product = 0;
+    std::string name;
+    std::string version;
+    int bits = 0;  // iTunes only: 64 or 32; 0 when not given
 };
 ComponentInfo readComponentInfo(const fs::path& componentDir);
 
 // A MANIFEST: relative file path -> SHA-1 in lower-case hex. `present` is false
 // when the file does not exist or cannot be read.
 struct Manifest {
-  bool present = false;
-  std::map<std::string, std::string> files;
+    bool present = false;
+    std::map<std::string, std::string> files;
 };
 Manifest readManifest(const fs::path& componentDir);
 
@@ -67,51 +67,50 @@ bool fileMatches(const fs::path& path, const std::string& sha1);
 // operation.
 class Tree {
 public:
-  explicit Tree(const fs::path& root);
+    explicit Tree(const fs::path& root);
 
-  const fs::path& root() const { return m_root; }
-  bool valid() const { return m_valid; }
-  fs::path programFiles() const { return m_root / kProgramFiles; }
-  fs::path installerCache() const { return m_root / kInstallerCache; }
-  fs::path userData() const { return m_root / kUserData; }
+    const fs::path& root() const { return m_root; }
+    bool valid() const { return m_valid; }
+    fs::path programFiles() const { return m_root / kProgramFiles; }
+    fs::path installerCache() const { return m_root / kInstallerCache; }
+    fs::path userData() const { return m_root / kUserData; }
 
-  // True when `path` lies inside the root and every folder between the root
-  // and `path` (the last element excluded) is a real folder, not a link. Only
-  // such paths are ever changed.
-  bool isSafe(const fs::path& path) const;
-  // isSafe() and `path` itself is a real folder (not a link): safe to look into.
-  bool isRealDir(const fs::path& path) const;
+    // True when `path` lies inside the root and every folder between the root
+    // and `path` (the last element excluded) is a real folder, not a link. Only
+    // such paths are ever changed.
+    bool isSafe(const fs::path& path) const;
+    // isSafe() and `path` itself is a real folder (not a link): safe to look into.
+    bool isRealDir(const fs::path& path) const;
 
-  // The files and folders the in-use list names (files held open by running
-  // programs): such entries cannot be deleted or replaced.
-  bool isInUse(const fs::path& path) const;
+    // The files and folders the in-use list names (files held open by running
+    // programs): such entries cannot be deleted or replaced.
+    bool isInUse(const fs::path& path) const;
 
-  // Every entry below `dir` (not `dir` itself), children before their folder:
-  // the order in which they can be deleted. Links are listed, never entered.
-  std::vector<fs::path> entriesBelow(const fs::path& dir) const;
-  // Bytes of the regular files below `dir`; links count 0.
-  std::int64_t sizeBelow(const fs::path& dir) const;
+    // Every entry below `dir` (not `dir` itself), children before their folder:
+    // the order in which they can be deleted. Links are listed, never entered.
+    std::vector<fs::path> entriesBelow(const fs::path& dir) const;
+    // Bytes of the regular files below `dir`; links count 0.
+    std::int64_t sizeBelow(const fs::path& dir) const;
 
-  // Deletes one entry (a file, a link as a link, or an empty folder). False
-  // when it is in use, not safe, or the deletion failed. A missing entry counts
-  // as deleted.
-  bool removeEntry(const fs::path& path) const;
-  // Deletes `dir` with everything below it; the entries that could not be
-  // deleted are appended to `failed`. True when nothing failed.
-  bool removeTree(const fs::path& dir, std::vector<fs::path>* failed) const;
+    // Deletes one entry (a file, a link as a link, or an empty folder). False
+    // when it is in use, not safe, or the deletion failed. A missing entry counts
+    // as deleted.
+    bool removeEntry(const fs::path& path) const;
+    // Deletes `dir` with everything below it; the entries that could not be
+    // deleted are appended to `failed`. True when nothing failed.
+    bool removeTree(const fs::path& dir, std::vector<fs::path>* failed) const;
 
-  // Copies the regular files of `sourceDir` (outside or inside the root) into
-  // `targetDir` (inside the root), replacing what is there; links in the
-  // source are skipped. Files that could not be written go to `failed`.
-  bool copyTree(const fs::path& sourceDir, const fs::path& targetDir,
-                std::vector<fs::path>* failed) const;
-  // Copies one file into the tree, replacing a file or link at `target`.
-  bool copyFile(const fs::path& source, const fs::path& target) const;
+    // Copies the regular files of `sourceDir` (outside or inside the root) into
+    // `targetDir` (inside the root), replacing what is there; links in the
+    // source are skipped. Files that could not be written go to `failed`.
+    bool copyTree(const fs::path& sourceDir, const fs::path& targetDir, std::vector<fs::path>* failed) const;
+    // Copies one file into the tree, replacing a file or link at `target`.
+    bool copyFile(const fs::path& source, const fs::path& target) const;
 
 private:
-  fs::path m_root;
-  bool m_valid = false;
-  std::vector<fs::path> m_inUse;
+    fs::path m_root;
+    bool m_valid = false;
+    std::vector<fs::path> m_inUse;
 };
 
 }  // namespace sorvel

@@ -46,8 +46,8 @@ public:
         char digits[24];
         int n = 0;
         const bool negative = value < 0;
-        unsigned long long rest = negative ? 0ULL - static_cast<unsigned long long>(value)
-                                           : static_cast<unsigned long long>(value);
+        unsigned long long rest =
+            negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
         do {
             digits[n++] = static_cast<char>('0' + rest % 10);
             rest /= 10;
@@ -109,11 +109,11 @@ constexpr std::size_t kAlternateStackSize = 128 * 1024;
 alignas(64) char g_alternateStack[kAlternateStackSize];
 
 void ensureAlternateStack() {
-    stack_t current {};
+    stack_t current{};
     if (::sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE) &&
         current.ss_size >= kAlternateStackSize)
         return;
-    stack_t ours {};
+    stack_t ours{};
     ours.ss_sp = g_alternateStack;
     ours.ss_size = kAlternateStackSize;
     ours.ss_flags = 0;
@@ -154,7 +154,11 @@ bool writeCrashReport(const char* fileName, const CrashSignal* crash) {
         ReportWriter out(fd);
         out.text("crash report\n");
         if (crash) {
-            out.text("signal: ").decimal(crash->signalNumber).text(" (").text(signalName(crash->signalNumber)).text(")\n");
+            out.text("signal: ")
+                .decimal(crash->signalNumber)
+                .text(" (")
+                .text(signalName(crash->signalNumber))
+                .text(")\n");
             if (crash->info) {
                 out.text("signal code: ").decimal(crash->info->si_code).text("\n");
                 out.text("fault address: ").hex(reinterpret_cast<std::uintptr_t>(crash->info->si_addr)).text("\n");
@@ -189,4 +193,3 @@ bool writeCrashReport(const char* fileName, const CrashSignal* crash) {
 void endCrashedProcess(int signalNumber) { ::_exit(128 + signalNumber); }
 
 }  // namespace platform
-

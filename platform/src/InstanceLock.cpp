@@ -44,8 +44,8 @@ InstanceLockResult acquireInstanceLock(const QString& name, int* handle) {
     if (path.isEmpty()) return InstanceLockResult::Failed;
 
     // Close-on-exec, or every program we start would hold the lock on.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY,
-                          0600);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
     if (fd < 0) return InstanceLockResult::Failed;
     int locked;
     do {

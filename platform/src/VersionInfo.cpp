@@ -34,8 +34,7 @@ bool parseFile(const QString& filePath, ParsedBlock* out) {
         int at = data.indexOf(begin);
         if (at >= 0) {
             block = data.mid(at);
-            while (block.indexOf(end) < 0 && !file.atEnd() && block.size() < kMaxBlockSize)
-                block += file.read(4096);
+            while (block.indexOf(end) < 0 && !file.atEnd() && block.size() < kMaxBlockSize) block += file.read(4096);
             break;
         }
         carry = data.right(begin.size() - 1);
@@ -147,13 +146,13 @@ bool VerQueryValue(const void* block, const QString& subBlock, const void** valu
 }
 
 QByteArray makeVersionBlock(const QList<QPair<uint16_t, uint16_t>>& translations,
-                            const QList<QPair<QString, QString>>& entries,
-                            const QString& fixedFileVersion) {
+                            const QList<QPair<QString, QString>>& entries, const QString& fixedFileVersion) {
     QByteArray b = beginMarker();
     if (!translations.isEmpty()) {
         QStringList pairs;
         for (const auto& t : translations)
-            pairs << QStringLiteral("%1%2").arg(t.first, 4, 16, QLatin1Char('0')).arg(t.second, 4, 16, QLatin1Char('0'));
+            pairs
+                << QStringLiteral("%1%2").arg(t.first, 4, 16, QLatin1Char('0')).arg(t.second, 4, 16, QLatin1Char('0'));
         b += "Translation=" + pairs.join(QLatin1Char(' ')).toUtf8() + "\n";
     }
     if (!fixedFileVersion.isEmpty()) b += "FixedFileVersion=" + fixedFileVersion.toUtf8() + "\n";

@@ -39,21 +39,20 @@ void CAdvancedRepairGuide::initStyle() {
     ui->label_text->setStyleSheet(ZnStyleCommon::getColorStyleSheet(2));
 
     ui->checkBox_deleteUserData->setFont(g_styleCommon.getFont(15));
-    const QString indicator =
-        QStringLiteral("QCheckBox::indicator:unchecked { image: url(%1);}")
-            .arg(skin + QStringLiteral("/checkbox/unchecked.png")) +
-        QStringLiteral("QCheckBox::indicator:unchecked:hover {image: url(%1);}")
-            .arg(skin + QStringLiteral("/checkbox/uncheckedHover.png")) +
-        QStringLiteral("QCheckBox::indicator:checked {image: url(%1);}")
-            .arg(skin + QStringLiteral("/checkbox/checked.png")) +
-        QStringLiteral("QCheckBox::indicator:checked:hover {image: url(%1);}")
-            .arg(skin + QStringLiteral("/checkbox/checkedHover.png")) +
-        QStringLiteral("QCheckBox::indicator:indeterminate {image: url(%1);}")
-            .arg(skin + QStringLiteral("/checkbox/partiallyChecked.png")) +
-        QStringLiteral("QCheckBox::indicator:indeterminate:hover {image: url(%1);}")
-            .arg(skin + QStringLiteral("/checkbox/partiallyCheckedHover.png")) +
-        QStringLiteral("QCheckBox::indicator:unchecked:disabled {image: url(%1);}")
-            .arg(skin + QStringLiteral("/checkbox/disable.png"));
+    const QString indicator = QStringLiteral("QCheckBox::indicator:unchecked { image: url(%1);}")
+                                  .arg(skin + QStringLiteral("/checkbox/unchecked.png")) +
+                              QStringLiteral("QCheckBox::indicator:unchecked:hover {image: url(%1);}")
+                                  .arg(skin + QStringLiteral("/checkbox/uncheckedHover.png")) +
+                              QStringLiteral("QCheckBox::indicator:checked {image: url(%1);}")
+                                  .arg(skin + QStringLiteral("/checkbox/checked.png")) +
+                              QStringLiteral("QCheckBox::indicator:checked:hover {image: url(%1);}")
+                                  .arg(skin + QStringLiteral("/checkbox/checkedHover.png")) +
+                              QStringLiteral("QCheckBox::indicator:indeterminate {image: url(%1);}")
+                                  .arg(skin + QStringLiteral("/checkbox/partiallyChecked.png")) +
+                              QStringLiteral("QCheckBox::indicator:indeterminate:hover {image: url(%1);}")
+                                  .arg(skin + QStringLiteral("/checkbox/partiallyCheckedHover.png")) +
+                              QStringLiteral("QCheckBox::indicator:unchecked:disabled {image: url(%1);}")
+                                  .arg(skin + QStringLiteral("/checkbox/disable.png"));
     ui->checkBox_deleteUserData->setStyleSheet(indicator);
 
     ui->labelCheckDelData->setFont(g_styleCommon.getFont(15));
@@ -145,8 +144,7 @@ void CAdvancedRepairGuide::SetFixScene(int scene) {
                                  "with iTunes, click \"Repair\" to optimize your iTunes."));
         ui->pushButton_repair->show();
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -157,10 +155,8 @@ int CAdvancedRepairGuide::GetRepairScene() const {
     case kFixScene_RepairDetection:
     case kFixScene_RepairInstallUpdate:
     case kFixScene_RepairBackupRestore:
-    case kFixScene_RepairOther:
-        return m_eFixScene;
-    default:
-        return 0;
+    case kFixScene_RepairOther: return m_eFixScene;
+    default: return 0;
     }
 }
 

@@ -14,7 +14,8 @@ constexpr int kHighestShownValue = 99;
 }  // namespace
 
 CCheckiTunesExceptionProcess::CCheckiTunesExceptionProcess(QWidget* parent)
-    : QWidget(parent), ui(new Ui::CCheckiTunesExceptionProcess) {
+    : QWidget(parent),
+      ui(new Ui::CCheckiTunesExceptionProcess) {
     ui->setupUi(this);
     m_strSkinPath = QString::fromStdString(GetSkinPath());
     m_pMovie = nullptr;

@@ -12,7 +12,8 @@ constexpr int kMaxListedDamagedFiles = 52;
 }  // namespace
 
 CComponentDamageListShow::CComponentDamageListShow(QWidget* parent)
-    : QDialog(parent), ui(new Ui::CComponentDamageListShow) {
+    : QDialog(parent),
+      ui(new Ui::CComponentDamageListShow) {
     ui->setupUi(this);
     initStyle();
     connect(ui->pushButton_close, &QPushButton::clicked, this, &QDialog::close);
@@ -35,8 +36,7 @@ void CComponentDamageListShow::initStyle() {
                                     skin + QStringLiteral("/Application/mainWindow_close_normal.png"));
     ui->pushButton_close->setAttribute(Qt::WA_TranslucentBackground);
 
-    setWindowFlags(windowFlags() | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinMaxButtonsHint);
+    setWindowFlags(windowFlags() | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint);
     setAttribute(Qt::WA_TranslucentBackground);
 
     // File names come from the engine: the list is plain text, so a name that
@@ -48,8 +48,7 @@ void CComponentDamageListShow::initStyle() {
     ui->TableMessageDetail->setFrameShape(QFrame::NoFrame);
 }
 
-void CComponentDamageListShow::SetComponentDamageList(const QVector<ST_ITUNES_CHECK_RESULT>& results,
-                                                      int product) {
+void CComponentDamageListShow::SetComponentDamageList(const QVector<ST_ITUNES_CHECK_RESULT>& results, int product) {
     int found = -1;
     for (int i = 0; i < results.size(); ++i) {
         if (results.at(i).product == product) found = i;

@@ -51,8 +51,7 @@ void CComponentStatus::SetStatus(int product, int state) {
         ui->pushButton_Exception->setImages(mark, mark, mark, QString());
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -229,8 +229,8 @@ void CFixiTunesProcess::StopFixProcessTimer() {
 }
 
 void CFixiTunesProcess::SlotFixiTunesProcess(int product) {
-    ui->label_FixiTunesProcessDetail->setText(tr("Installing ") + QString::fromWCharArray(GetiTunesProductName(product)) +
-                                              QStringLiteral(" ..."));
+    ui->label_FixiTunesProcessDetail->setText(
+        tr("Installing ") + QString::fromWCharArray(GetiTunesProductName(product)) + QStringLiteral(" ..."));
 }
 
 void CFixiTunesProcess::SlotDownloadiTunesProcess(qlonglong received, qlonglong total) {
@@ -290,8 +290,7 @@ void CFixiTunesProcess::SlotUpdateData(QString text, int step) {
         StartQuickToAim(m_nStepCeiling, 50);
         m_nStepCeiling = kHighestShownValue;
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -324,9 +323,8 @@ void CFixiTunesProcess::SlotOneKeyQuickToAim() {
 }
 
 void CFixiTunesProcess::SlotDeleteUserDataStop() {
-    ZnMessageBox box(
-        tr("If you stop, some iTunes data will be left on your computer. Are you sure you want to stop? "), QString(),
-        ZnMessageBoxButton::Yes | ZnMessageBoxButton::No, this);
+    ZnMessageBox box(tr("If you stop, some iTunes data will be left on your computer. Are you sure you want to stop? "),
+                     QString(), ZnMessageBoxButton::Yes | ZnMessageBoxButton::No, this);
     box.exec();
     if (box.getResult() == ZnMessageBoxButton::Yes) emit SignalDeleteUserDataStop();
 }

@@ -106,9 +106,8 @@ void CScanResultException::SlotExceptionListDialog(int componentType) {
 }
 
 void CScanResultException::SlotBackHome() {
-    ZnMessageBox box(
-        tr("If you go back, the scanning result won't be saved. Are you sure you want to go back? "), QString(),
-        ZnMessageBoxButton::Yes | ZnMessageBoxButton::No, this);
+    ZnMessageBox box(tr("If you go back, the scanning result won't be saved. Are you sure you want to go back? "),
+                     QString(), ZnMessageBoxButton::Yes | ZnMessageBoxButton::No, this);
     box.exec();
     if (box.getResult() == ZnMessageBoxButton::Yes) emit SignalBackHome();
 }

@@ -41,11 +41,12 @@ inline bool writeFakeProgram(const QString& path, const QString& extra = QString
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     // A program started by a test that has ended finds its folder gone: quietly.
-    file.write("#!/bin/sh\n"
-               "exec 2>/dev/null\n"
-               "out=\"$0.argv\"\n"
-               "printf '%s\\0' \"$@\" > \"$out.tmp.$$\" && mv \"$out.tmp.$$\" \"$out\"\n"
-               "echo started >> \"$0.starts\"\n");
+    file.write(
+        "#!/bin/sh\n"
+        "exec 2>/dev/null\n"
+        "out=\"$0.argv\"\n"
+        "printf '%s\\0' \"$@\" > \"$out.tmp.$$\" && mv \"$out.tmp.$$\" \"$out\"\n"
+        "echo started >> \"$0.starts\"\n");
     file.write(extra.toUtf8() + "\n");
     file.close();
     return file.setPermissions(file.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser);

@@ -125,15 +125,14 @@ private slots:
         auto* title = about.findChild<ZnStyleWidgetTitle*>(QStringLiteral("widget"));
         const QPoint start = about.pos();
         const QPoint inside(40, 15);
-        QMouseEvent press(QEvent::MouseButtonPress, inside, title->mapToGlobal(inside), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, inside, title->mapToGlobal(inside), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
         QApplication::sendEvent(title, &press);
         const QPoint to = inside + QPoint(30, 20);
-        QMouseEvent move(QEvent::MouseMove, to, title->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
-                         Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, to, title->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(title, &move);
-        QMouseEvent release(QEvent::MouseButtonRelease, to, title->mapToGlobal(to), Qt::LeftButton,
-                            Qt::NoButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, to, title->mapToGlobal(to), Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
         QApplication::sendEvent(title, &release);
         QCOMPARE(about.pos(), start + QPoint(30, 20));
 

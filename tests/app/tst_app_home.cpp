@@ -155,8 +155,8 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::newRow("no iTunes") << QString() << QStringLiteral("No iTunes on Your PC");
         QTest::newRow("installed") << QStringLiteral("12.7.2.60") << QStringLiteral("iTunes Version: 12.7.2.60");
-        QTest::newRow("text kept as given") << QStringLiteral(" 12.9 beta ")
-                                            << QStringLiteral("iTunes Version:  12.9 beta ");
+        QTest::newRow("text kept as given")
+            << QStringLiteral(" 12.9 beta ") << QStringLiteral("iTunes Version:  12.9 beta ");
     }
     void versionLine() {
         QFETCH(QString, version);

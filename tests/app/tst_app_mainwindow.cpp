@@ -172,7 +172,8 @@ private slots:
 
         QVERIFY(!log.contains(QStringLiteral("slotDownloadEmailConfigFile======startTime")));
         QVERIFY(QMetaObject::invokeMethod(mail, "timeout"));
-        QVERIFY(log.contains(QStringLiteral("slotDownloadEmailConfigFile======startTime==================================")));
+        QVERIFY(log.contains(
+            QStringLiteral("slotDownloadEmailConfigFile======startTime==================================")));
 
         const QString velkin = m_folder->program(QStringLiteral("Velkin"));
         QCOMPARE(apptest::startCount(velkin), 0);
@@ -219,12 +220,18 @@ private slots:
     void toolsMenuWebPages_data() {
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("address");
-        QTest::newRow("tutorial") << "Tutorial" << "https://www.maker.test/repair-itunes/guide/";
-        QTest::newRow("faq") << "FAQ" << "https://www.maker.test/support/technical-faq/";
-        QTest::newRow("review") << "Write a Product Review" << "https://www.maker.test/repair-itunes/reviews/";
-        QTest::newRow("contact") << "Contact Support" << "https://www.maker.test/support/contact/";
-        QTest::newRow("facebook") << "View Facebook Fan Page" << "https://facebook.test/maker";
-        QTest::newRow("twitter") << "Follow Us on Twitter" << "https://twitter.test/maker";
+        QTest::newRow("tutorial") << "Tutorial"
+                                  << "https://www.maker.test/repair-itunes/guide/";
+        QTest::newRow("faq") << "FAQ"
+                             << "https://www.maker.test/support/technical-faq/";
+        QTest::newRow("review") << "Write a Product Review"
+                                << "https://www.maker.test/repair-itunes/reviews/";
+        QTest::newRow("contact") << "Contact Support"
+                                 << "https://www.maker.test/support/contact/";
+        QTest::newRow("facebook") << "View Facebook Fan Page"
+                                  << "https://facebook.test/maker";
+        QTest::newRow("twitter") << "Follow Us on Twitter"
+                                 << "https://twitter.test/maker";
     }
     void toolsMenuWebPages() {
         QFETCH(QString, entry);
@@ -318,9 +325,12 @@ private slots:
             auto* box = qobject_cast<ZnMessageBox*>(modal);
             if (!box) return;
             question = messageBoxText(box);
-            if (answer == ZnMessageBoxButton::Yes) box->slotClose_yes();
-            else if (answer == ZnMessageBoxButton::No) box->slotClose_no();
-            else box->reject();
+            if (answer == ZnMessageBoxButton::Yes)
+                box->slotClose_yes();
+            else if (answer == ZnMessageBoxButton::No)
+                box->slotClose_no();
+            else
+                box->reject();
         });
         if (fromMenu) {
             window.SlotToolsMenu();
@@ -339,23 +349,26 @@ private slots:
         QTest::addColumn<QByteArray>("xml");  // empty: no file
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("parseError");
-        const QByteArray entry3 = "<iTunesUrl><a>iTunesComponentInformationUrl</a><b>https://c.test/one</b><c>x</c></iTunesUrl>";
+        const QByteArray entry3 =
+            "<iTunesUrl><a>iTunesComponentInformationUrl</a><b>https://c.test/one</b><c>x</c></iTunesUrl>";
         QTest::newRow("three children") << ("<r><iTunesVersion>" + entry3 + "</iTunesVersion></r>")
                                         << "https://c.test/one" << false;
         QTest::newRow("five children are not this entry")
-            << QByteArray("<r><iTunesVersion><iTunesUrl><a>iTunesComponentInformationUrl</a><b>https://c.test/five</b>"
-                          "<c/><d/><e/></iTunesUrl></iTunesVersion></r>")
+            << QByteArray(
+                   "<r><iTunesVersion><iTunesUrl><a>iTunesComponentInformationUrl</a><b>https://c.test/five</b>"
+                   "<c/><d/><e/></iTunesUrl></iTunesVersion></r>")
             << QString() << false;
         QTest::newRow("later entry wins")
             << ("<r><iTunesVersion>" + entry3 +
                 "<iTunesUrl><a>iTunesComponentInformationUrl</a><b>https://c.test/two</b><c/></iTunesUrl>"
                 "</iTunesVersion></r>")
             << "https://c.test/two" << false;
-        QTest::newRow("other marker") << QByteArray("<r><iTunesVersion><iTunesUrl><a>12.7</a><b>https://c.test/v</b><c/>"
-                                                    "</iTunesUrl></iTunesVersion></r>")
+        QTest::newRow("other marker") << QByteArray(
+                                             "<r><iTunesVersion><iTunesUrl><a>12.7</a><b>https://c.test/v</b><c/>"
+                                             "</iTunesUrl></iTunesVersion></r>")
                                       << QString() << false;
-        QTest::newRow("tag case differs") << ("<r><itunesversion>" + entry3 + "</itunesversion></r>") << QString()
-                                          << false;
+        QTest::newRow("tag case differs")
+            << ("<r><itunesversion>" + entry3 + "</itunesversion></r>") << QString() << false;
         QTest::newRow("malformed") << QByteArray("<r><iTunesVersion>") << QString() << true;
         QTest::newRow("no file") << QByteArray() << QString() << false;
     }
@@ -395,7 +408,8 @@ private slots:
         apptest::LogCapture log;
         FixiTunes window;
         window.CloseiTunesSoftware();
-        QVERIFY(log.contains(QStringLiteral("CloseiTunesSoftware==========================================================")));
+        QVERIFY(log.contains(
+            QStringLiteral("CloseiTunesSoftware==========================================================")));
         QVERIFY(lower.waitForFinished(10000));
         QCOMPARE(higher.state(), QProcess::Running);
         higher.kill();

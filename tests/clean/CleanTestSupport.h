@@ -89,9 +89,12 @@ public:
             if (box) {
                 ++opened;
                 if (auto* label = box->findChild<QLabel*>(QStringLiteral("label"))) text = label->text();
-                if (m_answer == Answer::Yes) box->slotClose_yes();
-                else if (m_answer == Answer::No) box->slotClose_no();
-                else box->reject();
+                if (m_answer == Answer::Yes)
+                    box->slotClose_yes();
+                else if (m_answer == Answer::No)
+                    box->slotClose_no();
+                else
+                    box->reject();
                 m_timer.stop();
             } else if (++m_tries > 300) {
                 m_timer.stop();

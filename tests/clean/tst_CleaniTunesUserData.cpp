@@ -17,8 +17,8 @@ private:
     static QLayout* tipLayout(QWidget* page) { return child<QLayout>(page, "verticalLayout_tip"); }
 
     static void verifyCleaningView(QWidget* page) {
-        for (const char* shown : {"widgetProgressBar", "label_currentSize", "label_fraction", "label_totalSize",
-                                  "pushButton_stop"})
+        for (const char* shown :
+             {"widgetProgressBar", "label_currentSize", "label_fraction", "label_totalSize", "pushButton_stop"})
             QVERIFY2(!child(page, shown)->isHidden(), shown);
         QVERIFY(child(page, "label_gif")->isHidden());
         QCOMPARE(text(page, "label_cleanTip"), QStringLiteral("Cleaning iTunes files, please wait..."));
@@ -49,18 +49,26 @@ private slots:
         QTest::addColumn<int>("bar");
         QTest::addColumn<QString>("totalText");
         QTest::addColumn<QString>("currentText");
-        QTest::newRow("half of 1 GiB") << qlonglong(kGiB) << qlonglong(512 * kMiB) << 50 << "1.00GB" << "512MB";
-        QTest::newRow("nothing yet") << qlonglong(kGiB) << qlonglong(0) << 0 << "1.00GB" << "0B";
-        QTest::newRow("truncated") << qlonglong(3 * kKiB) << qlonglong(2 * kKiB) << 66 << "4KB" << "3KB";
-        QTest::newRow("whole KiB first") << qlonglong(2047) << qlonglong(1023) << 0 << "2KB" << "1023B";
-        QTest::newRow("almost done") << qlonglong(100 * kMiB) << qlonglong(100 * kMiB - 1) << 99 << "100MB" << "99MB";
+        QTest::newRow("half of 1 GiB") << qlonglong(kGiB) << qlonglong(512 * kMiB) << 50 << "1.00GB"
+                                       << "512MB";
+        QTest::newRow("nothing yet") << qlonglong(kGiB) << qlonglong(0) << 0 << "1.00GB"
+                                     << "0B";
+        QTest::newRow("truncated") << qlonglong(3 * kKiB) << qlonglong(2 * kKiB) << 66 << "4KB"
+                                   << "3KB";
+        QTest::newRow("whole KiB first") << qlonglong(2047) << qlonglong(1023) << 0 << "2KB"
+                                         << "1023B";
+        QTest::newRow("almost done") << qlonglong(100 * kMiB) << qlonglong(100 * kMiB - 1) << 99 << "100MB"
+                                     << "99MB";
         QTest::newRow("huge") << qlonglong(1) * 4000 * kGiB << qlonglong(1) * 1000 * kGiB << 25 << "4000.00GB"
                               << "1000.00GB";
         // A total below 1 KiB has no fraction: the sizes show, the bar stays.
-        QTest::newRow("total below 1 KiB") << qlonglong(1000) << qlonglong(10) << 7 << "1000B" << "10B";
+        QTest::newRow("total below 1 KiB") << qlonglong(1000) << qlonglong(10) << 7 << "1000B"
+                                           << "10B";
         // An unknown (negative) total: the bar stays.
-        QTest::newRow("unknown total") << qlonglong(-1) << qlonglong(-4096) << 7 << "0B" << "0B";
-        QTest::newRow("negative current") << qlonglong(kMiB) << qlonglong(-4096) << 7 << "1MB" << "0B";
+        QTest::newRow("unknown total") << qlonglong(-1) << qlonglong(-4096) << 7 << "0B"
+                                       << "0B";
+        QTest::newRow("negative current") << qlonglong(kMiB) << qlonglong(-4096) << 7 << "1MB"
+                                          << "0B";
     }
     void progress() {
         QFETCH(qlonglong, total);
@@ -124,8 +132,8 @@ private slots:
             return;
         }
         // The cancel view.
-        for (const char* hidden : {"widgetProgressBar", "label_currentSize", "label_fraction", "label_totalSize",
-                                   "pushButton_stop"})
+        for (const char* hidden :
+             {"widgetProgressBar", "label_currentSize", "label_fraction", "label_totalSize", "pushButton_stop"})
             QVERIFY2(child(&page, hidden)->isHidden(), hidden);
         auto* gif = child<QLabel>(&page, "label_gif");
         QVERIFY(!gif->isHidden());
@@ -185,8 +193,8 @@ private slots:
 
 private:
     static void verifyCleaningViewAfterProgress(QWidget* page) {
-        for (const char* shown : {"widgetProgressBar", "label_currentSize", "label_fraction", "label_totalSize",
-                                  "pushButton_stop"})
+        for (const char* shown :
+             {"widgetProgressBar", "label_currentSize", "label_fraction", "label_totalSize", "pushButton_stop"})
             QVERIFY2(!child(page, shown)->isHidden(), shown);
         QVERIFY(child(page, "label_gif")->isHidden());
         QCOMPARE(barValue(page), 25);

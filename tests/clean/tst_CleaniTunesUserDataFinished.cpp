@@ -16,15 +16,19 @@ namespace {
 
 enum View { Success, Failed, Occupied };
 
-void showView(CCleaniTunesUserDataFinished& page, int view, qint64 size = 0, enumFixScene scene = kFixScene_QuickClean) {
-    if (view == Success) page.InitCleanSuccessView(size);
-    else if (view == Failed) page.InitCleanFailedView(scene);
-    else page.InitCleanFileOccupiedView(size);
+void showView(CCleaniTunesUserDataFinished& page, int view, qint64 size = 0,
+              enumFixScene scene = kFixScene_QuickClean) {
+    if (view == Success)
+        page.InitCleanSuccessView(size);
+    else if (view == Failed)
+        page.InitCleanFailedView(scene);
+    else
+        page.InitCleanFileOccupiedView(size);
 }
 
 // The shown elements as a string of S and H, in this order.
-const char* const kElements[] = {"widget_size", "pushButton_TryAgain", "label_unknown", "widget_fileIsOccupied",
-                                 "widget_share", "pushButton_OK"};
+const char* const kElements[] = {"widget_size",           "pushButton_TryAgain", "label_unknown",
+                                 "widget_fileIsOccupied", "widget_share",        "pushButton_OK"};
 
 QString visibility(QWidget* page) {
     QString s;
@@ -51,9 +55,12 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<int>("height");
         QTest::addColumn<bool>("animated");
-        QTest::newRow("cleaned") << int(Success) << "Successfully Cleaned!" << "SHHHSS" << 100 << true;
-        QTest::newRow("failed") << int(Failed) << "Cleaned Failed." << "HSSHHS" << 110 << false;
-        QTest::newRow("files in use") << int(Occupied) << "Cleanup Completed." << "SHHSSS" << 100 << true;
+        QTest::newRow("cleaned") << int(Success) << "Successfully Cleaned!"
+                                 << "SHHHSS" << 100 << true;
+        QTest::newRow("failed") << int(Failed) << "Cleaned Failed."
+                                << "HSSHHS" << 110 << false;
+        QTest::newRow("files in use") << int(Occupied) << "Cleanup Completed."
+                                      << "SHHSSS" << 100 << true;
     }
     void views() {
         QFETCH(int, view);
@@ -78,8 +85,9 @@ private slots:
         } else {
             QVERIFY(!image->movie());
             QVERIFY(!image->pixmap(Qt::ReturnByValue).isNull());
-            QCOMPARE(text(&page, "label_unknown"),
-                     QStringLiteral("It failed to clean iTunes because an unknown error occurred. Please try it again."));
+            QCOMPARE(
+                text(&page, "label_unknown"),
+                QStringLiteral("It failed to clean iTunes because an unknown error occurred. Please try it again."));
         }
     }
 
@@ -165,9 +173,18 @@ private slots:
         QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("pageKey");
-        QTest::newRow("Facebook") << "btnFaceBook" << "www.facebook.com" << "/sharer.php" << "u";
-        QTest::newRow("Twitter") << "btnTwitter" << "twitter.com" << "/intent/tweet" << "url";
-        QTest::newRow("Google+") << "btnGoogle" << "plus.google.com" << "/share" << "url";
+        QTest::newRow("Facebook") << "btnFaceBook"
+                                  << "www.facebook.com"
+                                  << "/sharer.php"
+                                  << "u";
+        QTest::newRow("Twitter") << "btnTwitter"
+                                 << "twitter.com"
+                                 << "/intent/tweet"
+                                 << "url";
+        QTest::newRow("Google+") << "btnGoogle"
+                                 << "plus.google.com"
+                                 << "/share"
+                                 << "url";
     }
     void shareAddresses() {
         QFETCH(QString, button);
@@ -187,9 +204,10 @@ private slots:
         QCOMPARE(query.queryItemValue(pageKey), QStringLiteral("https://www.corvane.test/repair-itunes/"));
         if (pageKey == QLatin1String("url")) {
             // The text goes out encoded as it stands.
-            QVERIFY(url.toString(QUrl::FullyEncoded)
-                        .endsWith(QStringLiteral(
-                            "&text=One%20click%20to%20fix%20iTunes%20issues%20and%20optimize%20iTunes%20performance!")));
+            QVERIFY(
+                url.toString(QUrl::FullyEncoded)
+                    .endsWith(QStringLiteral(
+                        "&text=One%20click%20to%20fix%20iTunes%20issues%20and%20optimize%20iTunes%20performance!")));
             QCOMPARE(query.queryItemValue(QStringLiteral("text"), QUrl::FullyDecoded),
                      QStringLiteral("One click to fix iTunes issues and optimize iTunes performance!"));
         }

@@ -453,12 +453,12 @@ private slots:
         QTest::newRow("one backup") << QStringList{"all", "row 2 1"} << std::vector<int>{} << std::vector<int>{7};
         QTest::newRow("media partly") << QStringList{"row 1 2"} << std::vector<int>{1, 14, 16, 18}
                                       << std::vector<int>{9, 7};
-        QTest::newRow("category off, one row back") << QStringList{"category 4", "row 4 16"}
-                                                    << std::vector<int>{1, 2, 14, 16} << std::vector<int>{9, 7};
+        QTest::newRow("category off, one row back")
+            << QStringList{"category 4", "row 4 16"} << std::vector<int>{1, 2, 14, 16} << std::vector<int>{9, 7};
         QTest::newRow("backups off") << QStringList{"category 2"} << std::vector<int>{1, 2, 14, 16, 18}
                                      << std::vector<int>{};
-        QTest::newRow("disabled rows stay out") << QStringList{"row 1 3", "row 3 13"}
-                                                << std::vector<int>{1, 2, 14, 16, 18} << std::vector<int>{9, 7};
+        QTest::newRow("disabled rows stay out")
+            << QStringList{"row 1 3", "row 3 13"} << std::vector<int>{1, 2, 14, 16, 18} << std::vector<int>{9, 7};
     }
     void cleanRequest() {
         QFETCH(QStringList, clicks);
@@ -470,9 +470,12 @@ private slots:
 
         for (const QString& click : clicks) {
             const QStringList parts = click.split(QLatin1Char(' '));
-            if (parts.at(0) == QLatin1String("all")) allBox(&page)->click();
-            else if (parts.at(0) == QLatin1String("category")) boxOf(categoryRow(&page, parts.at(1).toInt()))->click();
-            else boxOf(detailRow(&page, parts.at(1).toInt(), parts.at(2).toInt()))->click();
+            if (parts.at(0) == QLatin1String("all"))
+                allBox(&page)->click();
+            else if (parts.at(0) == QLatin1String("category"))
+                boxOf(categoryRow(&page, parts.at(1).toInt()))->click();
+            else
+                boxOf(detailRow(&page, parts.at(1).toInt(), parts.at(2).toInt()))->click();
         }
 
         // Collect what the page shows checked, table by table.
@@ -690,8 +693,8 @@ private slots:
         QCOMPARE(child(&page, "pushButton_stop")->isHidden(), stopped);
         QCOMPARE(child(&page, "widgetProgressBar")->isHidden(), stopped);
         QCOMPARE(child(&page, "label_gif")->isHidden(), !stopped);
-        QCOMPARE(text(&page, "label_scanTip"),
-                 stopped ? QStringLiteral("Cancelling, please wait...") : QStringLiteral("Scanning iTunes, please wait..."));
+        QCOMPARE(text(&page, "label_scanTip"), stopped ? QStringLiteral("Cancelling, please wait...")
+                                                       : QStringLiteral("Scanning iTunes, please wait..."));
         if (stopped) QCOMPARE(child<QLabel>(&page, "label_gif")->movie()->state(), QMovie::Running);
     }
 
@@ -758,8 +761,9 @@ private slots:
         BoxAnswerer answerer(static_cast<Answer>(answer));
         static_cast<QAbstractButton*>(child(&page, "pushButton_Back"))->click();
         QCOMPARE(answerer.opened, 1);
-        QCOMPARE(answerer.text,
-                 QStringLiteral("If you go back, the scanning result won't be saved. Are you sure you want to go back?"));
+        QCOMPARE(
+            answerer.text,
+            QStringLiteral("If you go back, the scanning result won't be saved. Are you sure you want to go back?"));
         QCOMPARE(home.count(), back);
         // The scan result is left as it was.
         QCOMPARE(subTypeRequest(page), (std::vector<int>{1, 2, 14, 16, 18}));

@@ -88,7 +88,8 @@ public:
     QStringList calls() const {
         QStringList names;
         for (const QByteArray& line : readFile(callLogPath()).split('\n'))
-            if (!line.isEmpty()) names << QString::fromUtf8(line.left(line.indexOf(' ') < 0 ? line.size() : line.indexOf(' ')));
+            if (!line.isEmpty())
+                names << QString::fromUtf8(line.left(line.indexOf(' ') < 0 ? line.size() : line.indexOf(' ')));
         return names;
     }
     QString callLog() const { return QString::fromUtf8(readFile(callLogPath())); }
@@ -105,10 +106,11 @@ private:
 
 // An installer table of one entry: version, 32-bit URL and hash, 64-bit URL and hash.
 inline QByteArray installerTable(const QString& version, const QString& url, const QString& hash) {
-    return QStringLiteral("<?xml version=\"1.0\"?>\n<iTunesDownload>\n  <iTunesVersion>\n    <iTunesUrl>\n"
-                          "      <version>%1</version>\n      <url32>%2</url32>\n      <hash32>%3</hash32>\n"
-                          "      <url64>\n        %2\n      </url64>\n      <hash64> %3 </hash64>\n"
-                          "    </iTunesUrl>\n  </iTunesVersion>\n</iTunesDownload>\n")
+    return QStringLiteral(
+               "<?xml version=\"1.0\"?>\n<iTunesDownload>\n  <iTunesVersion>\n    <iTunesUrl>\n"
+               "      <version>%1</version>\n      <url32>%2</url32>\n      <hash32>%3</hash32>\n"
+               "      <url64>\n        %2\n      </url64>\n      <hash64> %3 </hash64>\n"
+               "    </iTunesUrl>\n  </iTunesVersion>\n</iTunesDownload>\n")
         .arg(version, url, hash)
         .toUtf8();
 }
@@ -138,7 +140,8 @@ inline QByteArray engineScript(const QByteArray& operations = QByteArray("{}")) 
         "GetiTunesVersion": {"result": "12.10.11.2"},
         "GetiTunesVersionBit": {"result": 1},
         "CheckiTunes": {"callbacks": [{"state": 2, "record": {"product": 1}},
-                                      {"state": 6, "record": {"failCount": 0}}]}})").object();
+                                      {"state": 6, "record": {"failCount": 0}}]}})")
+                             .object();
     const QJsonDocument extra = QJsonDocument::fromJson(operations);
     if (!extra.isObject()) qFatal("flow test: bad engine script %s", operations.constData());
     const QJsonObject ops = extra.object();
@@ -175,7 +178,9 @@ Page* waitForPage(FixiTunes& window, int timeoutMs = 20000) {
     return currentPageAs<Page>(window);
 }
 
-inline QString pageName(QWidget* page) { return page ? QString::fromLatin1(page->metaObject()->className()) : QStringLiteral("(none)"); }
+inline QString pageName(QWidget* page) {
+    return page ? QString::fromLatin1(page->metaObject()->className()) : QStringLiteral("(none)");
+}
 
 using testsupport::answerNextBox;
 

@@ -16,8 +16,9 @@ using flowtest::writeFile;
 namespace {
 
 QString entry(const QString& version, const QString& suffix) {
-    return QStringLiteral("<iTunesUrl><v>%1</v><u32>http://h/32%2</u32><h32>a32%2</h32>"
-                          "<u64>http://h/64%2</u64><h64>a64%2</h64></iTunesUrl>")
+    return QStringLiteral(
+               "<iTunesUrl><v>%1</v><u32>http://h/32%2</u32><h32>a32%2</h32>"
+               "<u64>http://h/64%2</u64><h64>a64%2</h64></iTunesUrl>")
         .arg(version, suffix);
 }
 
@@ -45,55 +46,93 @@ private slots:
         QTest::addColumn<bool>("found");
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("hash");
-        QTest::addColumn<QString>("latest");  // version, URL, hash
+        QTest::addColumn<QString>("latest");   // version, URL, hash
         QTest::addColumn<QString>("version");  // the installed version afterwards
 
         const QString one = QStringLiteral("<iTunesVersion>") + entry("12.10.11.2", "a") + entry("12.9.0.1", "b") +
                             QStringLiteral("</iTunesVersion>");
-        QTest::newRow("64-bit columns") << table(one) << "12.9.0.1" << 64 << true << "http://h/64b" << "a64b"
-                                        << "12.10.11.2 http://h/64a a64a" << "12.9.0.1";
-        QTest::newRow("32-bit columns") << table(one) << "12.9.0.1" << 32 << true << "http://h/32b" << "a32b"
-                                        << "12.10.11.2 http://h/32a a32a" << "12.9.0.1";
-        QTest::newRow("not listed") << table(one) << "12.8.0.1" << 64 << false << "" << ""
-                                    << "12.10.11.2 http://h/64a a64a" << "12.8.0.1";
+        QTest::newRow("64-bit columns") << table(one) << "12.9.0.1" << 64 << true << "http://h/64b"
+                                        << "a64b"
+                                        << "12.10.11.2 http://h/64a a64a"
+                                        << "12.9.0.1";
+        QTest::newRow("32-bit columns") << table(one) << "12.9.0.1" << 32 << true << "http://h/32b"
+                                        << "a32b"
+                                        << "12.10.11.2 http://h/32a a32a"
+                                        << "12.9.0.1";
+        QTest::newRow("not listed") << table(one) << "12.8.0.1" << 64 << false << ""
+                                    << ""
+                                    << "12.10.11.2 http://h/64a a64a"
+                                    << "12.8.0.1";
         QTest::newRow("version with a trailing blank")
             << table("<iTunesVersion>" + entry("12.9.0.1 ", "b") + "</iTunesVersion>") << "12.9.0.1" << 64 << false
-            << "" << "" << "12.9.0.1  http://h/64b a64b" << "12.9.0.1";
+            << ""
+            << ""
+            << "12.9.0.1  http://h/64b a64b"
+            << "12.9.0.1";
         QTest::newRow("version in other letter case")
             << table("<iTunesVersion>" + entry("12.9.0.1-Beta", "b") + "</iTunesVersion>") << "12.9.0.1-beta" << 64
-            << false << "" << "" << "12.9.0.1-Beta http://h/64b a64b" << "12.9.0.1-beta";
+            << false << ""
+            << ""
+            << "12.9.0.1-Beta http://h/64b a64b"
+            << "12.9.0.1-beta";
         QTest::newRow("pretty-printed cells are trimmed")
-            << QByteArray("<t>\n <iTunesVersion>\n  <iTunesUrl>\n   <a>12.9.0.1</a>\n   <b>\n     http://h/32  \n   </b>\n"
-                          "   <c> 00ff </c>\n   <d>\thttp://h/64\n</d>\n   <e>\n  ABCD\n   </e>\n  </iTunesUrl>\n"
-                          " </iTunesVersion>\n</t>\n")
-            << "12.9.0.1" << 64 << true << "http://h/64" << "ABCD" << "12.9.0.1 http://h/64 ABCD" << "12.9.0.1";
+            << QByteArray(
+                   "<t>\n <iTunesVersion>\n  <iTunesUrl>\n   <a>12.9.0.1</a>\n   <b>\n     http://h/32  \n   </b>\n"
+                   "   <c> 00ff </c>\n   <d>\thttp://h/64\n</d>\n   <e>\n  ABCD\n   </e>\n  </iTunesUrl>\n"
+                   " </iTunesVersion>\n</t>\n")
+            << "12.9.0.1" << 64 << true << "http://h/64"
+            << "ABCD"
+            << "12.9.0.1 http://h/64 ABCD"
+            << "12.9.0.1";
         QTest::newRow("four children")
             << table("<iTunesVersion><iTunesUrl><v>12.9.0.1</v><a>u</a><b>h</b><c>u</c></iTunesUrl></iTunesVersion>")
-            << "12.9.0.1" << 64 << false << "" << "" << "  " << "12.9.0.1";
+            << "12.9.0.1" << 64 << false << ""
+            << ""
+            << "  "
+            << "12.9.0.1";
         QTest::newRow("six children")
-            << table("<iTunesVersion><iTunesUrl><v>12.9.0.1</v><a>u</a><b>h</b><c>u</c><d>h</d><e/></iTunesUrl>"
-                     "</iTunesVersion>")
-            << "12.9.0.1" << 64 << false << "" << "" << "  " << "12.9.0.1";
+            << table(
+                   "<iTunesVersion><iTunesUrl><v>12.9.0.1</v><a>u</a><b>h</b><c>u</c><d>h</d><e/></iTunesUrl>"
+                   "</iTunesVersion>")
+            << "12.9.0.1" << 64 << false << ""
+            << ""
+            << "  "
+            << "12.9.0.1";
         // A comment is a child node: it makes the entry one of six.
         QTest::newRow("comment inside an entry")
-            << table("<iTunesVersion><iTunesUrl><!-- x --><v>12.9.0.1</v><a>u</a><b>h</b><c>u</c><d>h</d></iTunesUrl>"
-                     "</iTunesVersion>")
-            << "12.9.0.1" << 64 << false << "" << "" << "  " << "12.9.0.1";
+            << table(
+                   "<iTunesVersion><iTunesUrl><!-- x --><v>12.9.0.1</v><a>u</a><b>h</b><c>u</c><d>h</d></iTunesUrl>"
+                   "</iTunesVersion>")
+            << "12.9.0.1" << 64 << false << ""
+            << ""
+            << "  "
+            << "12.9.0.1";
         // ... and before the first entry it leaves no latest installer.
         QTest::newRow("comment before the first entry")
             << table("<iTunesVersion><!-- latest first -->" + entry("12.9.0.1", "b") + "</iTunesVersion>") << "12.9.0.1"
-            << 64 << true << "http://h/64b" << "a64b" << "  " << "12.9.0.1";
+            << 64 << true << "http://h/64b"
+            << "a64b"
+            << "  "
+            << "12.9.0.1";
         QTest::newRow("first entry is not an entry")
             << table("<iTunesVersion><other/>" + entry("12.9.0.1", "b") + "</iTunesVersion>") << "12.9.0.1" << 64
-            << true << "http://h/64b" << "a64b" << "  " << "12.9.0.1";
+            << true << "http://h/64b"
+            << "a64b"
+            << "  "
+            << "12.9.0.1";
         QTest::newRow("latest of the last element, later match wins")
             << table("<iTunesVersion>" + entry("12.10.11.2", "a") + entry("12.9.0.1", "b") + "</iTunesVersion>" +
                      "<Other>" + entry("12.9.0.1", "x") + "</Other>" + "<iTunesVersion>" + entry("12.11.0.1", "c") +
                      entry("12.9.0.1", "d") + "</iTunesVersion>")
-            << "12.9.0.1" << 64 << true << "http://h/64d" << "a64d" << "12.11.0.1 http://h/64c a64c" << "12.9.0.1";
+            << "12.9.0.1" << 64 << true << "http://h/64d"
+            << "a64d"
+            << "12.11.0.1 http://h/64c a64c"
+            << "12.9.0.1";
         // With no iTunes installed the latest entry is the one to install.
-        QTest::newRow("no iTunes") << table(one) << "-" << 32 << true << "http://h/32a" << "a32a"
-                                   << "12.10.11.2 http://h/32a a32a" << "12.10.11.2";
+        QTest::newRow("no iTunes") << table(one) << "-" << 32 << true << "http://h/32a"
+                                   << "a32a"
+                                   << "12.10.11.2 http://h/32a a32a"
+                                   << "12.10.11.2";
     }
     void installerTable() {
         QFETCH(QByteArray, xml);
@@ -170,18 +209,25 @@ private slots:
         const QByteArray tail = "</Email></EmailConfig>";
         QTest::newRow("the product's account")
             << scramble(head + account("P01", "other@x", "o") + account("P00", "me@x", "secret") + tail) << true
-            << "me@x" << "secret";
+            << "me@x"
+            << "secret";
         QTest::newRow("a later account wins")
             << scramble(head + account("P00", "first@x", "1") + account("P00", "second@x", "2") + tail) << true
-            << "second@x" << "2";
+            << "second@x"
+            << "2";
         QTest::newRow("another product only") << scramble(head + account("P01", "other@x", "o") + tail) << false << ""
                                               << "";
-        QTest::newRow("product code in other case") << scramble(head + account("p00", "me@x", "s") + tail) << false
-                                                    << "" << "";
-        QTest::newRow("four fields")
-            << scramble(head + "<emailType><p>P00</p><u>me@x</u><w>s</w><x/></emailType>" + tail) << false << "" << "";
-        QTest::newRow("not scrambled") << QByteArray(head + account("P00", "me@x", "s") + tail) << false << "" << "";
-        QTest::newRow("empty file") << QByteArray() << false << "" << "";
+        QTest::newRow("product code in other case")
+            << scramble(head + account("p00", "me@x", "s") + tail) << false << ""
+            << "";
+        QTest::newRow("four fields") << scramble(head + "<emailType><p>P00</p><u>me@x</u><w>s</w><x/></emailType>" +
+                                                 tail)
+                                     << false << ""
+                                     << "";
+        QTest::newRow("not scrambled") << QByteArray(head + account("P00", "me@x", "s") + tail) << false << ""
+                                       << "";
+        QTest::newRow("empty file") << QByteArray() << false << ""
+                                    << "";
     }
     void emailAccount() {
         QFETCH(QByteArray, file);

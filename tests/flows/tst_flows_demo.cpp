@@ -78,7 +78,8 @@ private slots:
 
         auto* result = waitForPage<CCleaniTunesUserDataFinished>(window, 30000);
         QVERIFY2(result, qPrintable(pageName(currentPage(window))));
-        QCOMPARE(result->findChild<QLabel*>(QStringLiteral("label_title"))->text(), QStringLiteral("Successfully Cleaned!"));
+        QCOMPARE(result->findChild<QLabel*>(QStringLiteral("label_title"))->text(),
+                 QStringLiteral("Successfully Cleaned!"));
         QVERIFY(m_env->callLog().contains(QStringLiteral("subTypes=[5] backupIds=[]")));
 
         QStringList expected;
@@ -119,8 +120,8 @@ private slots:
 
         QStringList expected;
         for (const QString& file : before)
-            if (!file.startsWith(QLatin1String("Program Files/")) && !file.startsWith(QLatin1String("Installer Cache/")) &&
-                !file.startsWith(QLatin1String("User Data/")))
+            if (!file.startsWith(QLatin1String("Program Files/")) &&
+                !file.startsWith(QLatin1String("Installer Cache/")) && !file.startsWith(QLatin1String("User Data/")))
                 expected << file;
         QVERIFY(expected.size() >= 2);  // another program's backup and the in-use list stay
         QCOMPARE(treeListing(m_env->rootPath()), expected);

@@ -153,20 +153,29 @@ private slots:
         QTest::newRow("stale on disk") << "stale" << installer << "good" << false << 3 << 1 << "0 1";
         QTest::newRow("missing") << "" << installer << "good" << false << 3 << 1 << "1";
         QTest::newRow("lower-case hash in the table") << "" << installer << "lower" << false << 3 << 1 << "1";
-        QTest::newRow("404") << "" << "/downloads/none.exe" << "good" << false << 12 << 0 << "";
-        QTest::newRow("404, component repair") << "" << "/downloads/none.exe" << "good" << true << 9 << 0 << "";
+        QTest::newRow("404") << ""
+                             << "/downloads/none.exe"
+                             << "good" << false << 12 << 0 << "";
+        QTest::newRow("404, component repair") << ""
+                                               << "/downloads/none.exe"
+                                               << "good" << true << 9 << 0 << "";
         QTest::newRow("wrong hash") << "" << installer << "wrong" << false << 12 << 1 << "1";
-        QTest::newRow("wrong file on the server") << "stale" << "/downloads/other.exe" << "good" << false << 12 << 0
-                                                  << "0 1";
+        QTest::newRow("wrong file on the server") << "stale"
+                                                  << "/downloads/other.exe"
+                                                  << "good" << false << 12 << 0 << "0 1";
         // A file on disk never matches an empty hash: it is fetched again, and
         // the download does not match either.
         QTest::newRow("no hash in the table") << "valid" << installer << "none" << false << 12 << 1 << "0 1";
         // An unreadable installer has no hash; with none in the table either,
         // the two empty texts are no match.
-        QTest::newRow("unreadable on disk, no hash in the table") << "folder" << installer << "none" << false << 12 << 0
-                                                                  << "0 1";
-        QTest::newRow("two redirects") << "" << "/moved" << "good" << false << 3 << 1 << "1";
-        QTest::newRow("endless redirect") << "" << "/loop" << "good" << false << 12 << 0 << "";
+        QTest::newRow("unreadable on disk, no hash in the table")
+            << "folder" << installer << "none" << false << 12 << 0 << "0 1";
+        QTest::newRow("two redirects") << ""
+                                       << "/moved"
+                                       << "good" << false << 3 << 1 << "1";
+        QTest::newRow("endless redirect") << ""
+                                          << "/loop"
+                                          << "good" << false << 12 << 0 << "";
     }
     void acquisition() {
         QFETCH(QString, onDisk);
@@ -178,7 +187,8 @@ private slots:
         QFETCH(QString, hashChecks);
         if (onDisk == QLatin1String("valid")) QVERIFY(QFile::copy(m_installer.path, appFile("iTunesSetup.exe")));
         if (onDisk == QLatin1String("stale")) writeFile(appFile("iTunesSetup.exe"), "an older installer");
-        if (onDisk == QLatin1String("folder")) QVERIFY(QDir(m_env->appDir()).mkpath(QStringLiteral("iTunesSetup.exe/x")));
+        if (onDisk == QLatin1String("folder"))
+            QVERIFY(QDir(m_env->appDir()).mkpath(QStringLiteral("iTunesSetup.exe/x")));
         QString tableHash = m_installer.sha1;  // upper case, as the site's table
         if (hash == QLatin1String("lower")) tableHash = tableHash.toLower();
         if (hash == QLatin1String("wrong")) tableHash = QString(40, QLatin1Char('0'));
@@ -193,8 +203,9 @@ private slots:
         const bool success = fixStatus == 0 || fixStatus == 3;
         // What the engine got is the unpacked installer, or nothing at all.
         QCOMPARE(QFileInfo(appFile("iTunesSetup/iTunes64.msi/COMPONENT")).isFile(), success);
-        QCOMPARE(m_env->calls().contains(component ? QStringLiteral("RepairiTunes") : QStringLiteral("OneKeyUninstall")),
-                 success);
+        QCOMPARE(
+            m_env->calls().contains(component ? QStringLiteral("RepairiTunes") : QStringLiteral("OneKeyUninstall")),
+            success);
         if (success) QCOMPARE(readFile(appFile("iTunesSetup.exe")), readFile(m_installer.path));
         // Only a checked installer is unpacked.
         QCOMPARE(m_log->contains(QStringLiteral("SlotUnzipiTunesSetup=====argu===")), success);

@@ -50,13 +50,19 @@ private slots:
     void chain_data() {
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("installerUri");  // the installer the repair then fetches
-        QTest::newRow("both files served") << "" << "/downloads/iTunesSetup.exe";
-        QTest::newRow("table missing") << "no table" << "/fallback/iTunesSetup.exe";
-        QTest::newRow("mail file missing") << "no mail file" << "/downloads/iTunesSetup.exe";
-        QTest::newRow("folder in the way of the mail file") << "mail folder" << "/downloads/iTunesSetup.exe";
-        QTest::newRow("folder in the way of the table") << "table folder" << "/fallback/iTunesSetup.exe";
+        QTest::newRow("both files served") << ""
+                                           << "/downloads/iTunesSetup.exe";
+        QTest::newRow("table missing") << "no table"
+                                       << "/fallback/iTunesSetup.exe";
+        QTest::newRow("mail file missing") << "no mail file"
+                                           << "/downloads/iTunesSetup.exe";
+        QTest::newRow("folder in the way of the mail file") << "mail folder"
+                                                            << "/downloads/iTunesSetup.exe";
+        QTest::newRow("folder in the way of the table") << "table folder"
+                                                        << "/fallback/iTunesSetup.exe";
         // The configuration server may not send the program to plain HTTP.
-        QTest::newRow("table redirected to http") << "table to http" << "/fallback/iTunesSetup.exe";
+        QTest::newRow("table redirected to http") << "table to http"
+                                                  << "/fallback/iTunesSetup.exe";
     }
     void chain() {
         QFETCH(QString, setup);
@@ -76,10 +82,10 @@ private slots:
         QVERIFY2(nginx.start(&error), qPrintable(error));
         QSslConfiguration::setDefaultConfiguration(nginx.sslConfiguration());
         if (setup != QLatin1String("no table") && setup != QLatin1String("table to http"))
-            nginx.addFile(QLatin1String(kTablePath).mid(1),
-                          installerTable(QStringLiteral("12.10.11.2"),
-                                         nginx.httpsUrl(QStringLiteral("/downloads/iTunesSetup.exe")),
-                                         m_installer.sha1));
+            nginx.addFile(
+                QLatin1String(kTablePath).mid(1),
+                installerTable(QStringLiteral("12.10.11.2"),
+                               nginx.httpsUrl(QStringLiteral("/downloads/iTunesSetup.exe")), m_installer.sha1));
 
         FlowEnv env;
         QVERIFY(env.isValid());
@@ -147,7 +153,8 @@ private slots:
         FlowEnv::setServers(nginx.httpUrl(QStringLiteral("/")));
         env.setScript("{}");
         QProcess tree;
-        tree.start(QStringLiteral(ZN_SOURCE_DIR "/scripts/make-demo-tree"), {QStringLiteral("--force"), env.rootPath()});
+        tree.start(QStringLiteral(ZN_SOURCE_DIR "/scripts/make-demo-tree"),
+                   {QStringLiteral("--force"), env.rootPath()});
         QVERIFY(tree.waitForFinished(120000));
         QCOMPARE(tree.exitCode(), 0);
 

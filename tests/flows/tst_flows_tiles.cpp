@@ -23,8 +23,8 @@ using namespace flowtest;
 
 namespace {
 
-const char* const kTiles[] = {"widget_CleaniTunesQuickly",         "widget_CleaniTunesDeeply",
-                              "widget_UninstalliTunesCompletely",  "widget_RepairFailediDeviceDetection",
+const char* const kTiles[] = {"widget_CleaniTunesQuickly",           "widget_CleaniTunesDeeply",
+                              "widget_UninstalliTunesCompletely",    "widget_RepairFailediDeviceDetection",
                               "widget_FixiTunesInstallUpdateIssues", "widget_RepairBackupRestoreErrors",
                               "widget_FixOtheriTunesProblems"};
 
@@ -93,8 +93,7 @@ private slots:
         // No server: the table comes from the fallback, and the installer is
         // already in the application folder with that SHA-1.
         m_env->setFallbackTable(installerTable(QStringLiteral("12.10.11.2"),
-                                               QStringLiteral("http://127.0.0.1:1/iTunesSetup.exe"),
-                                               m_installer.sha1));
+                                               QStringLiteral("http://127.0.0.1:1/iTunesSetup.exe"), m_installer.sha1));
         QVERIFY(QFile::copy(m_installer.path, m_env->appDir() + QStringLiteral("/iTunesSetup.exe")));
     }
 
@@ -127,8 +126,8 @@ private slots:
 
         for (int scene = 3; scene <= 6; ++scene)
             QTest::addRow("scene %d repaired", scene)
-                << scene << ops(uninstalled, installed) << scene << QStringLiteral("CompleteRepairSuccess %1").arg(scene)
-                << QString();
+                << scene << ops(uninstalled, installed) << scene
+                << QStringLiteral("CompleteRepairSuccess %1").arg(scene) << QString();
         QTest::newRow("uninstall refused") << 3 << ops(R"("OneKeyUninstall": {"result": false})", installed) << 10
                                            << "CompleteRepairFailed 10" << QString();
         QTest::newRow("uninstall: services in use")
@@ -138,7 +137,8 @@ private slots:
             << 5
             << ops(uninstallEnds(R"({"bSuccess": 0, "nErrorCode": -2, "vecOccupiedFile": ["C:/iTunes/iTunes.dll"]})"),
                    installed)
-            << 11 << "CompleteRepairFailed 11" << "iTunes.dll";
+            << 11 << "CompleteRepairFailed 11"
+            << "iTunes.dll";
         QTest::newRow("uninstall failed") << 6 << ops(uninstallEnds(R"({"bSuccess": 0, "nErrorCode": -1})"), installed)
                                           << 10 << "CompleteRepairFailed 10" << QString();
         QTest::newRow("install refused") << 3 << ops(uninstalled, R"("OneKeyInstall": {"result": false})") << 10
@@ -204,7 +204,8 @@ private slots:
                 {"state": 4, "record": {}},
                 {"state": 5, "record": {"strPath": "C:/Users/u/Music/iTunes/a.m4a"}},
                 {"state": 5, "record": {"strPath": "C:/Users/u/Music/iTunes/b.m4a"}},
-                {"state": 6, "record": )" + last + "}]}}";
+                {"state": 6, "record": )" +
+                   last + "}]}}";
         };
         // Waits for the stop request (the test presses Stop).
         auto stopped = [](const QByteArray& last) {
@@ -212,7 +213,8 @@ private slots:
                 {"state": 1, "record": {"strProductName": "iTunes"}},
                 {"state": 5, "record": {"strPath": "C:/Users/u/Music/iTunes/a.m4a"}},
                 {"state": 5, "waitStop": true, "waitStopTimeout": 20000, "record": {"strPath": "C:/u/b.m4a"}},
-                {"state": 6, "record": )" + last + "}]}}";
+                {"state": 6, "record": )" +
+                   last + "}]}}";
         };
         QTest::newRow("uninstalled") << false << false << run(R"({"bSuccess": 1})") << 1 << QString();
         QTest::newRow("uninstalled with the data") << true << false << run(R"({"bSuccess": 1})") << 2 << QString();
@@ -223,11 +225,11 @@ private slots:
         QTest::newRow("files in use") << true << false
                                       << run(R"({"bSuccess": 0, "nErrorCode": -2, "vecOccupiedFile": ["C:/u/b.m4a"]})")
                                       << 15 << "b.m4a";
-        QTest::newRow("deletion stopped") << true << true << stopped(R"({"bSuccess": 0, "nErrorCode": -1})") << 14
-                                          << QString();
+        QTest::newRow("deletion stopped")
+            << true << true << stopped(R"({"bSuccess": 0, "nErrorCode": -1})") << 14 << QString();
         // The data was not all removed, whatever the engine's end says.
-        QTest::newRow("deletion stopped, engine says done") << true << true << stopped(R"({"bSuccess": 1})") << 1
-                                                            << QString();
+        QTest::newRow("deletion stopped, engine says done")
+            << true << true << stopped(R"({"bSuccess": 1})") << 1 << QString();
     }
     void uninstallTile() {
         QFETCH(bool, deleteUserData);
@@ -277,7 +279,8 @@ private slots:
         auto cleanEnds = [](const QByteArray& record) {
             return R"("CleaniTuensUserData": {"callbacks": [
                 {"state": 1, "record": {"llDoneSize": 1000000, "llTotalSize": 6500000}},
-                {"state": 2, "record": )" + record + "}]}";
+                {"state": 2, "record": )" +
+                   record + "}]}";
         };
         const QByteArray cleaned = cleanEnds(R"({"llDoneSize": 6500000, "llTotalSize": 6500000, "bSucess": 1})");
         QTest::newRow("quick clean") << 0 << "{" + scan() + "," + cleaned + "}" << QString() << "Successfully Cleaned!"
@@ -289,27 +292,26 @@ private slots:
         QTest::newRow("clean refused") << 1 << "{" + scan() + R"(, "CleaniTuensUserData": {"result": false}})"
                                        << QString() << "Cleaned Failed." << QString();
         QTest::newRow("clean failed")
-            << 0 << "{" + scan() + "," + cleanEnds(R"({"llDoneSize": 1000000, "llTotalSize": 6500000, "bSucess": 0})") + "}"
-            << QString() << "Cleaned Failed." << QString();
-        QTest::newRow("files in use")
             << 0
-            << "{" + scan() + "," +
-                   cleanEnds(R"({"llDoneSize": 4000000, "llTotalSize": 6500000, "bSucess": 0,
-                                 "vecOccupiedFile": ["C:/Users/u/Music/iTunes/song.m4a"]})") + "}"
-            << QString() << "Cleanup Completed." << "3MB";
-        QTest::newRow("scan stopped")
-            << 1 << QByteArray(R"({"ScaniTunesUserData": {"callbacks": [
+            << "{" + scan() + "," + cleanEnds(R"({"llDoneSize": 1000000, "llTotalSize": 6500000, "bSucess": 0})") + "}"
+            << QString() << "Cleaned Failed." << QString();
+        QTest::newRow("files in use") << 0
+                                      << "{" + scan() + "," +
+                                             cleanEnds(R"({"llDoneSize": 4000000, "llTotalSize": 6500000, "bSucess": 0,
+                                 "vecOccupiedFile": ["C:/Users/u/Music/iTunes/song.m4a"]})") +
+                                             "}"
+                                      << QString() << "Cleanup Completed."
+                                      << "3MB";
+        QTest::newRow("scan stopped") << 1 << QByteArray(R"({"ScaniTunesUserData": {"callbacks": [
                    {"state": 2, "record": {"type": 1, "subType": 1, "size": 3000000, "categorySize": 3000000}},
                    {"state": 4, "waitStop": true, "waitStopTimeout": 20000, "record": null}]}})")
-            << "stop scan" << QString() << QString();
+                                      << "stop scan" << QString() << QString();
         // Stopped: home, even though the engine's end says it was done.
-        QTest::newRow("clean stopped")
-            << 0
-            << "{" + scan() + R"(, "CleaniTuensUserData": {"callbacks": [
+        QTest::newRow("clean stopped") << 0 << "{" + scan() + R"(, "CleaniTuensUserData": {"callbacks": [
                    {"state": 1, "record": {"llDoneSize": 1000000, "llTotalSize": 6500000}},
                    {"state": 2, "waitStop": true, "waitStopTimeout": 20000,
                     "record": {"llDoneSize": 6500000, "llTotalSize": 6500000, "bSucess": 1}}]}})"
-            << "stop clean" << QString() << QString();
+                                       << "stop clean" << QString() << QString();
     }
     void cleanTiles() {
         QFETCH(int, scene);
@@ -338,7 +340,8 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(clean->isEnabled(), 10000);
             clean->click();
             // Everything found is offered and asked for; the unusable backup is not.
-            QVERIFY2(m_env->callLog().contains(QStringLiteral("subTypes=[1,13,16] backupIds=[1]")), qPrintable(m_env->callLog()));
+            QVERIFY2(m_env->callLog().contains(QStringLiteral("subTypes=[1,13,16] backupIds=[1]")),
+                     qPrintable(m_env->callLog()));
             QVERIFY2(m_env->callLog().contains(QStringLiteral("deepScan=%1").arg(scene == 1 ? "true" : "false")),
                      qPrintable(m_env->callLog()));
         }
@@ -409,14 +412,16 @@ private slots:
             auto* result = waitForPage<CCleaniTunesUserDataFinished>(*m_window);
             QVERIFY(result);
             if (round == 0) {
-                QCOMPARE(result->findChild<QLabel*>(QStringLiteral("label_title"))->text(), QStringLiteral("Cleaned Failed."));
+                QCOMPARE(result->findChild<QLabel*>(QStringLiteral("label_title"))->text(),
+                         QStringLiteral("Cleaned Failed."));
                 click(result, "pushButton_TryAgain");
                 guide = waitForPage<CAdvancedRepairGuide>(*m_window, 5000);
                 QVERIFY(guide);
                 m_env->setScript(engineScript(second));
             }
         }
-        const QStringList cleans = m_env->callLog().split(QLatin1Char('\n')).filter(QStringLiteral("CleaniTuensUserData"));
+        const QStringList cleans =
+            m_env->callLog().split(QLatin1Char('\n')).filter(QStringLiteral("CleaniTuensUserData"));
         QCOMPARE(cleans.size(), 2);
         QVERIFY2(cleans.at(0).contains(QStringLiteral("subTypes=[1,13,16] backupIds=[1]")), qPrintable(cleans.at(0)));
         QVERIFY2(cleans.at(1).contains(QStringLiteral("subTypes=[16] backupIds=[]")), qPrintable(cleans.at(1)));
@@ -438,8 +443,8 @@ private slots:
         QTest::newRow("failed") << false << ends(R"({"bSuccess": 0, "nErrorCode": -1})") << 7;
         QTest::newRow("with the installer, repaired") << true << ends(R"({"bSuccess": 1})") << 0;
         QTest::newRow("with the installer, refused") << true << QByteArray(R"({"result": false})") << 7;
-        QTest::newRow("with the installer, services in use") << true << ends(R"({"bSuccess": 0, "nErrorCode": -3})")
-                                                             << 13;
+        QTest::newRow("with the installer, services in use")
+            << true << ends(R"({"bSuccess": 0, "nErrorCode": -3})") << 13;
     }
     void componentRepair() {
         QFETCH(bool, needInstaller);
@@ -448,7 +453,8 @@ private slots:
         const QByteArray check = QByteArray(R"("CheckiTunes": {"callbacks": [
             {"state": 2, "record": {"product": 1, "strVersion": "12.10.11.2"}},
             {"state": 5, "record": {"product": 4, "status": 5, "vecDamageFile": ["C:/Bonjour/mDNSResponder.exe"]}},
-            {"state": 6, "record": {"failCount": 1, "bNeedDownload": )") + (needInstaller ? "1" : "0") + "}}]}";
+            {"state": 6, "record": {"failCount": 1, "bNeedDownload": )") +
+                                 (needInstaller ? "1" : "0") + "}}]}";
         const QByteArray operation = needInstaller ? "RepairiTunes" : "RepairiTunesDamageComponent";
         m_env->setScript(engineScript("{" + check + ", \"" + operation + "\": " + repair + "}"));
         m_window = std::make_unique<FixiTunes>();

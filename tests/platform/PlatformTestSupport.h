@@ -27,9 +27,9 @@ struct ChildOptions {
     std::string workingDirectory;                             // empty: ours
     std::vector<std::pair<std::string, std::string>> setEnv;  // added or replaced
     std::vector<std::string> unsetEnv;
-    std::string stdoutPath;  // empty: /dev/null (unless pipeStdout)
-    std::string stderrPath;  // empty: /dev/null
-    bool pipeStdin = false;  // write end kept by the test: closeStdin() wakes a child waiting for it
+    std::string stdoutPath;   // empty: /dev/null (unless pipeStdout)
+    std::string stderrPath;   // empty: /dev/null
+    bool pipeStdin = false;   // write end kept by the test: closeStdin() wakes a child waiting for it
     bool pipeStdout = false;  // read with readStdoutLine()
 };
 

@@ -107,20 +107,19 @@ TEST_P(CrashDumpByKind, WritesTheDumpAndEndsTheProcessQuietly) {
     EXPECT_TRUE(modules.contains("[stack]"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Signals, CrashDumpByKind,
-    ::testing::Values(CrashCase{"segv-thread", SIGSEGV, "11 (SIGSEGV)", "0x10"},
-                      CrashCase{"stack-overflow", SIGSEGV, "11 (SIGSEGV)", nullptr},
-                      CrashCase{"abort", SIGABRT, "6 (SIGABRT)", nullptr},
-                      CrashCase{"bus", SIGBUS, "7 (SIGBUS)", nullptr},
-                      CrashCase{"ill", SIGILL, "4 (SIGILL)", nullptr},
-                      CrashCase{"fpe", SIGFPE, "8 (SIGFPE)", nullptr}),
-    [](const ::testing::TestParamInfo<CrashCase>& info) {
-        std::string name = info.param.kind;
-        for (char& ch : name)
-            if (ch == '-') ch = '_';
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Signals, CrashDumpByKind,
+                         ::testing::Values(CrashCase{"segv-thread", SIGSEGV, "11 (SIGSEGV)", "0x10"},
+                                           CrashCase{"stack-overflow", SIGSEGV, "11 (SIGSEGV)", nullptr},
+                                           CrashCase{"abort", SIGABRT, "6 (SIGABRT)", nullptr},
+                                           CrashCase{"bus", SIGBUS, "7 (SIGBUS)", nullptr},
+                                           CrashCase{"ill", SIGILL, "4 (SIGILL)", nullptr},
+                                           CrashCase{"fpe", SIGFPE, "8 (SIGFPE)", nullptr}),
+                         [](const ::testing::TestParamInfo<CrashCase>& info) {
+                             std::string name = info.param.kind;
+                             for (char& ch : name)
+                                 if (ch == '-') ch = '_';
+                             return name;
+                         });
 
 // Without the guard the same attempts do replace the handler: the process then
 // dies of the signal itself and leaves no dump.
@@ -185,10 +184,12 @@ TEST(CrashDump, WriteCrashDumpWithoutASignal) {
     EXPECT_TRUE(dump.startsWith("crash report\n"));
     EXPECT_FALSE(dump.contains("\nsignal: "));
     EXPECT_TRUE(dump.contains("\nprocess id: " + QByteArray::number(::getpid()) + '\n'));
-    EXPECT_TRUE(dump.contains("\nthread id: " + QByteArray::number(static_cast<qlonglong>(::syscall(SYS_gettid))) + '\n'));
+    EXPECT_TRUE(
+        dump.contains("\nthread id: " + QByteArray::number(static_cast<qlonglong>(::syscall(SYS_gettid))) + '\n'));
     EXPECT_TRUE(dump.contains("\nmodules:\n"));
 
-    EXPECT_FALSE(platform::writeCrashReport(str(dir.path() + QStringLiteral("/missing/crashcore.dmp")).c_str(), nullptr));
+    EXPECT_FALSE(
+        platform::writeCrashReport(str(dir.path() + QStringLiteral("/missing/crashcore.dmp")).c_str(), nullptr));
 }
 
 TEST(CrashDump, IsNtdllModule) {
@@ -212,7 +213,8 @@ TEST(CrashDump, IsNtdllModule) {
         {nullptr, false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(IsNtdllModule(c.path), c.expected) << (c.path ? QString::fromWCharArray(c.path).toStdString() : "null");
+        EXPECT_EQ(IsNtdllModule(c.path), c.expected)
+            << (c.path ? QString::fromWCharArray(c.path).toStdString() : "null");
 }
 
 }  // namespace

@@ -223,8 +223,8 @@ TEST_F(ProcessFixture, TheNamingRuleOnAMadeUpProcessTable) {
     QTemporaryDir root;
     struct Entry {
         const char* dir;
-        const char* stat;     // null: no stat file
-        const char* exe;      // link target, null: no link
+        const char* stat;  // null: no stat file
+        const char* exe;   // link target, null: no link
         QByteArray cmdline;
     };
     const Entry table[] = {

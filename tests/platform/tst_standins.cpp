@@ -48,7 +48,8 @@ TEST_P(StandIn, AcceptsItsArgumentsAndRecordsThem) {
 
 std::vector<StandInCase> standIns() {
     std::vector<StandInCase> cases = {
-        {"Pellact", {"Corvane.exe", "support@corvane.example", "/opt/corvane/Corvane", "user@mail.example", "pass word"}},
+        {"Pellact",
+         {"Corvane.exe", "support@corvane.example", "/opt/corvane/Corvane", "user@mail.example", "pass word"}},
         {"Feedback", {"support@corvane.example", "/opt/corvane/Corvane", "user@mail.example", "pass word", "1"}},
     };
 #ifdef ZN_HAS_VELKIN_STANDIN

@@ -15,7 +15,8 @@ const char* const kButtons[] = {"pushButton_quickScan", "pushButton_deepScan", "
                                 "pushButton_repair"};
 
 QString descriptionHtml(const QString& sentence) {
-    return QStringLiteral("<html><head/><body><p style=\"height:16px;line-height:24px;color:#787878\"> %1</p></body></html>")
+    return QStringLiteral(
+               "<html><head/><body><p style=\"height:16px;line-height:24px;color:#787878\"> %1</p></body></html>")
         .arg(sentence);
 }
 
@@ -131,8 +132,7 @@ private slots:
     void repairScene_data() {
         QTest::addColumn<int>("scene");
         QTest::addColumn<int>("repairScene");
-        for (int scene = 0; scene <= 6; ++scene)
-            QTest::addRow("scene %d", scene) << scene << (scene >= 3 ? scene : 0);
+        for (int scene = 0; scene <= 6; ++scene) QTest::addRow("scene %d", scene) << scene << (scene >= 3 ? scene : 0);
         QTest::newRow("7") << 7 << 0;
         QTest::newRow("-1") << -1 << 0;
     }

@@ -14,9 +14,7 @@ class CheckiTunesExceptionProcessTest : public QObject {
     Q_OBJECT
 
 private:
-    static QTimer* pacingTimer(QWidget* page) {
-        return page->findChild<QTimer*>(QStringLiteral("checkPacingTimer"));
-    }
+    static QTimer* pacingTimer(QWidget* page) { return page->findChild<QTimer*>(QStringLiteral("checkPacingTimer")); }
     static void tick(CCheckiTunesExceptionProcess& page, int count) {
         for (int i = 0; i < count; ++i) page.SlotTimerUpdateProgressBar();
     }

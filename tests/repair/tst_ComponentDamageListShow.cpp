@@ -89,7 +89,8 @@ private slots:
         QTest::newRow("slashes") << std::wstring(L"/usr/lib/apple/AppleMobileDevice.so") << "AppleMobileDevice.so";
         QTest::newRow("no separator") << std::wstring(L"iTunes.exe") << "iTunes.exe";
         QTest::newRow("ends in a separator") << std::wstring(L"C:\\Program Files\\iTunes\\") << "";
-        QTest::newRow("looks like markup") << std::wstring(L"C:\\x\\<b>Apple<br>Mobile.dll") << "<b>Apple<br>Mobile.dll";
+        QTest::newRow("looks like markup")
+            << std::wstring(L"C:\\x\\<b>Apple<br>Mobile.dll") << "<b>Apple<br>Mobile.dll";
     }
 
     // Names without their folders; the list is plain text, so a name that
@@ -134,9 +135,8 @@ private slots:
         CComponentDamageListShow dialog;
         QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
         dialog.setFixedSize(401, 198);
-        QTimer::singleShot(0, &dialog, [&dialog] {
-            dialog.findChild<ZnStyleButton*>(QStringLiteral("pushButton_close"))->click();
-        });
+        QTimer::singleShot(
+            0, &dialog, [&dialog] { dialog.findChild<ZnStyleButton*>(QStringLiteral("pushButton_close"))->click(); });
         QElapsedTimer clock;
         clock.start();
         dialog.exec();
@@ -165,7 +165,6 @@ private slots:
         QCOMPARE(totals.at(1), (QList<QVariant>{0, -6}));
     }
 };
-
 
 QTEST_MAIN(ComponentDamageListShowTest)
 #include "tst_ComponentDamageListShow.moc"

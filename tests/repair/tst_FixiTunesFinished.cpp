@@ -18,12 +18,14 @@ Q_DECLARE_METATYPE(std::vector<std::wstring>)
 namespace {
 
 QString bodyHtml(const QString& sentence) {
-    return QStringLiteral("<html><head/><body><p style=\"height:16px;line-height:24px;color:#787878\"> %1</p></body></html>")
+    return QStringLiteral(
+               "<html><head/><body><p style=\"height:16px;line-height:24px;color:#787878\"> %1</p></body></html>")
         .arg(sentence);
 }
 
 QString listLine(const QString& nameHtml) {
-    return QStringLiteral("<html><head/><body><p style=\"line-height:10px;color:#787878\"><b> \u00B7  </b> %1</p></body></html>")
+    return QStringLiteral(
+               "<html><head/><body><p style=\"line-height:10px;color:#787878\"><b> \u00B7  </b> %1</p></body></html>")
         .arg(nameHtml);
 }
 
@@ -42,16 +44,14 @@ QStringList anchorsOf(const QString& html) {
 }
 
 // Elements in the order of the visibility columns.
-const char* const kElements[] = {"pushButton_OK", "pushButton_TryAgain", "pushButton_OpeniTunes",
-                                 "label_SuccessNote", "label", "widget_fileIsOccupied", "labelLine",
-                                 "widget_share"};
+const char* const kElements[] = {
+    "pushButton_OK",         "pushButton_TryAgain", "pushButton_OpeniTunes", "label_SuccessNote", "label",
+    "widget_fileIsOccupied", "labelLine",           "widget_share"};
 // Elements that always follow the one before them in the list above.
-const char* const kCompanions[][2] = {{"labelLine_2", "label_SuccessNote"},
-                                      {"widgetFilesOccupied", "widget_fileIsOccupied"},
-                                      {"LabelShare", "widget_share"},
-                                      {"btnFaceBook", "widget_share"},
-                                      {"btnTwitter", "widget_share"},
-                                      {"btnGoogle", "widget_share"}};
+const char* const kCompanions[][2] = {
+    {"labelLine_2", "label_SuccessNote"}, {"widgetFilesOccupied", "widget_fileIsOccupied"},
+    {"LabelShare", "widget_share"},       {"btnFaceBook", "widget_share"},
+    {"btnTwitter", "widget_share"},       {"btnGoogle", "widget_share"}};
 
 const QString kOccupied8 =
     QStringLiteral("The repair failed because some files are occupied. Please restart your PC and try it again.");
@@ -85,12 +85,16 @@ private:
     }
     static QString snapshot(QWidget* page) {
         auto m = [&](const char* layout) { return margins(page, layout); };
-        return QStringList{child<QLabel>(page, "label_title")->text(), child<QLabel>(page, "label_text")->text(),
-                           visibility(page), m("horizontalLayoutButton"), m("horizontalLayoutShare"),
-                           m("verticalLayoutData"), child<QLabel>(page, "label_SuccessNote")->text(),
-                           child<QLabel>(page, "labelList")->text(),
-                           child<QLabel>(page, "label_image")->movie() ? QStringLiteral("movie")
-                                                                       : QStringLiteral("picture")}
+        return QStringList{
+            child<QLabel>(page, "label_title")->text(),
+            child<QLabel>(page, "label_text")->text(),
+            visibility(page),
+            m("horizontalLayoutButton"),
+            m("horizontalLayoutShare"),
+            m("verticalLayoutData"),
+            child<QLabel>(page, "label_SuccessNote")->text(),
+            child<QLabel>(page, "labelList")->text(),
+            child<QLabel>(page, "label_image")->movie() ? QStringLiteral("movie") : QStringLiteral("picture")}
             .join(QLatin1Char('|'));
     }
 
@@ -158,17 +162,15 @@ private slots:
         QTest::newRow("7") << 7 << failed
                            << "The repair failed because an unknown error occurred.<br>Please try it again."
                            << "SSHHHHHH" << button24 << share0 << "0,165,0,175" << false;
-        QTest::newRow("8") << 8 << failed << kOccupied8 << "SHHHHSHH" << button12 << share0
-                           << "0,110,0,140" << false;
-        QTest::newRow("9") << 9 << failed << kDriver9 << "SSHHHHHH" << button12 << share0
-                           << "0,165,0,170" << false;
+        QTest::newRow("8") << 8 << failed << kOccupied8 << "SHHHHSHH" << button12 << share0 << "0,110,0,140" << false;
+        QTest::newRow("9") << 9 << failed << kDriver9 << "SSHHHHHH" << button12 << share0 << "0,165,0,170" << false;
         QTest::newRow("10 (blank before the break)")
             << 10 << failed << "The repair failed because an unknown error occurred. <br>Please try it again."
             << "SSHHHHHH" << button24 << share0 << "0,165,0,175" << false;
-        QTest::newRow("11 (as 8)") << 11 << failed << kOccupied8 << "SHHHHSHH" << button12 << share0
-                                   << "0,110,0,140" << false;
-        QTest::newRow("12 (as 9)") << 12 << failed << kDriver9 << "SSHHHHHH" << button12 << share0
-                                   << "0,165,0,170" << false;
+        QTest::newRow("11 (as 8)") << 11 << failed << kOccupied8 << "SHHHHSHH" << button12 << share0 << "0,110,0,140"
+                                   << false;
+        QTest::newRow("12 (as 9)") << 12 << failed << kDriver9 << "SSHHHHHH" << button12 << share0 << "0,165,0,170"
+                                   << false;
         QTest::newRow("13") << 13 << failed
                             << "The repair failed because some iTunes services are occupied. Please restart your PC "
                                "and try it again."
@@ -270,8 +272,8 @@ private slots:
         QTest::newRow("a name that looks like markup is shown as written")
             << std::vector<std::wstring>{L"C:\\x\\<b>bold<br>&amp;.dll"}
             << listLine(QStringLiteral("&lt;b&gt;bold&lt;br&gt;&amp;amp;.dll"));
-        QTest::newRow("path without separator") << std::vector<std::wstring>{L"Bonjour.exe"}
-                                                << listLine(QStringLiteral("Bonjour.exe"));
+        QTest::newRow("path without separator")
+            << std::vector<std::wstring>{L"Bonjour.exe"} << listLine(QStringLiteral("Bonjour.exe"));
     }
 
     // Views 8, 11, 15 and 16 list the main window's occupied files.
@@ -352,12 +354,14 @@ private slots:
     void shares_data() {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("address");
-        const QString text = QStringLiteral(
-            "&text=One%20click%20to%20fix%20iTunes%20issues%20and%20optimize%20iTunes%20performance!");
-        QTest::newRow("Facebook") << "btnFaceBook" << "https://fb.test/sharer.php?u=http://site.test/repair-itunes/";
+        const QString text =
+            QStringLiteral("&text=One%20click%20to%20fix%20iTunes%20issues%20and%20optimize%20iTunes%20performance!");
+        QTest::newRow("Facebook") << "btnFaceBook"
+                                  << "https://fb.test/sharer.php?u=http://site.test/repair-itunes/";
         QTest::newRow("Twitter") << "btnTwitter"
                                  << "https://tw.test/intent/tweet?url=https://site.test/repair-itunes/" + text;
-        QTest::newRow("Google") << "btnGoogle" << "https://gp.test/share?url=https://site.test/repair-itunes/" + text;
+        QTest::newRow("Google") << "btnGoogle"
+                                << "https://gp.test/share?url=https://site.test/repair-itunes/" + text;
     }
 
     void shares() {
@@ -419,7 +423,6 @@ private slots:
         QCOMPARE(snapshot(&page), before);
     }
 };
-
 
 QTEST_MAIN(FixiTunesFinishedTest)
 #include "tst_FixiTunesFinished.moc"

@@ -61,20 +61,25 @@ private slots:
         QTest::addColumn<QString>("pacingTimer");
         QTest::addColumn<int>("interval");
 
-        QTest::newRow("download driver") << 0 << "/gif/downloading_driver.gif" << "Repairing iTunes..."
+        QTest::newRow("download driver") << 0 << "/gif/downloading_driver.gif"
+                                         << "Repairing iTunes..."
                                          << "Downloading the repair driver, please keep your internet stable."
                                          << "" << false << "" << 0;
-        QTest::newRow("complete repair") << 1 << "/gif/installing_driver.gif" << "Repairing iTunes..."
+        QTest::newRow("complete repair") << 1 << "/gif/installing_driver.gif"
+                                         << "Repairing iTunes..."
                                          << "Installing the repair driver, please wait."
                                          << "Installing iTunes ..." << false << "stepTimer" << 5000;
-        QTest::newRow("install driver, 2 failed") << 2 << "/gif/installing_driver.gif" << "Repairing iTunes..."
+        QTest::newRow("install driver, 2 failed") << 2 << "/gif/installing_driver.gif"
+                                                  << "Repairing iTunes..."
                                                   << "Installing the repair driver, please wait."
                                                   << "Installing iTunes ..." << false << "fixTimer" << 1000;
-        QTest::newRow("uninstall") << 3 << "/gif/uninstalling.gif" << "Uninstalling iTunes..."
+        QTest::newRow("uninstall") << 3 << "/gif/uninstalling.gif"
+                                   << "Uninstalling iTunes..."
                                    << "It will take some time, please wait."
                                    << "Uninstalling iTunes ..." << false << "stepTimer" << 3000;
         // The deletion view keeps the detail line of the uninstall before it.
-        QTest::newRow("delete user data") << 4 << "/gif/deleting_itunes_data.gif" << "Deleting iTunes data..."
+        QTest::newRow("delete user data") << 4 << "/gif/deleting_itunes_data.gif"
+                                          << "Deleting iTunes data..."
                                           << "It will take some time, please wait."
                                           << "Uninstalling iTunes ..." << true << "stepTimer" << 1000;
     }
@@ -164,16 +169,14 @@ private slots:
         QTest::addColumn<QList<int>>("steps");
         QTest::addColumn<QList<int>>("ceilings");
         QTest::newRow("uninstall (0)") << QList<int>{0, 0, 0, 0, 0, 0, 0} << QList<int>{45, 52, 68, 88, 95, 99, 99};
-        QTest::newRow("delete data (1)") << QList<int>{1, 1, 1, 1, 1, 1, 1}
-                                         << QList<int>{20, 36, 55, 72, 85, 99, 99};
+        QTest::newRow("delete data (1)") << QList<int>{1, 1, 1, 1, 1, 1, 1} << QList<int>{20, 36, 55, 72, 85, 99, 99};
         QTest::newRow("install iTunes (2), a seventh changes nothing")
             << QList<int>{2, 2, 2, 2, 2, 2, 2} << QList<int>{25, 32, 41, 55, 65, 70, 70};
         QTest::newRow("steps 0-2 share one count") << QList<int>{0, 0, 1} << QList<int>{45, 52, 55};
-        QTest::newRow("components on base 70")
-            << QList<int>{2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3}
-            << QList<int>{25, 32, 41, 55, 65, 70, 79, 86, 91, 94, 97, 99, 99};
-        QTest::newRow("components on base 25") << QList<int>{2, 3, 3, 3, 3, 3, 3}
-                                               << QList<int>{25, 47, 64, 76, 83, 90, 97};
+        QTest::newRow("components on base 70") << QList<int>{2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3}
+                                               << QList<int>{25, 32, 41, 55, 65, 70, 79, 86, 91, 94, 97, 99, 99};
+        QTest::newRow("components on base 25")
+            << QList<int>{2, 3, 3, 3, 3, 3, 3} << QList<int>{25, 47, 64, 76, 83, 90, 97};
         QTest::newRow("done raises the ceiling to 99") << QList<int>{0, 4} << QList<int>{45, 99};
         QTest::newRow("unknown step only sets the text") << QList<int>{0, 7, 0} << QList<int>{45, 45, 52};
     }
@@ -251,10 +254,10 @@ private slots:
             int step;
             int quickInterval;  // 0: no rush
             int shownAfterRush;
-            int stepInterval;   // of the step timer once the rush handed back
+            int stepInterval;  // of the step timer once the rush handed back
         };
         const Row script[] = {
-            {kUpdateDataStep_InstalliTunes, 0, 0, 5000},      // ceiling 25, no pacing
+            {kUpdateDataStep_InstalliTunes, 0, 0, 5000},        // ceiling 25, no pacing
             {kUpdateDataStep_InstallComponent, 200, 23, 3333},  // aim 25, ceiling 47
             {kUpdateDataStep_InstallComponent, 200, 45, 2222},  // aim 47, ceiling 64
             {kUpdateDataStep_InstallComponent, 200, 62, 1481},  // aim 64, ceiling 76
@@ -414,7 +417,8 @@ private slots:
         child<ZnStyleButton>(&page, "pushButton_Stop")->click();
         QCOMPARE(stop.count(), stops);
         QVERIFY(!child(&page, "pushButton_Stop")->isHidden());
-        QCOMPARE(child<QLabel>(&page, "label_FixiTunesProcessTitle")->text(), QStringLiteral("Deleting iTunes data..."));
+        QCOMPARE(child<QLabel>(&page, "label_FixiTunesProcessTitle")->text(),
+                 QStringLiteral("Deleting iTunes data..."));
     }
 };
 

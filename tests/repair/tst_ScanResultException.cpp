@@ -86,8 +86,7 @@ private slots:
         QCOMPARE(table(&page)->horizontalHeaderItem(0)->text(), QStringLiteral("   Components"));
 
         page.LoadComponentData({record(kItunesProductType_AppleMobileDeviceSupport, 5),
-                                record(kItunesProductType_iTunes, 2, L"iTunes 64-bit", L"12.9.0.164"),
-                                record(42, 4)});
+                                record(kItunesProductType_iTunes, 2, L"iTunes 64-bit", L"12.9.0.164"), record(42, 4)});
         QCOMPARE(table(&page)->rowCount(), 3);
         QCOMPARE(table(&page)->item(0, 0)->text(), QStringLiteral("   Apple Mobile Device Support"));
         QCOMPARE(table(&page)->item(1, 0)->text(), QStringLiteral("   iTunes 64-bit"));

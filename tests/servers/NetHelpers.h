@@ -21,24 +21,20 @@ struct Fetched {
     QByteArray body;
     QUrl finalUrl;
     QList<QNetworkReply::RawHeaderPair> headers;
-    QByteArray header(const QByteArray& name) const
-    {
+    QByteArray header(const QByteArray& name) const {
         for (const auto& h : headers)
-            if (h.first.compare(name, Qt::CaseInsensitive) == 0)
-                return h.second;
+            if (h.first.compare(name, Qt::CaseInsensitive) == 0) return h.second;
         return QByteArray();
     }
 };
 
 // Runs one request to its end (at most 20 s) and returns what came back.
-inline Fetched fetch(QNetworkAccessManager& nam, const QNetworkRequest& request)
-{
+inline Fetched fetch(QNetworkAccessManager& nam, const QNetworkRequest& request) {
     std::unique_ptr<QNetworkReply> reply(nam.get(request));
     QEventLoop loop;
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-    if (!reply->isFinished())
-        loop.exec();
+    if (!reply->isFinished()) loop.exec();
     Fetched f;
     if (!reply->isFinished()) {
         reply->abort();
@@ -55,21 +51,17 @@ inline Fetched fetch(QNetworkAccessManager& nam, const QNetworkRequest& request)
     return f;
 }
 
-inline Fetched fetch(QNetworkAccessManager& nam, const QString& url)
-{
-    return fetch(nam, QNetworkRequest(QUrl(url)));
-}
+inline Fetched fetch(QNetworkAccessManager& nam, const QString& url) { return fetch(nam, QNetworkRequest(QUrl(url))); }
 
 // Reads from a socket until `done(buffer)` holds or 10 s pass.
 template <typename Done>
-QByteArray readUntil(QTcpSocket& socket, Done done)
-{
+QByteArray readUntil(QTcpSocket& socket, Done done) {
     QByteArray buffer;
     QElapsedTimer timer;
     timer.start();
     while (!done(buffer) && timer.elapsed() < 10000) {
-        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(200)
-            && socket.state() != QAbstractSocket::ConnectedState)
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(200) &&
+            socket.state() != QAbstractSocket::ConnectedState)
             break;
         buffer += socket.readAll();
     }
@@ -78,8 +70,7 @@ QByteArray readUntil(QTcpSocket& socket, Done done)
 }
 
 // A pseudo-random but reproducible body of `size` bytes.
-inline QByteArray patternBytes(int size)
-{
+inline QByteArray patternBytes(int size) {
     QByteArray b(size, Qt::Uninitialized);
     quint32 x = 2463534242u;
     for (int i = 0; i < size; ++i) {
@@ -92,11 +83,11 @@ inline QByteArray patternBytes(int size)
 }
 
 // Stops a server and checks that nothing of it is left.
-#define VERIFY_STOPPED(server)                                                       \
-    do {                                                                             \
-        const qint64 pid_ = (server).pid();                                          \
-        QVERIFY(pid_ > 0);                                                           \
-        (server).stop();                                                             \
-        QVERIFY2(!::testsupport::processExists(pid_), "the server process is still there"); \
+#define VERIFY_STOPPED(server)                                                                                \
+    do {                                                                                                      \
+        const qint64 pid_ = (server).pid();                                                                   \
+        QVERIFY(pid_ > 0);                                                                                    \
+        (server).stop();                                                                                      \
+        QVERIFY2(!::testsupport::processExists(pid_), "the server process is still there");                   \
         QVERIFY2(!::testsupport::processGroupExists(pid_), "a process of the server's group is still there"); \
     } while (false)

@@ -15,12 +15,10 @@
 #include <cstdlib>
 #include <memory>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 3)
-        return 2;
+    if (args.size() != 3) return 2;
     const bool crash = args.at(1) == QLatin1String("abort");
 
     // Only what the mode needs: a prefix nobody guards would stay behind.
@@ -51,13 +49,10 @@ int main(int argc, char** argv)
         }
         pid = tree.pid();
         // The shell and both children, before anything dies.
-        while (testsupport::processGroupMembers(pid).size() < 3)
-            QThread::msleep(10);
+        while (testsupport::processGroupMembers(pid).size() < 3) QThread::msleep(10);
     }
     std::printf("pid %lld prefix %s\n", static_cast<long long>(pid), qPrintable(prefix));
     std::fflush(stdout);
-    if (crash)
-        std::abort();  // no destructor runs
-    for (;;)
-        QThread::sleep(60);
+    if (crash) std::abort();  // no destructor runs
+    for (;;) QThread::sleep(60);
 }

@@ -23,19 +23,16 @@ namespace {
 
 // Waits (at most timeoutMs) until `cond` holds.
 template <typename Cond>
-bool waitFor(Cond cond, int timeoutMs = 15000)
-{
+bool waitFor(Cond cond, int timeoutMs = 15000) {
     QDeadlineTimer deadline(timeoutMs);
     while (!cond()) {
-        if (deadline.hasExpired())
-            return false;
+        if (deadline.hasExpired()) return false;
         QThread::msleep(20);
     }
     return true;
 }
 
-QString readAllOf(const QString& path)
-{
+QString readAllOf(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
 }
@@ -58,18 +55,20 @@ private slots:
     void cleanupFiles();
 };
 
-void TestServerGuard::deadTestLeavesNoServer_data()
-{
+void TestServerGuard::deadTestLeavesNoServer_data() {
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("kind");
-    QTest::newRow("nginx-abort") << "abort" << "nginx";
-    QTest::newRow("nginx-sigkill") << "wait" << "nginx";
-    QTest::newRow("term-ignoring-tree-abort") << "abort" << "tree";
-    QTest::newRow("term-ignoring-tree-sigkill") << "wait" << "tree";
+    QTest::newRow("nginx-abort") << "abort"
+                                 << "nginx";
+    QTest::newRow("nginx-sigkill") << "wait"
+                                   << "nginx";
+    QTest::newRow("term-ignoring-tree-abort") << "abort"
+                                              << "tree";
+    QTest::newRow("term-ignoring-tree-sigkill") << "wait"
+                                                << "tree";
 }
 
-void TestServerGuard::deadTestLeavesNoServer()
-{
+void TestServerGuard::deadTestLeavesNoServer() {
     QFETCH(QString, how);
     QFETCH(QString, kind);
     if (kind == QLatin1String("nginx")) {
@@ -95,26 +94,22 @@ void TestServerGuard::deadTestLeavesNoServer()
     if (how == QLatin1String("wait")) {
         QVERIFY(processExists(pid));
         QVERIFY(processGroupMembers(pid).size() >= 2);  // nginx: master and worker; tree: shell and children
-        probe.kill();                                  // SIGKILL: nothing of the probe runs any more
+        probe.kill();                                   // SIGKILL: nothing of the probe runs any more
     }
     QVERIFY(probe.waitForFinished(10000));
     QCOMPARE(probe.exitStatus(), QProcess::CrashExit);
 
-    QVERIFY2(waitFor([&] { return !processGroupExists(pid); }),
-             qPrintable(QStringLiteral("still there: %1").arg(
-                 [&] {
-                     QStringList l;
-                     for (qint64 p : processGroupMembers(pid))
-                         l << QString::number(p);
-                     return l.join(QLatin1Char(' '));
-                 }())));
+    QVERIFY2(waitFor([&] { return !processGroupExists(pid); }), qPrintable(QStringLiteral("still there: %1").arg([&] {
+                 QStringList l;
+                 for (qint64 p : processGroupMembers(pid)) l << QString::number(p);
+                 return l.join(QLatin1Char(' '));
+             }())));
     QVERIFY(!processExists(pid));
     // Nobody is left to remove the prefix: the guard did.
     QVERIFY2(waitFor([&] { return !QFileInfo::exists(prefix); }, 5000), qPrintable(prefix));
 }
 
-void TestServerGuard::stopEndsAGroupThatIgnoresTerm()
-{
+void TestServerGuard::stopEndsAGroupThatIgnoresTerm() {
     TestPrefix prefix(QStringLiteral("guard"));
     GuardedProcess p;
     p.setProgram(QStringLiteral("/bin/sh"));
@@ -128,26 +123,25 @@ void TestServerGuard::stopEndsAGroupThatIgnoresTerm()
     const qint64 guard = p.guardPid();
     p.stop();
     QVERIFY(!p.isRunning());
-    for (qint64 m : members)
-        QVERIFY2(!processExists(m), qPrintable(QString::number(m)));
+    for (qint64 m : members) QVERIFY2(!processExists(m), qPrintable(QString::number(m)));
     QVERIFY(!processGroupExists(p.pid()));
     QVERIFY(!processExists(guard));
     QCOMPARE(p.exitCode(), 128 + SIGKILL);
     p.stop();  // idempotent
 }
 
-void TestServerGuard::startErrors_data()
-{
+void TestServerGuard::startErrors_data() {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("workingDir");
     QTest::addColumn<QString>("expected");
     QTest::newRow("missing-program") << "/nonexistent/zn-server" << QString() << "No such file";
     QTest::newRow("not-executable") << "@PREFIX@/plain.txt" << QString() << "Permission denied";
-    QTest::newRow("missing-directory") << "/bin/true" << "/nonexistent/dir" << "No such file";
+    QTest::newRow("missing-directory") << "/bin/true"
+                                       << "/nonexistent/dir"
+                                       << "No such file";
 }
 
-void TestServerGuard::startErrors()
-{
+void TestServerGuard::startErrors() {
     QFETCH(QString, program);
     QFETCH(QString, workingDir);
     QFETCH(QString, expected);
@@ -165,8 +159,7 @@ void TestServerGuard::startErrors()
     QVERIFY(!processExists(p.guardPid()));
 }
 
-void TestServerGuard::exitOnItsOwn_data()
-{
+void TestServerGuard::exitOnItsOwn_data() {
     QTest::addColumn<QString>("script");
     QTest::addColumn<int>("exitCode");
     QTest::newRow("exit-0") << "exit 0" << 0;
@@ -176,8 +169,7 @@ void TestServerGuard::exitOnItsOwn_data()
     QTest::newRow("leaves-a-child") << "sleep 300 & exit 3" << 3;
 }
 
-void TestServerGuard::exitOnItsOwn()
-{
+void TestServerGuard::exitOnItsOwn() {
     QFETCH(QString, script);
     QFETCH(int, exitCode);
     GuardedProcess p;
@@ -191,8 +183,7 @@ void TestServerGuard::exitOnItsOwn()
     p.stop();
 }
 
-void TestServerGuard::outputEnvironmentAndDirectory()
-{
+void TestServerGuard::outputEnvironmentAndDirectory() {
     TestPrefix prefix(QStringLiteral("guard"));
     const QString log = prefix.filePath(QStringLiteral("out.log"));
     GuardedProcess p;
@@ -209,8 +200,7 @@ void TestServerGuard::outputEnvironmentAndDirectory()
     QCOMPARE(readAllOf(log), QStringLiteral("out 42\nerr\n%1\nstdin-empty\n").arg(prefix.path()));
 }
 
-void TestServerGuard::serverGetsOnlyStandardDescriptors()
-{
+void TestServerGuard::serverGetsOnlyStandardDescriptors() {
     // Another guarded server is running: its lifeline must not leak into this one
     // (a leaked write end would keep that guard from noticing a dead test).
     GuardedProcess other;
@@ -223,7 +213,8 @@ void TestServerGuard::serverGetsOnlyStandardDescriptors()
     const QString log = prefix.filePath(QStringLiteral("fds.log"));
     GuardedProcess p;
     p.setProgram(QStringLiteral("/bin/sh"));
-    p.setArguments({QStringLiteral("-c"), QStringLiteral("for f in /proc/$$/fd/*; do printf '%s ' \"${f##*/}\"; readlink \"$f\"; done")});
+    p.setArguments({QStringLiteral("-c"),
+                    QStringLiteral("for f in /proc/$$/fd/*; do printf '%s ' \"${f##*/}\"; readlink \"$f\"; done")});
     p.setLogFile(log);
     QVERIFY2(p.start(&error), qPrintable(error));
     QVERIFY(waitFor([&] { return !p.isRunning(); }));
@@ -236,8 +227,7 @@ void TestServerGuard::serverGetsOnlyStandardDescriptors()
     VERIFY_STOPPED(other);
 }
 
-void TestServerGuard::cleanupFiles()
-{
+void TestServerGuard::cleanupFiles() {
     TestPrefix prefix(QStringLiteral("guard"));
     const QString onStop = prefix.writeFile(QStringLiteral("on-stop"), "x");
     const QString onExit = prefix.writeFile(QStringLiteral("on-exit"), "x");

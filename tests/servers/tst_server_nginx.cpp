@@ -31,14 +31,12 @@ private:
     QNetworkAccessManager m_nam;
 };
 
-void TestServerNginx::init()
-{
+void TestServerNginx::init() {
     ZN_REQUIRE_BINARY(QStringLiteral("nginx"));
     ZN_REQUIRE_BINARY(QStringLiteral("openssl"));
 }
 
-void TestServerNginx::plainAndHttps()
-{
+void TestServerNginx::plainAndHttps() {
     TestNginx nginx;
     const QByteArray body = patternBytes(100000);
     nginx.addFile(QStringLiteral("data/file.bin"), body);
@@ -78,8 +76,7 @@ void TestServerNginx::plainAndHttps()
     VERIFY_STOPPED(nginx);
 }
 
-void TestServerNginx::rangedGet_data()
-{
+void TestServerNginx::rangedGet_data() {
     QTest::addColumn<QByteArray>("range");
     QTest::addColumn<int>("status");
     QTest::addColumn<int>("from");
@@ -87,15 +84,16 @@ void TestServerNginx::rangedGet_data()
     QTest::addColumn<QByteArray>("contentRange");
     // The file has 10000 bytes.
     QTest::newRow("first-100") << QByteArray("bytes=0-99") << 206 << 0 << 100 << QByteArray("bytes 0-99/10000");
-    QTest::newRow("middle") << QByteArray("bytes=4000-4999") << 206 << 4000 << 1000 << QByteArray("bytes 4000-4999/10000");
+    QTest::newRow("middle") << QByteArray("bytes=4000-4999") << 206 << 4000 << 1000
+                            << QByteArray("bytes 4000-4999/10000");
     QTest::newRow("open-end") << QByteArray("bytes=9990-") << 206 << 9990 << 10 << QByteArray("bytes 9990-9999/10000");
     QTest::newRow("suffix") << QByteArray("bytes=-7") << 206 << 9993 << 7 << QByteArray("bytes 9993-9999/10000");
-    QTest::newRow("end-past-size") << QByteArray("bytes=9000-20000") << 206 << 9000 << 1000 << QByteArray("bytes 9000-9999/10000");
+    QTest::newRow("end-past-size") << QByteArray("bytes=9000-20000") << 206 << 9000 << 1000
+                                   << QByteArray("bytes 9000-9999/10000");
     QTest::newRow("start-past-size") << QByteArray("bytes=10000-") << 416 << 0 << 0 << QByteArray("bytes */10000");
 }
 
-void TestServerNginx::rangedGet()
-{
+void TestServerNginx::rangedGet() {
     QFETCH(QByteArray, range);
     QFETCH(int, status);
     QFETCH(int, from);
@@ -113,13 +111,11 @@ void TestServerNginx::rangedGet()
     const Fetched f = fetch(m_nam, req);
     QCOMPARE(f.status, status);
     QCOMPARE(f.header("Content-Range"), contentRange);
-    if (status == 206)
-        QCOMPARE(f.body, body.mid(from, length));
+    if (status == 206) QCOMPARE(f.body, body.mid(from, length));
     VERIFY_STOPPED(nginx);
 }
 
-void TestServerNginx::redirects()
-{
+void TestServerNginx::redirects() {
     TestNginx nginx;
     const QByteArray body("the target\n");
     nginx.addFile(QStringLiteral("target.txt"), body);
@@ -165,8 +161,7 @@ void TestServerNginx::redirects()
     VERIFY_STOPPED(nginx);
 }
 
-void TestServerNginx::throttledLocation()
-{
+void TestServerNginx::throttledLocation() {
     TestNginx nginx;
     const QByteArray small = patternBytes(4000);
     const QByteArray big = patternBytes(4 * 1024 * 1024);
@@ -204,10 +199,10 @@ void TestServerNginx::throttledLocation()
     VERIFY_STOPPED(nginx);
 }
 
-void TestServerNginx::extraConfigAndTokens()
-{
+void TestServerNginx::extraConfigAndTokens() {
     TestNginx nginx;
-    nginx.addConfig(QStringLiteral("location = /where { default_type text/plain; return 200 \"@HTTP@ @HTTPS@ @ROOT@\"; }"));
+    nginx.addConfig(
+        QStringLiteral("location = /where { default_type text/plain; return 200 \"@HTTP@ @HTTPS@ @ROOT@\"; }"));
     nginx.addConfig(QStringLiteral("map $uri $zn_kind { default plain; ~\\.bin$ binary; }"), TestNginx::Context::Http);
     nginx.addConfig(QStringLiteral("location = /kind.bin { default_type text/plain; return 200 $zn_kind; }"));
     QString error;
@@ -222,8 +217,7 @@ void TestServerNginx::extraConfigAndTokens()
     VERIFY_STOPPED(nginx);
 }
 
-void TestServerNginx::accessLogShowsConnectionAndRange()
-{
+void TestServerNginx::accessLogShowsConnectionAndRange() {
     TestNginx nginx;
     nginx.addFile(QStringLiteral("a.bin"), patternBytes(5000));
     QString error;
@@ -232,8 +226,7 @@ void TestServerNginx::accessLogShowsConnectionAndRange()
     // Two requests on one kept-alive connection, then one on a new connection.
     auto request = [](QTcpSocket& s, const QByteArray& range, bool close) {
         QByteArray r = "GET /a.bin HTTP/1.1\r\nHost: 127.0.0.1\r\n";
-        if (!range.isEmpty())
-            r += "Range: " + range + "\r\n";
+        if (!range.isEmpty()) r += "Range: " + range + "\r\n";
         r += close ? "Connection: close\r\n\r\n" : "\r\n";
         s.write(r);
     };
@@ -279,8 +272,7 @@ void TestServerNginx::accessLogShowsConnectionAndRange()
     VERIFY_STOPPED(nginx);
 }
 
-void TestServerNginx::brokenConfigReportsTheLog()
-{
+void TestServerNginx::brokenConfigReportsTheLog() {
     TestNginx nginx;
     nginx.addConfig(QStringLiteral("zn_no_such_directive on;"));
     QString error;
@@ -290,8 +282,7 @@ void TestServerNginx::brokenConfigReportsTheLog()
     QVERIFY(!processExists(nginx.pid()));
 }
 
-void TestServerNginx::stopLeavesNoProcess()
-{
+void TestServerNginx::stopLeavesNoProcess() {
     TestNginx nginx;
     nginx.addFile(QStringLiteral("x.txt"), "x");
     QString error;

@@ -20,24 +20,20 @@ public:
     explicit Dialogue(QTcpSocket& socket) : m_socket(socket) {}
 
     // Reads one reply (all its lines); the last line is "NNN text".
-    QByteArray reply()
-    {
+    QByteArray reply() {
         const QByteArray r = readUntil(m_socket, [](const QByteArray& b) {
-            if (!b.endsWith("\r\n"))
-                return false;
+            if (!b.endsWith("\r\n")) return false;
             const int start = b.lastIndexOf("\r\n", b.size() - 3);
             const QByteArray last = b.mid(start < 0 ? 0 : start + 2);
             return last.size() >= 4 && last.at(3) == ' ';
         });
         return r;
     }
-    QByteArray command(const QByteArray& line)
-    {
+    QByteArray command(const QByteArray& line) {
         m_socket.write(line + "\r\n");
         return reply();
     }
-    static int code(const QByteArray& reply)
-    {
+    static int code(const QByteArray& reply) {
         const int start = reply.lastIndexOf("\r\n", reply.size() - 3);
         return reply.mid(start < 0 ? 0 : start + 2, 3).toInt();
     }
@@ -46,8 +42,7 @@ private:
     QTcpSocket& m_socket;
 };
 
-QByteArray plainToken(const QByteArray& user, const QByteArray& password)
-{
+QByteArray plainToken(const QByteArray& user, const QByteArray& password) {
     return (QByteArray(1, '\0') + user + QByteArray(1, '\0') + password).toBase64();
 }
 
@@ -55,24 +50,25 @@ const QByteArray kUser = "mailer@corvane.example";
 const QByteArray kPassword = "p\xc3\xa4ss word";  // UTF-8 and a blank
 
 // The message as sent on the wire (dot-stuffed) and as it must be stored.
-const QByteArray kWire = "From: Tester <mailer@corvane.example>\r\n"
-                         "To: support@corvane.example\r\n"
-                         "Subject: Feedback\r\n"
-                         "\r\n"
-                         "first line\r\n"
-                         "..a line that starts with a dot\r\n"
-                         "last line\r\n";
-const QByteArray kStored = "From: Tester <mailer@corvane.example>\r\n"
-                           "To: support@corvane.example\r\n"
-                           "Subject: Feedback\r\n"
-                           "\r\n"
-                           "first line\r\n"
-                           ".a line that starts with a dot\r\n"
-                           "last line\r\n";
+const QByteArray kWire =
+    "From: Tester <mailer@corvane.example>\r\n"
+    "To: support@corvane.example\r\n"
+    "Subject: Feedback\r\n"
+    "\r\n"
+    "first line\r\n"
+    "..a line that starts with a dot\r\n"
+    "last line\r\n";
+const QByteArray kStored =
+    "From: Tester <mailer@corvane.example>\r\n"
+    "To: support@corvane.example\r\n"
+    "Subject: Feedback\r\n"
+    "\r\n"
+    "first line\r\n"
+    ".a line that starts with a dot\r\n"
+    "last line\r\n";
 
 // MAIL, two RCPT, DATA, the message, QUIT; every reply must succeed.
-void sendMail(Dialogue& d)
-{
+void sendMail(Dialogue& d) {
     QCOMPARE(Dialogue::code(d.command("MAIL FROM:<mailer@corvane.example>")), 250);
     QCOMPARE(Dialogue::code(d.command("RCPT TO:<support@corvane.example>")), 250);
     QCOMPARE(Dialogue::code(d.command("RCPT TO:<copy@corvane.example>")), 250);
@@ -81,8 +77,7 @@ void sendMail(Dialogue& d)
     QCOMPARE(Dialogue::code(d.command("QUIT")), 221);
 }
 
-void verifyStored(const TestSmtpServer& smtp, const QString& mechanism)
-{
+void verifyStored(const TestSmtpServer& smtp, const QString& mechanism) {
     const QList<ReceivedMail> mails = smtp.messages(1);
     QCOMPARE(mails.size(), 1);
     QCOMPARE(mails.at(0).mailFrom, QStringLiteral("mailer@corvane.example"));
@@ -110,14 +105,12 @@ private slots:
     void startTls();
 };
 
-void TestServerSmtp::init()
-{
+void TestServerSmtp::init() {
     // Debian's interpreter: aiosmtpd is installed for it.
     ZN_REQUIRE_BINARY(QStringLiteral("/usr/bin/python3"));
 }
 
-void TestServerSmtp::sendWithAuthPlain()
-{
+void TestServerSmtp::sendWithAuthPlain() {
     TestSmtpServer smtp;
     QString error;
     QVERIFY2(smtp.start(QString::fromUtf8(kUser), QString::fromUtf8(kPassword), &error), qPrintable(error));
@@ -132,14 +125,12 @@ void TestServerSmtp::sendWithAuthPlain()
     QVERIFY2(ehlo.contains("AUTH LOGIN PLAIN") || ehlo.contains("AUTH PLAIN LOGIN"), ehlo.constData());
     QCOMPARE(Dialogue::code(d.command("AUTH PLAIN " + plainToken(kUser, kPassword))), 235);
     sendMail(d);
-    if (QTest::currentTestFailed())
-        return;
+    if (QTest::currentTestFailed()) return;
     verifyStored(smtp, QStringLiteral("PLAIN"));
     VERIFY_STOPPED(smtp);
 }
 
-void TestServerSmtp::sendWithAuthLogin()
-{
+void TestServerSmtp::sendWithAuthLogin() {
     TestSmtpServer smtp;
     QString error;
     QVERIFY2(smtp.start(QString::fromUtf8(kUser), QString::fromUtf8(kPassword), &error), qPrintable(error));
@@ -154,14 +145,12 @@ void TestServerSmtp::sendWithAuthLogin()
     QCOMPARE(Dialogue::code(d.command(kUser.toBase64())), 334);
     QCOMPARE(Dialogue::code(d.command(kPassword.toBase64())), 235);
     sendMail(d);
-    if (QTest::currentTestFailed())
-        return;
+    if (QTest::currentTestFailed()) return;
     verifyStored(smtp, QStringLiteral("LOGIN"));
     VERIFY_STOPPED(smtp);
 }
 
-void TestServerSmtp::refused_data()
-{
+void TestServerSmtp::refused_data() {
     QTest::addColumn<QList<QByteArray>>("commands");
     QTest::addColumn<int>("lastCode");
     QTest::newRow("plain-wrong-password") << QList<QByteArray>{"AUTH PLAIN " + plainToken(kUser, "wrong")} << 535;
@@ -172,8 +161,7 @@ void TestServerSmtp::refused_data()
     QTest::newRow("mail-without-auth") << QList<QByteArray>{"MAIL FROM:<mailer@corvane.example>"} << 530;
 }
 
-void TestServerSmtp::refused()
-{
+void TestServerSmtp::refused() {
     QFETCH(QList<QByteArray>, commands);
     QFETCH(int, lastCode);
 
@@ -187,8 +175,7 @@ void TestServerSmtp::refused()
     QCOMPARE(Dialogue::code(d.reply()), 220);
     QCOMPARE(Dialogue::code(d.command("EHLO client.test")), 250);
     QByteArray reply;
-    for (const QByteArray& c : commands)
-        reply = d.command(c);
+    for (const QByteArray& c : commands) reply = d.command(c);
     QCOMPARE(Dialogue::code(reply), lastCode);
     // Still not allowed to send afterwards.
     QCOMPARE(Dialogue::code(d.command("MAIL FROM:<mailer@corvane.example>")), 530);
@@ -196,8 +183,7 @@ void TestServerSmtp::refused()
     VERIFY_STOPPED(smtp);
 }
 
-void TestServerSmtp::rejectsSwitchedWhileRunning()
-{
+void TestServerSmtp::rejectsSwitchedWhileRunning() {
     TestSmtpServer smtp;
     QString error;
     QVERIFY2(smtp.start(QString::fromUtf8(kUser), QString::fromUtf8(kPassword), &error), qPrintable(error));
@@ -226,8 +212,7 @@ void TestServerSmtp::rejectsSwitchedWhileRunning()
     VERIFY_STOPPED(smtp);
 }
 
-void TestServerSmtp::noAuthConfigured()
-{
+void TestServerSmtp::noAuthConfigured() {
     TestSmtpServer smtp;
     QString error;
     QVERIFY2(smtp.start(&error), qPrintable(error));
@@ -251,8 +236,7 @@ void TestServerSmtp::noAuthConfigured()
     VERIFY_STOPPED(smtp);
 }
 
-void TestServerSmtp::sslFromTheStart()
-{
+void TestServerSmtp::sslFromTheStart() {
     ZN_REQUIRE_BINARY(QStringLiteral("openssl"));
     TestSmtpServer smtp;
     smtp.setSecurity(TestSmtpServer::Security::Ssl);
@@ -268,14 +252,12 @@ void TestServerSmtp::sslFromTheStart()
     QCOMPARE(Dialogue::code(d.command("EHLO client.test")), 250);
     QCOMPARE(Dialogue::code(d.command("AUTH PLAIN " + plainToken(kUser, kPassword))), 235);
     sendMail(d);
-    if (QTest::currentTestFailed())
-        return;
+    if (QTest::currentTestFailed()) return;
     verifyStored(smtp, QStringLiteral("PLAIN"));
     VERIFY_STOPPED(smtp);
 }
 
-void TestServerSmtp::startTls()
-{
+void TestServerSmtp::startTls() {
     ZN_REQUIRE_BINARY(QStringLiteral("openssl"));
     TestSmtpServer smtp;
     smtp.setSecurity(TestSmtpServer::Security::StartTls);
@@ -295,8 +277,7 @@ void TestServerSmtp::startTls()
     QCOMPARE(Dialogue::code(d.command("EHLO client.test")), 250);
     QCOMPARE(Dialogue::code(d.command("AUTH PLAIN " + plainToken(kUser, kPassword))), 235);
     sendMail(d);
-    if (QTest::currentTestFailed())
-        return;
+    if (QTest::currentTestFailed()) return;
     verifyStored(smtp, QStringLiteral("PLAIN"));
     VERIFY_STOPPED(smtp);
 }

@@ -25,8 +25,7 @@ private:
     std::unique_ptr<TestNginx> m_nginx;
 };
 
-void TestServerSocks::init()
-{
+void TestServerSocks::init() {
     ZN_REQUIRE_BINARY(QStringLiteral("microsocks"));
     ZN_REQUIRE_BINARY(QStringLiteral("nginx"));
     ZN_REQUIRE_BINARY(QStringLiteral("openssl"));
@@ -36,22 +35,30 @@ void TestServerSocks::init()
     QVERIFY2(m_nginx->start(&error), qPrintable(error));
 }
 
-void TestServerSocks::throughProxy_data()
-{
+void TestServerSocks::throughProxy_data() {
     QTest::addColumn<QString>("serverUser");
     QTest::addColumn<QString>("serverPassword");
     QTest::addColumn<QString>("clientUser");
     QTest::addColumn<QString>("clientPassword");
     QTest::addColumn<bool>("works");
     QTest::newRow("open") << QString() << QString() << QString() << QString() << true;
-    QTest::newRow("auth-right") << "sockuser" << "pa55" << "sockuser" << "pa55" << true;
-    QTest::newRow("auth-wrong-password") << "sockuser" << "pa55" << "sockuser" << "nope" << false;
-    QTest::newRow("auth-wrong-user") << "sockuser" << "pa55" << "other" << "pa55" << false;
-    QTest::newRow("auth-none-given") << "sockuser" << "pa55" << QString() << QString() << false;
+    QTest::newRow("auth-right") << "sockuser"
+                                << "pa55"
+                                << "sockuser"
+                                << "pa55" << true;
+    QTest::newRow("auth-wrong-password") << "sockuser"
+                                         << "pa55"
+                                         << "sockuser"
+                                         << "nope" << false;
+    QTest::newRow("auth-wrong-user") << "sockuser"
+                                     << "pa55"
+                                     << "other"
+                                     << "pa55" << false;
+    QTest::newRow("auth-none-given") << "sockuser"
+                                     << "pa55" << QString() << QString() << false;
 }
 
-void TestServerSocks::throughProxy()
-{
+void TestServerSocks::throughProxy() {
     QFETCH(QString, serverUser);
     QFETCH(QString, serverPassword);
     QFETCH(QString, clientUser);
@@ -81,8 +88,7 @@ void TestServerSocks::throughProxy()
     VERIFY_STOPPED(socks);
 }
 
-void TestServerSocks::rawHandshake_data()
-{
+void TestServerSocks::rawHandshake_data() {
     QTest::addColumn<bool>("serverAuth");
     QTest::addColumn<QByteArray>("methods");
     QTest::addColumn<QByteArray>("choice");
@@ -92,8 +98,7 @@ void TestServerSocks::rawHandshake_data()
     QTest::newRow("auth-refuses-no-auth") << true << QByteArray::fromHex("050100") << QByteArray::fromHex("05ff");
 }
 
-void TestServerSocks::rawHandshake()
-{
+void TestServerSocks::rawHandshake() {
     QFETCH(bool, serverAuth);
     QFETCH(QByteArray, methods);
     QFETCH(QByteArray, choice);

@@ -26,23 +26,18 @@ private slots:
 
 private:
     QNetworkProxy proxyFor(const TestSquid& squid, const QString& user = QString(),
-                           const QString& password = QString()) const
-    {
-        return QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"),
-                             static_cast<quint16>(squid.port()), user, password);
+                           const QString& password = QString()) const {
+        return QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), static_cast<quint16>(squid.port()),
+                             user, password);
     }
 
     std::unique_ptr<TestNginx> m_nginx;
     QByteArray m_body;
 };
 
-void TestServerSquid::initTestCase()
-{
-    m_body = patternBytes(20000);
-}
+void TestServerSquid::initTestCase() { m_body = patternBytes(20000); }
 
-void TestServerSquid::init()
-{
+void TestServerSquid::init() {
     ZN_REQUIRE_BINARY(QStringLiteral("squid"));
     ZN_REQUIRE_BINARY(QStringLiteral("nginx"));
     ZN_REQUIRE_BINARY(QStringLiteral("openssl"));
@@ -52,8 +47,7 @@ void TestServerSquid::init()
     QVERIFY2(m_nginx->start(&error), qPrintable(error));
 }
 
-void TestServerSquid::getThroughProxy()
-{
+void TestServerSquid::getThroughProxy() {
     TestSquid squid;
     QString error;
     QVERIFY2(squid.start(&error), qPrintable(error));
@@ -83,8 +77,7 @@ void TestServerSquid::getThroughProxy()
     QCOMPARE(QDir(QStringLiteral("/dev/shm")).entryList({shmPattern}, QDir::Files), QStringList());
 }
 
-void TestServerSquid::connectTunnelToHttps()
-{
+void TestServerSquid::connectTunnelToHttps() {
     TestSquid squid;
     QString error;
     QVERIFY2(squid.start(&error), qPrintable(error));
@@ -108,8 +101,7 @@ void TestServerSquid::connectTunnelToHttps()
     VERIFY_STOPPED(squid);
 }
 
-void TestServerSquid::authentication_data()
-{
+void TestServerSquid::authentication_data() {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
     QTest::addColumn<int>("status");
@@ -119,8 +111,7 @@ void TestServerSquid::authentication_data()
     QTest::newRow("none") << QString() << QString() << 407;
 }
 
-void TestServerSquid::authentication()
-{
+void TestServerSquid::authentication() {
     QFETCH(QString, user);
     QFETCH(QString, password);
     QFETCH(int, status);
@@ -133,8 +124,8 @@ void TestServerSquid::authentication()
     QTcpSocket s;
     s.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(squid.port()));
     QVERIFY(s.waitForConnected(5000));
-    QByteArray request = "GET " + m_nginx->httpUrl(QStringLiteral("/file.bin")).toUtf8()
-        + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
+    QByteArray request = "GET " + m_nginx->httpUrl(QStringLiteral("/file.bin")).toUtf8() +
+                         " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
     if (!user.isEmpty())
         request += "Proxy-Authorization: Basic " + (user + QLatin1Char(':') + password).toUtf8().toBase64() + "\r\n";
     s.write(request + "\r\n");
@@ -149,8 +140,7 @@ void TestServerSquid::authentication()
     VERIFY_STOPPED(squid);
 }
 
-void TestServerSquid::rawConnectToAnyLoopbackPort()
-{
+void TestServerSquid::rawConnectToAnyLoopbackPort() {
     // CONNECT is allowed to a port that is not an HTTPS port: the plain one.
     TestSquid squid;
     QString error;

@@ -25,8 +25,8 @@ struct Registrar {
 
 #define ZN_SHOWCASE_CONCAT2(a, b) a##b
 #define ZN_SHOWCASE_CONCAT(a, b) ZN_SHOWCASE_CONCAT2(a, b)
-#define ZN_SHOWCASE_VIEW(name)                                                                   \
-    static QWidget* ZN_SHOWCASE_CONCAT(zn_showcase_view_, __LINE__)();                          \
-    static const showcase::Registrar ZN_SHOWCASE_CONCAT(zn_showcase_reg_, __LINE__)(            \
-        name, &ZN_SHOWCASE_CONCAT(zn_showcase_view_, __LINE__));                                 \
+#define ZN_SHOWCASE_VIEW(name)                                                       \
+    static QWidget* ZN_SHOWCASE_CONCAT(zn_showcase_view_, __LINE__)();               \
+    static const showcase::Registrar ZN_SHOWCASE_CONCAT(zn_showcase_reg_, __LINE__)( \
+        name, &ZN_SHOWCASE_CONCAT(zn_showcase_view_, __LINE__));                     \
     static QWidget* ZN_SHOWCASE_CONCAT(zn_showcase_view_, __LINE__)()

@@ -96,10 +96,10 @@ void tst_ZnFrameless::shadowPixels() {
     // Outlines at insets 4, 3, 2 and 1 lie over transparency; inset 0 stays empty.
     const int alphas[] = {61, 41, 25, 11};
     for (int i = 1; i <= 4; ++i) {
-        expectBlue(5 - i, 50, alphas[i - 1]);          // left
-        expectBlue(194 + i, 50, alphas[i - 1]);        // right
-        expectBlue(100, 5 - i, alphas[i - 1]);         // top
-        expectBlue(100, 94 + i, alphas[i - 1]);        // bottom
+        expectBlue(5 - i, 50, alphas[i - 1]);    // left
+        expectBlue(194 + i, 50, alphas[i - 1]);  // right
+        expectBlue(100, 5 - i, alphas[i - 1]);   // top
+        expectBlue(100, 94 + i, alphas[i - 1]);  // bottom
     }
     expectBlue(0, 50, 0);
     expectBlue(199, 50, 0);
@@ -158,15 +158,14 @@ void tst_ZnFrameless::dragOutsideBoundsIsSkippedNotClamped() {
     const int maxX = m_available.width() - 200;
     const int maxY = m_available.height() - 100;
     const Step steps[] = {
-        {{-799, 100}, {-799, 100}},   // left limit still inside
-        {{-800, 100}, {-799, 100}},   // beyond: skipped, not clamped
-        {{-900, 300}, {-799, 100}},   // still outside
-        {{200, 300}, {200, 300}},     // back inside: resumes without a new press
-        {{200, 23}, {200, 23}},       // top limit
-        {{200, 22}, {200, 23}},       // above: skipped
-        {{maxX, 200}, {maxX, 200}},   // right limit
-        {{maxX + 1, 200}, {maxX, 200}},
-        {{300, maxY}, {300, maxY}},   // bottom limit
+        {{-799, 100}, {-799, 100}},                                  // left limit still inside
+        {{-800, 100}, {-799, 100}},                                  // beyond: skipped, not clamped
+        {{-900, 300}, {-799, 100}},                                  // still outside
+        {{200, 300}, {200, 300}},                                    // back inside: resumes without a new press
+        {{200, 23}, {200, 23}},                                      // top limit
+        {{200, 22}, {200, 23}},                                      // above: skipped
+        {{maxX, 200}, {maxX, 200}},                                  // right limit
+        {{maxX + 1, 200}, {maxX, 200}}, {{300, maxY}, {300, maxY}},  // bottom limit
         {{300, maxY + 1}, {300, maxY}},
     };
     for (const Step& s : steps) {
@@ -288,7 +287,8 @@ void tst_ZnFrameless::backgroundImageFillsWidget() {
     QCOMPARE(tk::render(&widget).pixelColor(60, 20).alpha(), 0);  // no image: nothing drawn
     widget.setBackgroundImage(tk::writeSolidPng(m_dir.path(), "bg.png", QColor(10, 200, 30), 12, 4));
     const QImage img = tk::render(&widget);
-    for (const QPoint& p : {QPoint(0, 0), QPoint(60, 20), QPoint(119, 39)}) QCOMPARE(img.pixelColor(p), QColor(10, 200, 30));
+    for (const QPoint& p : {QPoint(0, 0), QPoint(60, 20), QPoint(119, 39)})
+        QCOMPARE(img.pixelColor(p), QColor(10, 200, 30));
     widget.setBackgroundImage(m_dir.filePath("missing.png"));
     QCOMPARE(tk::render(&widget).pixelColor(60, 20).alpha(), 0);
 }

@@ -221,9 +221,11 @@ void tst_ZnMessageBox::formAndStyle() {
     QVERIFY(yes->styleSheet().endsWith(QStringLiteral("QPushButton{ color: #377dff; border:0px 0px 0px 0px; "
                                                       "background-image: url(") +
                                        folder + QStringLiteral("button100_30normal.png);}")));
-    QVERIFY(button(&box, "pushButton_ok")->styleSheet().endsWith(
-        QStringLiteral("QPushButton{ color: #ffffff; border:0px 0px 0px 0px; background-image: url(") + folder +
-        QStringLiteral("button100_30normal2.png);}")));
+    QVERIFY(
+        button(&box, "pushButton_ok")
+            ->styleSheet()
+            .endsWith(QStringLiteral("QPushButton{ color: #ffffff; border:0px 0px 0px 0px; background-image: url(") +
+                      folder + QStringLiteral("button100_30normal2.png);}")));
     QCOMPARE(button(&box, "pushButton_no")->styleSheet(), QStringLiteral("color:rgb(250, 250, 250);"));
     QCOMPARE(button(&box, "pushButton_cancel")->styleSheet(),
              QStringLiteral("selection-color: rgb(64, 136, 255);\ncolor: rgb(64, 136, 255);"));

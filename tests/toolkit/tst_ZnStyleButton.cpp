@@ -152,8 +152,7 @@ void tst_ZnStyleButton::missingImageStillDrawsText() {
     ZnStyleButton button;
     button.resize(100, 30);
     button.setText(QStringLiteral("OK"));
-    button.setImages(m_dir.filePath("none1.png"), m_dir.filePath("none2.png"), m_dir.filePath("none3.png"),
-                     QString());
+    button.setImages(m_dir.filePath("none1.png"), m_dir.filePath("none2.png"), m_dir.filePath("none3.png"), QString());
     const QImage img = tk::render(&button);
     int textPixels = 0;
     for (int y = 0; y < img.height(); ++y)
@@ -190,7 +189,7 @@ void tst_ZnStyleButton::buttonWidgetNaturalSizeAndIconRect() {
     ZnStyleButtonWidget tile;
     tile.resize(100, 80);
     QCOMPARE(tk::render(&tile).pixelColor(50, 40).alpha(), 0);  // plain mode paints nothing
-    tile.setImages(m_normal, m_hover, m_pressed);  // 40 x 30 images
+    tile.setImages(m_normal, m_hover, m_pressed);               // 40 x 30 images
     QImage img = tk::render(&tile);
     QCOMPARE(img.pixelColor(0, 0).alpha(), 0);
     QCOMPARE(img.pixelColor(1, 1), kNormal);

@@ -44,15 +44,15 @@ void tst_ZnUtility::fileVersion_data() {
 
     QTest::newRow("string entry, not the fixed version")
         << platform::makeVersionBlock({{0x0409, 0x04b0}}, {{"040904b0\\FileVersion", "2.1"}}, "2.1.0.0") << "2.1";
-    QTest::newRow("text taken whole")
-        << platform::makeVersionBlock({{0x0409, 0x04b0}}, {{"040904b0\\FileVersion", "1.2.0.5 (beta)"}}) << "1.2.0.5 (beta)";
+    QTest::newRow("text taken whole") << platform::makeVersionBlock({{0x0409, 0x04b0}},
+                                                                    {{"040904b0\\FileVersion", "1.2.0.5 (beta)"}})
+                                      << "1.2.0.5 (beta)";
     QTest::newRow("first of two translations")
         << platform::makeVersionBlock({{0x0407, 0x04e4}, {0x0409, 0x04b0}},
                                       {{"040904b0\\FileVersion", "9.9"}, {"040704e4\\FileVersion", "3.0"}})
         << "3.0";
     QTest::newRow("second translation never tried")
-        << platform::makeVersionBlock({{0x0407, 0x04e4}, {0x0409, 0x04b0}}, {{"040904b0\\FileVersion", "9.9"}})
-        << "";
+        << platform::makeVersionBlock({{0x0407, 0x04e4}, {0x0409, 0x04b0}}, {{"040904b0\\FileVersion", "9.9"}}) << "";
     QTest::newRow("translation without FileVersion")
         << platform::makeVersionBlock({{0x0409, 0x04b0}}, {{"040904b0\\ProductName", "Corvane"}}, "2.0.1.6") << "";
     QTest::newRow("small language and code page padded")

@@ -70,7 +70,8 @@ private:
         const QString path = m_appDir->path() + QLatin1Char('/') + fileName;
         outcome.fileExists = QFileInfo(path).isFile();
         outcome.content = readAll(path);
-        for (const QList<QVariant>& args : progress) outcome.progress << qMakePair(args.at(0).toLongLong(), args.at(1).toLongLong());
+        for (const QList<QVariant>& args : progress)
+            outcome.progress << qMakePair(args.at(0).toLongLong(), args.at(1).toLongLong());
         return outcome;
     }
 
@@ -126,16 +127,13 @@ private slots:
         QTest::newRow("eleven redirects") << "http:/chain0" << int(kDownloadType_iTunesSetup) << false;
         QTest::newRow("endless redirect") << "http:/loop" << int(kDownloadType_iTunesSetup) << false;
         QTest::newRow("404") << "http:/files/missing.bin" << int(kDownloadType_iTunesSetup) << false;
-        QTest::newRow("404 of the table") << "https:/files/missing.bin" << int(kDownloadType_iTunesSetupUrlConfig)
-                                          << false;
+        QTest::newRow("404 of the table")
+            << "https:/files/missing.bin" << int(kDownloadType_iTunesSetupUrlConfig) << false;
         QTest::newRow("https to http, mail file") << "https:/to-http" << int(kDownloadType_EmailConfig) << false;
-        QTest::newRow("https to http, table") << "https:/to-http" << int(kDownloadType_iTunesSetupUrlConfig)
-                                              << false;
+        QTest::newRow("https to http, table") << "https:/to-http" << int(kDownloadType_iTunesSetupUrlConfig) << false;
         QTest::newRow("https to http, installer") << "https:/to-http" << int(kDownloadType_iTunesSetup) << true;
-        QTest::newRow("http to https, table") << "http:/to-https" << int(kDownloadType_iTunesSetupUrlConfig)
-                                              << true;
-        QTest::newRow("nothing listening") << "http-closed:/files/setup.bin" << int(kDownloadType_iTunesSetup)
-                                           << false;
+        QTest::newRow("http to https, table") << "http:/to-https" << int(kDownloadType_iTunesSetupUrlConfig) << true;
+        QTest::newRow("nothing listening") << "http-closed:/files/setup.bin" << int(kDownloadType_iTunesSetup) << false;
     }
     void endings() {
         QFETCH(QString, url);
@@ -166,9 +164,8 @@ private slots:
     // The progress of a throttled download reaches the driver page in steps
     // that grow to the whole size.
     void progressOfAThrottledDownload() {
-        const Outcome outcome =
-            download(QStringLiteral("iTunesSetup.exe"), m_nginx.httpUrl(QStringLiteral("/slow/big.bin")),
-                     kDownloadType_iTunesSetup);
+        const Outcome outcome = download(QStringLiteral("iTunesSetup.exe"),
+                                         m_nginx.httpUrl(QStringLiteral("/slow/big.bin")), kDownloadType_iTunesSetup);
         QCOMPARE(outcome.ends, 1);
         QCOMPARE(outcome.content, m_bigPayload);
         QVERIFY2(outcome.progress.size() >= 3, qPrintable(QString::number(outcome.progress.size())));
@@ -209,7 +206,8 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(ends.count(), 1);
         QCOMPARE(requestsFor(m_nginx, uri), before);
-        if (folderInTheWay) QVERIFY(QFileInfo(m_appDir->path() + QStringLiteral("/encryptEmailFile.xml/inside")).isDir());
+        if (folderInTheWay)
+            QVERIFY(QFileInfo(m_appDir->path() + QStringLiteral("/encryptEmailFile.xml/inside")).isDir());
     }
 
     // A new download replaces the one still running: only the new one ends.

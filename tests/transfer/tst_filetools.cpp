@@ -65,7 +65,8 @@ private slots:
         writeFile(target + "/locked/inner.txt", "x");
         QFile::setPermissions(target + "/locked", QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         QVERIFY(!DeleteDirectory(target));  // returns instead of looping
-        QFile::setPermissions(target + "/locked", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(target + "/locked",
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 
     void unzipResults_data() {
@@ -151,12 +152,18 @@ private slots:
         QTest::addColumn<QString>("computed");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<bool>("same");
-        QTest::newRow("equal") << "ab12" << "ab12" << true;
-        QTest::newRow("upper-case expected") << "ab12" << "AB12" << true;
-        QTest::newRow("different") << "ab12" << "ab13" << false;
-        QTest::newRow("both empty") << "" << "" << false;
-        QTest::newRow("unreadable file") << "" << "ab12" << false;
-        QTest::newRow("no expected hash") << "ab12" << "" << false;
+        QTest::newRow("equal") << "ab12"
+                               << "ab12" << true;
+        QTest::newRow("upper-case expected") << "ab12"
+                                             << "AB12" << true;
+        QTest::newRow("different") << "ab12"
+                                   << "ab13" << false;
+        QTest::newRow("both empty") << ""
+                                    << "" << false;
+        QTest::newRow("unreadable file") << ""
+                                         << "ab12" << false;
+        QTest::newRow("no expected hash") << "ab12"
+                                          << "" << false;
     }
     void hashComparison() {
         QFETCH(QString, computed);

@@ -9,7 +9,11 @@
 #include "ui_ZnMessageBox.h"
 
 ZnMessageBox::ZnMessageBox(const QString& text, const QString& title, int buttons, QWidget* parent)
-    : ZnStyleDialog(parent), m_strTitle(title), m_strText(text), m_nButtons(buttons), m_nResult(0),
+    : ZnStyleDialog(parent),
+      m_strTitle(title),
+      m_strText(text),
+      m_nButtons(buttons),
+      m_nResult(0),
       ui(new Ui::ZnMessageBox) {
     ui->setupUi(this);
     initStyle();
@@ -60,12 +64,12 @@ void ZnMessageBox::initStyle() {
     const QString buttonFolder = skin + QStringLiteral("/button/");
     setPushButtonStyle(ui->pushButton_yes, QStringLiteral("button100_30normal.png"),
                        QStringLiteral("button100_30hover.png"), QStringLiteral("button100_30pressing.png"),
-                       QStringLiteral("button100_30pressing.png"), QStringLiteral("#377dff"),
-                       QStringLiteral("#ffffff"), QStringLiteral("#ffffff"), QStringLiteral("#ffffff"), buttonFolder);
+                       QStringLiteral("button100_30pressing.png"), QStringLiteral("#377dff"), QStringLiteral("#ffffff"),
+                       QStringLiteral("#ffffff"), QStringLiteral("#ffffff"), buttonFolder);
     setPushButtonStyle(ui->pushButton_ok, QStringLiteral("button100_30normal2.png"),
                        QStringLiteral("button100_30hover.png"), QStringLiteral("button100_30pressing.png"),
-                       QStringLiteral("button100_30pressing.png"), QStringLiteral("#ffffff"),
-                       QStringLiteral("#ffffff"), QStringLiteral("#ffffff"), QStringLiteral("#ffffff"), buttonFolder);
+                       QStringLiteral("button100_30pressing.png"), QStringLiteral("#ffffff"), QStringLiteral("#ffffff"),
+                       QStringLiteral("#ffffff"), QStringLiteral("#ffffff"), buttonFolder);
     ui->pushButton_no->setImages(buttonFolder + QStringLiteral("button100_30normal2.png"),
                                  buttonFolder + QStringLiteral("button100_30hover.png"),
                                  buttonFolder + QStringLiteral("button100_30pressing.png"), QString());

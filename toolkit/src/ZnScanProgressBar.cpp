@@ -6,7 +6,8 @@
 #include "ui_ZnScanProgressBar.h"
 
 ZnScanProgressBar::ZnScanProgressBar(QWidget* parent)
-    : QWidget(parent, Qt::WindowFlags()), ui(new Ui::ZnScanProgressBar) {
+    : QWidget(parent, Qt::WindowFlags()),
+      ui(new Ui::ZnScanProgressBar) {
     ui->setupUi(this);
     // The timer goes with the widget.
     m_pTimer = new QTimer(this);

@@ -2,6 +2,4 @@
 
 #include "platform/Programs.h"
 
-std::string GetSkinPath() {
-    return (platform::applicationDir() + QStringLiteral("/skin")).toStdString();
-}
+std::string GetSkinPath() { return (platform::applicationDir() + QStringLiteral("/skin")).toStdString(); }

@@ -11,8 +11,7 @@ ZnStyleButton::ZnStyleButton(QWidget* parent) : QPushButton(parent) {
     connect(this, &ZnStyleButton::signalUpdate, this, QOverload<>::of(&QWidget::update));
 }
 
-void ZnStyleButton::setImages(const QString& normal, const QString& hover, const QString& pressed,
-                              QString disabled) {
+void ZnStyleButton::setImages(const QString& normal, const QString& hover, const QString& pressed, QString disabled) {
     m_nState = 1;
     m_strImages[1] = normal;
     m_strImages[2] = hover;

@@ -1,8 +1,8 @@
 #include "ZnStyleDialog.h"
 
 ZnStyleDialog::ZnStyleDialog(QWidget* parent) : QDialog(parent, Qt::WindowFlags()) {
-    setWindowFlags(windowFlags() | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
+    setWindowFlags(windowFlags() | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowMaximizeButtonHint);
     setAttribute(Qt::WA_TranslucentBackground, true);
 }
 

@@ -76,9 +76,9 @@ void setTableViewStyle(QTableView* view) {
 }
 
 void setTableHeaderStyle(QTableView* view) {
-    view->horizontalHeader()->setStyleSheet(QStringLiteral(
-        "QHeaderView::section {background-color:#ffffff;border-left:0px;border-right:1px solid "
-        "#e5e5e5;border-top:0px;border-bottom:1px solid #e5e5e5;}"));
+    view->horizontalHeader()->setStyleSheet(
+        QStringLiteral("QHeaderView::section {background-color:#ffffff;border-left:0px;border-right:1px solid "
+                       "#e5e5e5;border-top:0px;border-bottom:1px solid #e5e5e5;}"));
     view->setStyleSheet(QStringLiteral(
         "color:rgb(102,102,102);selection-color:rgb(102,102,102);background-color:rgb(255,255,255);selection-"
         "background-color:rgb(229,243,255);gridline-color:rgb(229,229,229);border:0px;"));
@@ -120,9 +120,8 @@ void setElidedLabelText(QLabel* label, QString text, int width) {
 void setPushButtonStyle(QWidget* button, QString normalImage, QString hoverImage, QString pressedImage,
                         QString disabledImage, QString normalColor, QString hoverColor, QString pressedColor,
                         QString disabledColor, QString imageFolder) {
-    const QString normal =
-        QStringLiteral("QPushButton{ color: %1; border:0px 0px 0px 0px; background-image: url(%2);}")
-            .arg(normalColor, imageFolder + normalImage);
+    const QString normal = QStringLiteral("QPushButton{ color: %1; border:0px 0px 0px 0px; background-image: url(%2);}")
+                               .arg(normalColor, imageFolder + normalImage);
     const QString disabled =
         QStringLiteral("QPushButton::!enabled{ color: %1; border:0px 0px 0px 0px; background-image: url(%2);}")
             .arg(disabledColor, imageFolder + disabledImage);

@@ -36,9 +36,9 @@ ZnStyleTableWidget::ZnStyleTableWidget(QWidget* parent) : QTableWidget(parent) {
     QHeaderView* header = horizontalHeader();
     header->setFont(g_styleCommon.getFont(15));
     header->setMinimumHeight(34);
-    header->setStyleSheet(QStringLiteral(
-        "QHeaderView::section {background-color: transparent;color: rgb(102, 102, 102);selection-color: "
-        "#616c72;border: 1px solid #eeeeee;border-width: 1px 1px 1px 1px;border-color: #eeeeee;}"));
+    header->setStyleSheet(
+        QStringLiteral("QHeaderView::section {background-color: transparent;color: rgb(102, 102, 102);selection-color: "
+                       "#616c72;border: 1px solid #eeeeee;border-width: 1px 1px 1px 1px;border-color: #eeeeee;}"));
     header->setStretchLastSection(true);
 
     horizontalScrollBar()->setStyleSheet(QLatin1String(kTableHorizontalSheet));

@@ -7,9 +7,7 @@
 #include <QPixmap>
 #include <QScreen>
 
-ZnStyleWidget::ZnStyleWidget(QWidget* parent) : QWidget(parent, Qt::WindowFlags()) {
-    initDesktop();
-}
+ZnStyleWidget::ZnStyleWidget(QWidget* parent) : QWidget(parent, Qt::WindowFlags()) { initDesktop(); }
 
 void ZnStyleWidget::initDesktop() {
     // The drag bounds come from the primary screen's available area as it is

@@ -11,9 +11,9 @@ bool DeleteDirectory(const QString& folderPath);
 
 // Result of unpacking an archive with 7-Zip.
 struct UnzipResult {
-    bool started = false;    // the program could be started
-    bool finished = false;   // it ended within the time limit (else it was killed)
-    int exitCode = -1;       // its exit code when it ended normally
+    bool started = false;   // the program could be started
+    bool finished = false;  // it ended within the time limit (else it was killed)
+    int exitCode = -1;      // its exit code when it ended normally
     bool folderExists = false;
     qint64 elapsedMs = 0;
     // Success: a normal exit with code 0 within the time limit and the folder present.
@@ -22,5 +22,4 @@ struct UnzipResult {
 
 // Runs `program` with `arguments` and waits at most timeoutMs; kills it on
 // time-out. `targetFolder` is the folder the archive is unpacked into.
-UnzipResult RunUnzip(const QString& program, const QStringList& arguments, const QString& targetFolder,
-                     int timeoutMs);
+UnzipResult RunUnzip(const QString& program, const QStringList& arguments, const QString& targetFolder, int timeoutMs);

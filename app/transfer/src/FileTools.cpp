@@ -38,8 +38,7 @@ bool DeleteDirectory(const QString& folderPath) {
     return !QFileInfo::exists(folderPath);
 }
 
-UnzipResult RunUnzip(const QString& program, const QStringList& arguments, const QString& targetFolder,
-                     int timeoutMs) {
+UnzipResult RunUnzip(const QString& program, const QStringList& arguments, const QString& targetFolder, int timeoutMs) {
     UnzipResult result;
     QElapsedTimer clock;
     clock.start();

@@ -9,8 +9,8 @@ CGetHashThread::CGetHashThread(QObject* parent) : QThread(parent), m_nCheckType(
 void CGetHashThread::SetFilePath(int checkType, QString path) {
     m_strFilePath = path;
     m_nCheckType = checkType;
-    qDebug() << "CGetHashThread::SetFilePath ========m_strFilePath=" << m_strFilePath << "===m_nCheckType===="
-             << m_nCheckType;
+    qDebug() << "CGetHashThread::SetFilePath ========m_strFilePath=" << m_strFilePath
+             << "===m_nCheckType====" << m_nCheckType;
     start();
 }
 

@@ -20,8 +20,8 @@ enum class Endpoint {
     FacebookShare,      // share endpoints of the result page
     TwitterShare,
     GoogleShare,
-    FeedbackMailTo,     // the address feedback mails go to
-    FeedbackAccount,    // the mail account feedback mails are sent from
+    FeedbackMailTo,   // the address feedback mails go to
+    FeedbackAccount,  // the mail account feedback mails are sent from
 };
 
 // The address without a trailing slash, e.g. "https://www.corvane.example".

@@ -33,7 +33,6 @@ bool VerQueryValue(const void* block, const QString& subBlock, const void** valu
 // translations as (language, code page) pairs, string entries keyed
 // "<lang><cp>\\<Name>" (e.g. "040904b0\\FileVersion").
 QByteArray makeVersionBlock(const QList<QPair<uint16_t, uint16_t>>& translations,
-                            const QList<QPair<QString, QString>>& entries,
-                            const QString& fixedFileVersion = QString());
+                            const QList<QPair<QString, QString>>& entries, const QString& fixedFileVersion = QString());
 
 }  // namespace platform

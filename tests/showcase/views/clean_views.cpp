@@ -144,17 +144,11 @@ ZN_SHOWCASE_VIEW("clean/scan-cancelling") {
 
 ZN_SHOWCASE_VIEW("clean/scan-finished-media") { return inPageArea(finishedScan(16)); }
 
-ZN_SHOWCASE_VIEW("clean/scan-finished-backups") {
-    return inPageArea(openCategory(finishedScan(16), 1));
-}
+ZN_SHOWCASE_VIEW("clean/scan-finished-backups") { return inPageArea(openCategory(finishedScan(16), 1)); }
 
-ZN_SHOWCASE_VIEW("clean/scan-finished-updates") {
-    return inPageArea(openCategory(finishedScan(16), 2));
-}
+ZN_SHOWCASE_VIEW("clean/scan-finished-updates") { return inPageArea(openCategory(finishedScan(16), 2)); }
 
-ZN_SHOWCASE_VIEW("clean/scan-finished-other") {
-    return inPageArea(openCategory(finishedScan(16), 3));
-}
+ZN_SHOWCASE_VIEW("clean/scan-finished-other") { return inPageArea(openCategory(finishedScan(16), 3)); }
 
 ZN_SHOWCASE_VIEW("clean/scan-finished-partial") {
     // Music left out of the clean: its category and select-all are partial.

@@ -95,9 +95,9 @@ ZN_SHOWCASE_VIEW("repair/detection-result") {
 ZN_SHOWCASE_VIEW("repair/damaged-files") {
     auto* dialog = new CComponentDamageListShow;
     std::vector<std::wstring> files;
-    for (const wchar_t* name : {L"AppleMobileDeviceService.exe", L"MobileDevice.dll", L"usbaaplrc.dll",
-                                L"AirTrafficHost.dll", L"iTunesMobileDevice.dll", L"CoreFoundation.dll",
-                                L"libdispatch.dll", L"ASL.dll"})
+    for (const wchar_t* name :
+         {L"AppleMobileDeviceService.exe", L"MobileDevice.dll", L"usbaaplrc.dll", L"AirTrafficHost.dll",
+          L"iTunesMobileDevice.dll", L"CoreFoundation.dll", L"libdispatch.dll", L"ASL.dll"})
         files.push_back(std::wstring(L"C:\\Program Files\\Common Files\\Apple\\Mobile Device Support\\") + name);
     dialog->SetComponentDamageList({component(kItunesProductType_AppleMobileDeviceSupport,
                                               kCheckItunesProductState_Item_Fail_Bad, L"14.5.0.7", files)},

@@ -35,11 +35,10 @@ ZN_SHOWCASE_VIEW("toolkit/messagebox-ok") {
 
 ZN_SHOWCASE_VIEW("toolkit/messagebox-all") {
     ZnStyleCommon::installPlatformFonts();
-    auto* box = new ZnMessageBox(QObject::tr("iTunes is still running. Close it and try again, or cancel the repair."),
-                                 QObject::tr("Repair"),
-                                 ZnMessageBoxButton::Yes | ZnMessageBoxButton::No | ZnMessageBoxButton::Ok |
-                                     ZnMessageBoxButton::Cancel,
-                                 nullptr);
+    auto* box = new ZnMessageBox(
+        QObject::tr("iTunes is still running. Close it and try again, or cancel the repair."), QObject::tr("Repair"),
+        ZnMessageBoxButton::Yes | ZnMessageBoxButton::No | ZnMessageBoxButton::Ok | ZnMessageBoxButton::Cancel,
+        nullptr);
     box->setBoxSize(510, 230, 510, 230);
     box->setOuterWidgetSize(500, 35, 500, 35);
     box->setInnerWidgetSize(500, 180, 500, 180);

@@ -35,10 +35,8 @@ struct Report {
 // A list of C strings that outlives the fork.
 class CStringList {
 public:
-    explicit CStringList(const QList<QByteArray>& items) : m_storage(items)
-    {
-        for (QByteArray& s : m_storage)
-            m_pointers.push_back(s.data());
+    explicit CStringList(const QList<QByteArray>& items) : m_storage(items) {
+        for (QByteArray& s : m_storage) m_pointers.push_back(s.data());
         m_pointers.push_back(nullptr);
     }
     char* const* get() { return m_pointers.data(); }
@@ -49,8 +47,7 @@ private:
     std::vector<char*> m_pointers;
 };
 
-void sleepMs(int ms)
-{
+void sleepMs(int ms) {
     timespec ts{ms / 1000, (ms % 1000) * 1000000L};
     while (nanosleep(&ts, &ts) == -1 && errno == EINTR) {
     }
@@ -58,19 +55,14 @@ void sleepMs(int ms)
 
 volatile sig_atomic_t g_guardStopRequested = 0;
 
-void guardSignalHandler(int)
-{
-    g_guardStopRequested = 1;
-}
+void guardSignalHandler(int) { g_guardStopRequested = 1; }
 
-bool writeAll(int fd, const void* data, size_t size)
-{
+bool writeAll(int fd, const void* data, size_t size) {
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
         ssize_t n = write(fd, p, size);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return false;
         }
         p += n;
@@ -79,67 +71,54 @@ bool writeAll(int fd, const void* data, size_t size)
     return true;
 }
 
-ssize_t readFull(int fd, void* data, size_t size)
-{
+ssize_t readFull(int fd, void* data, size_t size) {
     char* p = static_cast<char*>(data);
     size_t done = 0;
     while (done < size) {
         ssize_t n = read(fd, p + done, size - done);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return -1;
         }
-        if (n == 0)
-            break;
+        if (n == 0) break;
         done += static_cast<size_t>(n);
     }
     return static_cast<ssize_t>(done);
 }
 
-void resetAllSignals()
-{
+void resetAllSignals() {
     struct sigaction dfl;
     std::memset(&dfl, 0, sizeof dfl);
     dfl.sa_handler = SIG_DFL;
     sigemptyset(&dfl.sa_mask);
     for (int sig = 1; sig < NSIG; ++sig) {
-        if (sig != SIGKILL && sig != SIGSTOP)
-            sigaction(sig, &dfl, nullptr);  // fails harmlessly for reserved numbers
+        if (sig != SIGKILL && sig != SIGSTOP) sigaction(sig, &dfl, nullptr);  // fails harmlessly for reserved numbers
     }
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
-void closeFrom(int first)
-{
-    if (close_range(static_cast<unsigned>(first), ~0U, 0) == 0)
-        return;
-    for (int fd = first; fd < 65536; ++fd)
-        close(fd);
+void closeFrom(int first) {
+    if (close_range(static_cast<unsigned>(first), ~0U, 0) == 0) return;
+    for (int fd = first; fd < 65536; ++fd) close(fd);
 }
 
 // True once the server has exited (not yet reaped).
-bool serverExited(pid_t server, bool block)
-{
+bool serverExited(pid_t server, bool block) {
     for (;;) {
         siginfo_t info;
         std::memset(&info, 0, sizeof info);
         int flags = WEXITED | WNOWAIT | (block ? 0 : WNOHANG);
-        if (waitid(P_PID, static_cast<id_t>(server), &info, flags) == 0)
-            return info.si_pid == server;
-        if (errno == EINTR)
-            continue;
+        if (waitid(P_PID, static_cast<id_t>(server), &info, flags) == 0) return info.si_pid == server;
+        if (errno == EINTR) continue;
         return true;  // ECHILD: nothing left to wait for
     }
 }
 
 // The guard: runs in the forked child, never returns. Async-signal-safe only.
-[[noreturn]] void guardMain(const char* program, char* const* argv, char* const* envp,
-                            const char* workingDir, char* const* cleanup, int graceMs,
-                            char* const* removeArgv)
-{
+[[noreturn]] void guardMain(const char* program, char* const* argv, char* const* envp, const char* workingDir,
+                            char* const* cleanup, int graceMs, char* const* removeArgv) {
     // Server forked; exec status comes back through a close-on-exec pipe.
     int execPipe[2];
     if (pipe2(execPipe, O_CLOEXEC) != 0) {
@@ -166,8 +145,7 @@ bool serverExited(pid_t server, bool block)
         sigemptyset(&dfl.sa_mask);
         sigaction(SIGPIPE, &dfl, nullptr);
         prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != guard)
-            _exit(127);  // the guard is already gone
+        if (getppid() != guard) _exit(127);  // the guard is already gone
         if (workingDir && *workingDir && chdir(workingDir) != 0) {
             int e = errno;
             writeAll(execPipe[1], &e, sizeof e);
@@ -181,8 +159,7 @@ bool serverExited(pid_t server, bool block)
     setpgid(server, server);  // also here: no window in which it is in our group
     close(execPipe[1]);
     int execErrno = 0;
-    if (readFull(execPipe[0], &execErrno, sizeof execErrno) != static_cast<ssize_t>(sizeof execErrno))
-        execErrno = 0;
+    if (readFull(execPipe[0], &execErrno, sizeof execErrno) != static_cast<ssize_t>(sizeof execErrno)) execErrno = 0;
     close(execPipe[0]);
     Report report{server, execErrno};
     writeAll(kReportFd, &report, sizeof report);
@@ -192,8 +169,7 @@ bool serverExited(pid_t server, bool block)
     bool orderly = false;  // the test process asked for the stop
     if (execErrno == 0) {
         for (;;) {
-            if (serverExited(server, false))
-                break;
+            if (serverExited(server, false)) break;
             if (g_guardStopRequested) {
                 stopping = true;
                 break;
@@ -221,8 +197,7 @@ bool serverExited(pid_t server, bool block)
             sleepMs(20);
             waited += 20;
         }
-        if (!serverExited(server, false))
-            kill(-server, SIGKILL);
+        if (!serverExited(server, false)) kill(-server, SIGKILL);
     }
     serverExited(server, true);
     // The server has ended but is not reaped yet, so its pid still names its
@@ -231,18 +206,14 @@ bool serverExited(pid_t server, bool block)
     int status = 0;
     while (waitpid(server, &status, 0) < 0 && errno == EINTR) {
     }
-    for (char* const* f = cleanup; *f; ++f)
-        unlink(*f);
+    for (char* const* f = cleanup; *f; ++f) unlink(*f);
     if (stopping && !orderly && !g_guardStopRequested && removeArgv[0]) {
         // Nobody is left to look at the result: remove the folder and go.
         execve(removeArgv[0], removeArgv, envp);
     }
-    if (execErrno != 0)
-        _exit(127);
-    if (WIFEXITED(status))
-        _exit(WEXITSTATUS(status));
-    if (WIFSIGNALED(status))
-        _exit(128 + WTERMSIG(status));
+    if (execErrno != 0) _exit(127);
+    if (WIFEXITED(status)) _exit(WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) _exit(128 + WTERMSIG(status));
     _exit(255);
 }
 
@@ -250,17 +221,13 @@ bool serverExited(pid_t server, bool block)
 
 GuardedProcess::GuardedProcess() = default;
 
-GuardedProcess::~GuardedProcess()
-{
-    stop();
-}
+GuardedProcess::~GuardedProcess() { stop(); }
 
 void GuardedProcess::setProgram(const QString& program) { m_program = program; }
 void GuardedProcess::setArguments(const QStringList& arguments) { m_arguments = arguments; }
 void GuardedProcess::setWorkingDirectory(const QString& dir) { m_workingDirectory = dir; }
 void GuardedProcess::setLogFile(const QString& path) { m_logFile = path; }
-void GuardedProcess::setEnvironment(const QStringList& environment)
-{
+void GuardedProcess::setEnvironment(const QStringList& environment) {
     m_environment = environment;
     m_customEnvironment = true;
 }
@@ -268,16 +235,13 @@ void GuardedProcess::setCleanupFiles(const QStringList& paths) { m_cleanupFiles 
 void GuardedProcess::setAbandonedCleanupDir(const QString& dir) { m_abandonedDir = dir; }
 void GuardedProcess::setStopGraceMs(int ms) { m_graceMs = ms < 0 ? 0 : ms; }
 
-bool GuardedProcess::start(QString* error)
-{
+bool GuardedProcess::start(QString* error) {
     auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
+        if (error) *error = why;
         return false;
     };
     if (m_guardPid != 0 && !m_guardReaped) {
-        if (isRunning())
-            return fail(QStringLiteral("%1 is already running").arg(m_program));
+        if (isRunning()) return fail(QStringLiteral("%1 is already running").arg(m_program));
         stop();  // reaps the ended run
     }
     m_guardPid = 0;
@@ -286,18 +250,15 @@ bool GuardedProcess::start(QString* error)
 
     // Everything the guard needs, prepared before the fork.
     QList<QByteArray> argv{QFile::encodeName(m_program)};
-    for (const QString& a : m_arguments)
-        argv << a.toLocal8Bit();
+    for (const QString& a : m_arguments) argv << a.toLocal8Bit();
     CStringList cArgv(argv);
     QList<QByteArray> env;
-    const QStringList envList = m_customEnvironment
-        ? m_environment : QProcessEnvironment::systemEnvironment().toStringList();
-    for (const QString& e : envList)
-        env << e.toLocal8Bit();
+    const QStringList envList =
+        m_customEnvironment ? m_environment : QProcessEnvironment::systemEnvironment().toStringList();
+    for (const QString& e : envList) env << e.toLocal8Bit();
     CStringList cEnv(env);
     QList<QByteArray> cleanup;
-    for (const QString& f : m_cleanupFiles)
-        cleanup << QFile::encodeName(f);
+    for (const QString& f : m_cleanupFiles) cleanup << QFile::encodeName(f);
     CStringList cCleanup(cleanup);
     QList<QByteArray> remove;
     if (!m_abandonedDir.isEmpty())
@@ -316,12 +277,11 @@ bool GuardedProcess::start(QString* error)
     // The lifeline is a socket pair rather than a pipe so that stop() can write
     // its byte with MSG_NOSIGNAL: a guard that has already gone must not raise
     // SIGPIPE in the test process.
-    if (nullFd < 0 || socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, lifeline) != 0
-        || pipe2(report, O_CLOEXEC) != 0) {
+    if (nullFd < 0 || socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, lifeline) != 0 ||
+        pipe2(report, O_CLOEXEC) != 0) {
         const QString why = QString::fromLocal8Bit(strerror(errno));
         for (int fd : {logFd, nullFd, lifeline[0], lifeline[1], report[0], report[1]})
-            if (fd >= 0)
-                close(fd);
+            if (fd >= 0) close(fd);
         return fail(QStringLiteral("cannot prepare the guard: %1").arg(why));
     }
 
@@ -339,8 +299,7 @@ bool GuardedProcess::start(QString* error)
         std::memset(&stopSa, 0, sizeof stopSa);
         stopSa.sa_handler = guardSignalHandler;
         sigemptyset(&stopSa.sa_mask);
-        for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT})
-            sigaction(sig, &stopSa, nullptr);
+        for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) sigaction(sig, &stopSa, nullptr);
         g_guardStopRequested = 0;
         // Park every descriptor above the fixed slots first (with standard
         // descriptors closed they may sit on 0-4), then lay out 0-4: no dup2
@@ -350,16 +309,15 @@ bool GuardedProcess::start(QString* error)
         const int logHigh = fcntl(logFd, F_DUPFD, 10);
         const int lifeHigh = fcntl(lifeline[0], F_DUPFD, 10);
         const int reportHigh = fcntl(report[1], F_DUPFD, 10);
-        if (nullHigh < 0 || logHigh < 0 || lifeHigh < 0 || reportHigh < 0)
-            _exit(127);
+        if (nullHigh < 0 || logHigh < 0 || lifeHigh < 0 || reportHigh < 0) _exit(127);
         dup2(nullHigh, 0);
         dup2(logHigh, 1);
         dup2(logHigh, 2);
         dup2(lifeHigh, kLifelineFd);
         dup2(reportHigh, kReportFd);
         closeFrom(kReportFd + 1);
-        guardMain(program.constData(), cArgv.get(), cEnv.get(), workingDir.constData(),
-                  cCleanup.get(), m_graceMs, cRemove.get());
+        guardMain(program.constData(), cArgv.get(), cEnv.get(), workingDir.constData(), cCleanup.get(), m_graceMs,
+                  cRemove.get());
     }
     const int forkErrno = errno;
     close(lifeline[0]);
@@ -381,8 +339,8 @@ bool GuardedProcess::start(QString* error)
     if (got != static_cast<ssize_t>(sizeof r) || r.server <= 0) {
         const int e = got == static_cast<ssize_t>(sizeof r) ? r.execErrno : 0;
         stop();
-        return fail(QStringLiteral("cannot start %1: %2").arg(
-            m_program, e ? QString::fromLocal8Bit(strerror(e)) : QStringLiteral("the guard failed")));
+        return fail(QStringLiteral("cannot start %1: %2")
+                        .arg(m_program, e ? QString::fromLocal8Bit(strerror(e)) : QStringLiteral("the guard failed")));
     }
     m_serverPid = r.server;
     if (r.execErrno != 0) {
@@ -392,21 +350,16 @@ bool GuardedProcess::start(QString* error)
     return true;
 }
 
-bool GuardedProcess::isRunning()
-{
-    if (m_guardPid == 0 || m_guardReaped)
-        return false;
+bool GuardedProcess::isRunning() {
+    if (m_guardPid == 0 || m_guardReaped) return false;
     siginfo_t info;
     std::memset(&info, 0, sizeof info);
-    if (waitid(P_PID, static_cast<id_t>(m_guardPid), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
-        return false;
+    if (waitid(P_PID, static_cast<id_t>(m_guardPid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) return false;
     return info.si_pid != m_guardPid;  // si_pid is 0 while the guard still runs
 }
 
-void GuardedProcess::reapGuard(bool block)
-{
-    if (m_guardReaped || m_guardPid == 0)
-        return;
+void GuardedProcess::reapGuard(bool block) {
+    if (m_guardReaped || m_guardPid == 0) return;
     int status = 0;
     pid_t r;
     do {
@@ -423,8 +376,7 @@ void GuardedProcess::reapGuard(bool block)
     }
 }
 
-void GuardedProcess::stop()
-{
+void GuardedProcess::stop() {
     if (m_lifelineFd >= 0) {
         // One byte marks the stop as ours, then end-of-file: the guard stops the server.
         const char stopByte = 'q';
@@ -434,8 +386,7 @@ void GuardedProcess::stop()
         close(m_lifelineFd);
         m_lifelineFd = -1;
     }
-    if (m_guardPid == 0 || m_guardReaped)
-        return;
+    if (m_guardPid == 0 || m_guardReaped) return;
     // The guard needs at most the grace period plus a moment; after that both
     // go by force.
     const int limitMs = m_graceMs + 3000;
@@ -445,14 +396,12 @@ void GuardedProcess::stop()
         waited += 10;
     }
     if (isRunning()) {
-        if (m_serverPid > 0)
-            kill(-static_cast<pid_t>(m_serverPid), SIGKILL);
+        if (m_serverPid > 0) kill(-static_cast<pid_t>(m_serverPid), SIGKILL);
         kill(static_cast<pid_t>(m_guardPid), SIGKILL);
     }
     if (m_serverPid > 0 && processGroupExists(m_serverPid))  // stragglers
         kill(-static_cast<pid_t>(m_serverPid), SIGKILL);
-    for (const QString& f : m_cleanupFiles)
-        QFile::remove(f);
+    for (const QString& f : m_cleanupFiles) QFile::remove(f);
     reapGuard(true);
     // The guard reaps the server; when the guard was killed the server is
     // re-parented and reaped by init. Wait briefly until it is really gone.
@@ -463,64 +412,47 @@ void GuardedProcess::stop()
     }
 }
 
-int GuardedProcess::exitCode()
-{
-    if (!m_guardReaped && !isRunning())
-        reapGuard(true);
+int GuardedProcess::exitCode() {
+    if (!m_guardReaped && !isRunning()) reapGuard(true);
     return m_guardReaped ? m_exitCode : -1;
 }
 
-bool processExists(qint64 pid)
-{
-    if (pid <= 0)
-        return false;
-    if (kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)
-        return false;
+bool processExists(qint64 pid) {
+    if (pid <= 0) return false;
+    if (kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) return false;
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
+    if (!stat.open(QIODevice::ReadOnly)) return false;
     const QByteArray line = stat.readAll();
     const int close = line.lastIndexOf(')');
-    if (close < 0 || close + 2 >= line.size())
-        return true;
+    if (close < 0 || close + 2 >= line.size()) return true;
     const char state = line.at(close + 2);
     return state != 'Z' && state != 'X';
 }
 
-QList<qint64> processGroupMembers(qint64 pgid)
-{
+QList<qint64> processGroupMembers(qint64 pgid) {
     QList<qint64> members;
-    if (pgid <= 0)
-        return members;
+    if (pgid <= 0) return members;
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& entry : entries) {
         bool numeric = false;
         const qint64 pid = entry.toLongLong(&numeric);
-        if (!numeric)
-            continue;
+        if (!numeric) continue;
         QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
+        if (!stat.open(QIODevice::ReadOnly)) continue;
         const QByteArray line = stat.readAll();
         const int close = line.lastIndexOf(')');
-        if (close < 0)
-            continue;
+        if (close < 0) continue;
         // After the command: state, ppid, pgrp, ...
         const QList<QByteArray> fields = line.mid(close + 2).split(' ');
-        if (fields.size() < 3)
-            continue;
-        if (fields.at(2).toLongLong() == pgid && fields.at(0) != "Z" && fields.at(0) != "X")
-            members << pid;
+        if (fields.size() < 3) continue;
+        if (fields.at(2).toLongLong() == pgid && fields.at(0) != "Z" && fields.at(0) != "X") members << pid;
     }
     return members;
 }
 
-bool processGroupExists(qint64 pgid)
-{
-    if (pgid <= 0)
-        return false;
-    if (kill(-static_cast<pid_t>(pgid), 0) != 0 && errno != EPERM)
-        return false;
+bool processGroupExists(qint64 pgid) {
+    if (pgid <= 0) return false;
+    if (kill(-static_cast<pid_t>(pgid), 0) != 0 && errno != EPERM) return false;
     // Something answers, but it may be zombies only: members whose parent has
     // gone wait for init to reap them, which not every container init does.
     return !processGroupMembers(pgid).isEmpty();

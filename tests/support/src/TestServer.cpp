@@ -15,51 +15,33 @@ constexpr int kReadyTimeoutMs = 10000;
 
 TestServer::TestServer(const QString& tag) : m_prefix(tag) {}
 
-TestServer::~TestServer()
-{
-    stop();
-}
+TestServer::~TestServer() { stop(); }
 
-void TestServer::stop()
-{
-    m_process.stop();
-}
+void TestServer::stop() { m_process.stop(); }
 
-bool TestServer::isRunning()
-{
-    return m_process.isRunning();
-}
+bool TestServer::isRunning() { return m_process.isRunning(); }
 
-QString TestServer::outputLogPath() const
-{
-    return m_prefix.path() + QStringLiteral("/logs/output.log");
-}
+QString TestServer::outputLogPath() const { return m_prefix.path() + QStringLiteral("/logs/output.log"); }
 
 bool TestServer::launch(const QString& name, int portCount, const Prepare& prepare, QString* error,
-                        const Ready& ready)
-{
+                        const Ready& ready) {
     auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
+        if (error) *error = why;
         return false;
     };
-    if (!m_prefix.isValid())
-        return fail(QStringLiteral("%1: cannot create a temporary folder").arg(name));
+    if (!m_prefix.isValid()) return fail(QStringLiteral("%1: cannot create a temporary folder").arg(name));
     m_process.stop();
     m_prefix.makeDir(QStringLiteral("logs"));
 
     QString lastReport;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         const QList<int> ports = pickFreePorts(portCount);
-        if (ports.size() != portCount)
-            return fail(QStringLiteral("%1: no free port on 127.0.0.1").arg(name));
+        if (ports.size() != portCount) return fail(QStringLiteral("%1: no free port on 127.0.0.1").arg(name));
         Launch l;
         QString why;
-        if (!prepare(ports, &l, &why))
-            return fail(QStringLiteral("%1: %2").arg(name, why));
+        if (!prepare(ports, &l, &why)) return fail(QStringLiteral("%1: %2").arg(name, why));
         QFile::remove(outputLogPath());
-        for (const QString& log : l.extraLogs)
-            QFile::remove(log);
+        for (const QString& log : l.extraLogs) QFile::remove(log);
         m_process.setProgram(l.program);
         m_process.setArguments(l.arguments);
         m_process.setWorkingDirectory(m_prefix.path());
@@ -67,8 +49,7 @@ bool TestServer::launch(const QString& name, int portCount, const Prepare& prepa
         m_process.setCleanupFiles(l.cleanupFiles);
         m_process.setAbandonedCleanupDir(m_prefix.path());
         m_process.setStopGraceMs(l.graceMs);
-        if (!m_process.start(&why))
-            return fail(QStringLiteral("%1: %2").arg(name, why));
+        if (!m_process.start(&why)) return fail(QStringLiteral("%1: %2").arg(name, why));
 
         QDeadlineTimer deadline(kReadyTimeoutMs);
         bool up = true;
@@ -90,16 +71,13 @@ bool TestServer::launch(const QString& name, int portCount, const Prepare& prepa
             m_ports = ports;
             return true;
         }
-        if (up)
-            why = QStringLiteral("the server ended right after it started");
+        if (up) why = QStringLiteral("the server ended right after it started");
         m_process.stop();
 
         QString logs = QStringLiteral("\n--- %1 ---\n%2").arg(outputLogPath(), tailOfFile(outputLogPath()));
-        for (const QString& log : l.extraLogs)
-            logs += QStringLiteral("\n--- %1 ---\n%2").arg(log, tailOfFile(log));
+        for (const QString& log : l.extraLogs) logs += QStringLiteral("\n--- %1 ---\n%2").arg(log, tailOfFile(log));
         lastReport = QStringLiteral("%1: %2 (attempt %3 of %4)%5").arg(name, why).arg(attempt).arg(kAttempts).arg(logs);
-        if (!logSaysAddressInUse(logs))
-            break;  // not a port clash: another try would fail the same way
+        if (!logSaysAddressInUse(logs)) break;  // not a port clash: another try would fail the same way
     }
     return fail(lastReport);
 }

@@ -25,10 +25,10 @@ const char kNcsaAuth[] = "/usr/lib/squid/basic_ncsa_auth";
 QAtomicInt g_instance;
 
 // An MD5-crypt password line for basic_ncsa_auth.
-bool passwordLine(const QString& user, const QString& password, QByteArray* line, QString* error)
-{
+bool passwordLine(const QString& user, const QString& password, QByteArray* line, QString* error) {
     QProcess p;
-    p.start(findBinary(QStringLiteral("openssl")), {QStringLiteral("passwd"), QStringLiteral("-1"), QStringLiteral("-stdin")});
+    p.start(findBinary(QStringLiteral("openssl")),
+            {QStringLiteral("passwd"), QStringLiteral("-1"), QStringLiteral("-stdin")});
     p.waitForStarted(10000);
     p.write(password.toUtf8() + '\n');
     p.closeWriteChannel();
@@ -41,70 +41,42 @@ bool passwordLine(const QString& user, const QString& password, QByteArray* line
 }
 
 // Hands the whole prefix to `user` (squid drops root for it).
-void giveTo(const QString& root, uid_t uid, gid_t gid)
-{
+void giveTo(const QString& root, uid_t uid, gid_t gid) {
     // Failures show up as squid's own complaint in the failure report.
     QStringList paths{root};
     QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        paths << it.next();
+    while (it.hasNext()) paths << it.next();
     for (const QString& path : paths) {
-        if (chown(QFile::encodeName(path).constData(), uid, gid) != 0)
-            continue;
+        if (chown(QFile::encodeName(path).constData(), uid, gid) != 0) continue;
     }
-    if (chmod(QFile::encodeName(root).constData(), 0755) != 0)
-        return;
+    if (chmod(QFile::encodeName(root).constData(), 0755) != 0) return;
 }
 
 }  // namespace
 
 TestSquid::TestSquid() : TestServer(QStringLiteral("squid")) {}
 
-void TestSquid::addConfig(const QString& snippet)
-{
-    m_snippets.append(snippet);
-}
+void TestSquid::addConfig(const QString& snippet) { m_snippets.append(snippet); }
 
-int TestSquid::port() const
-{
-    return m_ports.isEmpty() ? 0 : m_ports.first();
-}
+int TestSquid::port() const { return m_ports.isEmpty() ? 0 : m_ports.first(); }
 
-QString TestSquid::proxyUrl() const
-{
-    return QStringLiteral("http://127.0.0.1:%1").arg(port());
-}
+QString TestSquid::proxyUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(port()); }
 
-QString TestSquid::configPath() const
-{
-    return m_prefix.path() + QStringLiteral("/squid.conf");
-}
+QString TestSquid::configPath() const { return m_prefix.path() + QStringLiteral("/squid.conf"); }
 
-QString TestSquid::cacheLogPath() const
-{
-    return m_prefix.path() + QStringLiteral("/logs/cache.log");
-}
+QString TestSquid::cacheLogPath() const { return m_prefix.path() + QStringLiteral("/logs/cache.log"); }
 
-QString TestSquid::accessLogPath() const
-{
-    return m_prefix.path() + QStringLiteral("/logs/access.log");
-}
+QString TestSquid::accessLogPath() const { return m_prefix.path() + QStringLiteral("/logs/access.log"); }
 
-bool TestSquid::start(QString* error)
-{
-    return start(QString(), QString(), error);
-}
+bool TestSquid::start(QString* error) { return start(QString(), QString(), error); }
 
-bool TestSquid::start(const QString& user, const QString& password, QString* error)
-{
+bool TestSquid::start(const QString& user, const QString& password, QString* error) {
     auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
+        if (error) *error = why;
         return false;
     };
     const QString squid = findBinary(QStringLiteral("squid"));
-    if (squid.isEmpty())
-        return fail(missingBinaryMessage(QStringLiteral("squid")));
+    if (squid.isEmpty()) return fail(missingBinaryMessage(QStringLiteral("squid")));
     const QString p = m_prefix.path();
     m_prefix.makeDir(QStringLiteral("logs"));
 
@@ -114,13 +86,13 @@ bool TestSquid::start(const QString& user, const QString& password, QString* err
             return fail(QStringLiteral("squid: %1 is missing").arg(QString::fromLatin1(kNcsaAuth)));
         QByteArray line;
         QString why;
-        if (!passwordLine(user, password, &line, &why))
-            return fail(QStringLiteral("squid: ") + why);
+        if (!passwordLine(user, password, &line, &why)) return fail(QStringLiteral("squid: ") + why);
         m_prefix.writeFile(QStringLiteral("passwd"), line);
-        auth = QStringLiteral("auth_param basic program %1 %2/passwd\n"
-                              "auth_param basic children 2 startup=0 idle=1\n"
-                              "auth_param basic realm Corvane test proxy\n"
-                              "acl authenticated proxy_auth REQUIRED\n")
+        auth = QStringLiteral(
+                   "auth_param basic program %1 %2/passwd\n"
+                   "auth_param basic children 2 startup=0 idle=1\n"
+                   "auth_param basic realm Corvane test proxy\n"
+                   "acl authenticated proxy_auth REQUIRED\n")
                    .arg(QString::fromLatin1(kNcsaAuth), p);
     }
 
@@ -137,10 +109,8 @@ bool TestSquid::start(const QString& user, const QString& password, QString* err
     gid_t gid = 0;
     if (geteuid() == 0) {
         const passwd* pw = getpwnam("proxy");
-        if (!pw)
-            pw = getpwnam("nobody");
-        if (!pw)
-            return fail(QStringLiteral("squid: neither the user \"proxy\" nor \"nobody\" exists"));
+        if (!pw) pw = getpwnam("nobody");
+        if (!pw) return fail(QStringLiteral("squid: neither the user \"proxy\" nor \"nobody\" exists"));
         effectiveUser = QString::fromLocal8Bit(pw->pw_name);
         uid = pw->pw_uid;
         gid = pw->pw_gid;
@@ -168,16 +138,16 @@ bool TestSquid::start(const QString& user, const QString& password, QString* err
                         "visible_hostname localhost\n"
                         "shutdown_lifetime 0 seconds\n"
                         "logfile_rotate 0\n")
-                        .arg(ports.first()).arg(p);
-        if (!effectiveUser.isEmpty())
-            c += QStringLiteral("cache_effective_user %1\n").arg(effectiveUser);
+                        .arg(ports.first())
+                        .arg(p);
+        if (!effectiveUser.isEmpty()) c += QStringLiteral("cache_effective_user %1\n").arg(effectiveUser);
         c += auth;
-        for (const QString& s : m_snippets)
-            c += s + QLatin1Char('\n');
+        for (const QString& s : m_snippets) c += s + QLatin1Char('\n');
         // Only loopback destinations, whatever port: nothing leaves the machine.
-        c += QStringLiteral("acl from_loopback src 127.0.0.0/8 ::1\n"
-                            "acl to_loopback dst 127.0.0.0/8 ::1\n"
-                            "http_access deny !to_loopback\n");
+        c += QStringLiteral(
+            "acl from_loopback src 127.0.0.0/8 ::1\n"
+            "acl to_loopback dst 127.0.0.0/8 ::1\n"
+            "http_access deny !to_loopback\n");
         c += user.isEmpty() ? QStringLiteral("http_access allow from_loopback\n")
                             : QStringLiteral("http_access allow from_loopback authenticated\n");
         c += QStringLiteral("http_access deny all\n");
@@ -188,11 +158,10 @@ bool TestSquid::start(const QString& user, const QString& password, QString* err
         }
         conf.write(c.toUtf8());
         conf.close();
-        if (geteuid() == 0)
-            giveTo(p, uid, gid);
+        if (geteuid() == 0) giveTo(p, uid, gid);
         l->program = squid;
-        l->arguments = QStringList{QStringLiteral("-N"), QStringLiteral("-n"), service,
-                                   QStringLiteral("-f"), configPath()};
+        l->arguments =
+            QStringList{QStringLiteral("-N"), QStringLiteral("-n"), service, QStringLiteral("-f"), configPath()};
         l->cleanupFiles = shm;
         // Squid takes two seconds to shut down whatever shutdown_lifetime says;
         // nothing of it needs to survive, so it is killed at once (the guard
@@ -207,28 +176,23 @@ bool TestSquid::start(const QString& user, const QString& password, QString* err
     auto ready = [&probePort]() {
         QTcpSocket probe;
         probe.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(probePort));
-        if (!probe.waitForConnected(1000))
-            return false;
+        if (!probe.waitForConnected(1000)) return false;
         probe.write("GET / HTTP/1.0\r\n\r\n");
         QByteArray answer;
-        while (answer.size() < 5 && probe.waitForReadyRead(1000))
-            answer += probe.readAll();
+        while (answer.size() < 5 && probe.waitForReadyRead(1000)) answer += probe.readAll();
         return answer.startsWith("HTTP/");
     };
     return launch(QStringLiteral("squid"), 1, prepare, error, ready);
 }
 
-QList<ProxyLogEntry> TestSquid::parseAccessLog(const QByteArray& text)
-{
+QList<ProxyLogEntry> TestSquid::parseAccessLog(const QByteArray& text) {
     QList<ProxyLogEntry> entries;
     for (const QByteArray& line : text.split('\n')) {
         const QList<QByteArray> f = line.simplified().split(' ');
-        if (f.size() < 6)
-            continue;
+        if (f.size() < 6) continue;
         // The readiness checks: a connection closed before a request, and the
         // bare "GET /" that squid answers itself (no proxied URL is relative).
-        if (f.at(1).startsWith("error:") || f.at(1) == "/")
-            continue;
+        if (f.at(1).startsWith("error:") || f.at(1) == "/") continue;
         ProxyLogEntry e;
         e.method = QString::fromLatin1(f.at(0));
         e.url = QString::fromUtf8(f.at(1));
@@ -241,16 +205,13 @@ QList<ProxyLogEntry> TestSquid::parseAccessLog(const QByteArray& text)
     return entries;
 }
 
-QList<ProxyLogEntry> TestSquid::accessLog(int atLeast, int timeoutMs) const
-{
+QList<ProxyLogEntry> TestSquid::accessLog(int atLeast, int timeoutMs) const {
     QDeadlineTimer deadline(timeoutMs);
     for (;;) {
         QFile f(accessLogPath());
         QList<ProxyLogEntry> entries;
-        if (f.open(QIODevice::ReadOnly))
-            entries = parseAccessLog(f.readAll());
-        if (entries.size() >= atLeast || deadline.hasExpired())
-            return entries;
+        if (f.open(QIODevice::ReadOnly)) entries = parseAccessLog(f.readAll());
+        if (entries.size() >= atLeast || deadline.hasExpired()) return entries;
         QThread::msleep(20);
     }
 }

@@ -22,13 +22,12 @@ QString missingBinaryMessage(const QString& name);
 bool runningInCi();
 
 // Skips the current Qt test when `name` is missing (fails it in CI).
-#define ZN_REQUIRE_BINARY(name)                                                      \
-    do {                                                                             \
-        if (!::testsupport::haveBinary(name)) {                                      \
-            if (::testsupport::runningInCi())                                        \
-                QFAIL(qPrintable(::testsupport::missingBinaryMessage(name)));        \
-            QSKIP(qPrintable(::testsupport::missingBinaryMessage(name)));            \
-        }                                                                            \
+#define ZN_REQUIRE_BINARY(name)                                                                             \
+    do {                                                                                                    \
+        if (!::testsupport::haveBinary(name)) {                                                             \
+            if (::testsupport::runningInCi()) QFAIL(qPrintable(::testsupport::missingBinaryMessage(name))); \
+            QSKIP(qPrintable(::testsupport::missingBinaryMessage(name)));                                   \
+        }                                                                                                   \
     } while (false)
 
 // `count` distinct ports that were free on 127.0.0.1 a moment ago (bound to port

@@ -26,16 +26,16 @@ namespace testsupport {
 
 // One line of nginx's access log.
 struct AccessLogEntry {
-    qint64 connection = 0;          // $connection: the same number for requests on one connection
-    int connectionRequests = 0;     // $connection_requests: 1 for the first request on it
-    QString request;                // $request, e.g. "GET /a.bin HTTP/1.1"
-    QString method;                 // parts of $request
+    qint64 connection = 0;       // $connection: the same number for requests on one connection
+    int connectionRequests = 0;  // $connection_requests: 1 for the first request on it
+    QString request;             // $request, e.g. "GET /a.bin HTTP/1.1"
+    QString method;              // parts of $request
     QString uri;
     QString protocol;
-    int status = 0;                 // $status
-    qint64 bodyBytesSent = 0;       // $body_bytes_sent
-    QString range;                  // $http_range; empty when the request had none
-    QString scheme;                 // "http" or "https"
+    int status = 0;            // $status
+    qint64 bodyBytesSent = 0;  // $body_bytes_sent
+    QString range;             // $http_range; empty when the request had none
+    QString scheme;            // "http" or "https"
     int serverPort = 0;
 };
 

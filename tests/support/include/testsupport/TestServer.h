@@ -34,10 +34,10 @@ protected:
     explicit TestServer(const QString& tag);
 
     struct Launch {
-        QString program;           // absolute path
+        QString program;  // absolute path
         QStringList arguments;
         QStringList cleanupFiles;
-        QStringList extraLogs;     // shown in the failure report
+        QStringList extraLogs;  // shown in the failure report
         int graceMs = 5000;
     };
     // Called for every attempt with fresh free ports (`portCount` of them); it
