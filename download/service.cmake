@@ -1,0 +1,16 @@
+# DlHttpService: the multi-connection download (dlhttp::multi_download) and the
+# download service (AddDownloadTask, StartDownloadTask, QueryDownloadTask).
+find_package(Boost 1.74 REQUIRED COMPONENTS thread system)
+
+if(TARGET DlHttpStream)
+  add_library(DlHttpService STATIC
+    src/DownloadService.cpp
+  )
+  target_include_directories(DlHttpService PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/include")
+  target_link_libraries(DlHttpService PUBLIC DlHttpStream Boost::thread Boost::system Threads::Threads)
+  zn_target_defaults(DlHttpService)
+else()
+  # The stream library is not there yet: offer the service's headers alone.
+  add_library(DlHttpService INTERFACE)
+  target_include_directories(DlHttpService INTERFACE "${CMAKE_CURRENT_SOURCE_DIR}/include")
+endif()
