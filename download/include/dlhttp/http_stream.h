@@ -1,0 +1,288 @@
+#pragma once
+
+// One HTTP or HTTPS client connection over Boost.Asio: opening a URL (name
+// resolution, connect, HTTP/SOCKS proxies, TLS with certificate checks),
+// composing and writing requests, reading the response head and the body
+// (chunked and gzip), cookies, 301/302 redirects and keep-alive reuse.
+//
+//   dlhttp::http_stream s(io);
+//   s.request_options(options);          // "Range", "Connection", ...
+//   s.async_open(url, [&](const boost::system::error_code& ec) { ... });
+//   s.async_read_some(boost::asio::buffer(buf), handler);   // 0 bytes: end
+//
+// A status other than 200 and 206 is reported as the "HTTP" error whose value
+// is the status (the head is applied all the same). Handlers are never called
+// from inside the call that starts the operation. The blocking forms (open,
+// request) drive the stream's io_service on the calling thread until they are
+// done; they must not be called while another thread runs that io_service.
+//
+// The open (resolve, connect, TLS, proxy exchange, request, response head) and
+// the head of every further request run under a time limit
+// (handshake_timeout); reading the body has none, but close() may be called
+// at any moment and ends every pending operation.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include <boost/asio/buffer.hpp>
+#include <boost/asio/buffers_iterator.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/io_service.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/streambuf.hpp>
+#include <boost/function.hpp>
+#include <boost/noncopyable.hpp>
+#include <boost/system/error_code.hpp>
+#include <zlib.h>
+
+#include "dlhttp/cookie.h"
+#include "dlhttp/option_list.h"
+#include "dlhttp/proxy_settings.h"
+#include "dlhttp/url.h"
+#include "dlhttp/variant_stream.h"
+
+namespace dlhttp {
+
+class http_stream : public std::streambuf, private boost::noncopyable {
+public:
+    typedef boost::function<void(const boost::system::error_code&)> open_handler;
+    typedef boost::function<void(const boost::system::error_code&, std::size_t)> read_handler;
+    typedef std::vector<boost::asio::mutable_buffer> buffer_list;
+
+    // Most bytes of a response head (status line and header block) and of a
+    // chunk-size line; a longer one is malformed.
+    static const std::size_t max_head_size = 64 * 1024;
+    static const std::size_t max_chunk_size_line = 1024;
+
+    explicit http_stream(boost::asio::io_service& io);
+    ~http_stream() override;
+
+    // Blocking open: on return `ec` is success when the final response's head
+    // has been read and its status is 200 or 206. Follows 301 and 302 up to
+    // max_redirects; a redirect target that is no URL throws
+    // boost::system::system_error.
+    void open(const url& u, boost::system::error_code& ec);
+
+    // Asynchronous open; `handler(const boost::system::error_code&)` is called
+    // exactly once with what open() would store in `ec`.
+    template <typename Handler>
+    void async_open(const url& u, Handler handler) {
+        start_open(u, open_handler(handler), false);
+    }
+
+    // Closes the connection (ends every pending operation of the stream).
+    // Keeps keep-alive, the option lists, the proxy, the URL and the cookies.
+    void close(boost::system::error_code& ec);
+    bool is_open();
+
+    // Further request on the open connection: writes the request built from
+    // `opts` and reads the response head.
+    void request(const option_list& opts, boost::system::error_code& ec);
+    template <typename Handler>
+    void async_request(const option_list& opts, Handler handler) {
+        start_request(opts, open_handler(handler), false);
+    }
+
+    // Reads the status line and header block after a request was written.
+    void read_response_head(boost::system::error_code& ec);
+
+    // Body reads: the number of body bytes placed into the buffers; 0 at the
+    // end of the body (success on a kept-alive connection, else end of file).
+    template <typename MutableBuffers>
+    std::size_t read_some(const MutableBuffers& buffers, boost::system::error_code& ec) {
+        return read_some_list(to_buffer_list(buffers), ec);
+    }
+    // `handler(const boost::system::error_code&, std::size_t)`.
+    template <typename MutableBuffers, typename Handler>
+    void async_read_some(const MutableBuffers& buffers, Handler handler) {
+        start_read_some(to_buffer_list(buffers), read_handler(handler));
+    }
+
+    // Settings; they take effect at the next open.
+    void request_options(const option_list& options) { user_request_options_ = options; }
+    void proxy(const ProxySettings& settings) { proxy_ = settings; }
+    void check_certificate(bool check) { check_certificate_ = check; }
+    void ca_directory(const std::string& directory) { ca_directory_ = directory; }
+    void ca_file(const std::string& file) { ca_file_ = file; }
+    void max_redirects(uint32_t count) { max_redirects_ = count; }
+    // Time limit of an open and of the head of a further request (default 30 s).
+    void handshake_timeout(std::chrono::milliseconds limit) { handshake_timeout_ = limit; }
+    // Most bytes one gzip body may inflate to (default 256 MiB); beyond it a
+    // read fails with boost::asio::error::message_size.
+    void max_inflated_bytes(int64_t limit) { max_inflated_bytes_ = limit; }
+
+    // Results of the last open or request.
+    option_list response_options() const { return response_options_; }
+    const ProxySettings& proxy() const { return proxy_; }
+    // The URL opened last; after redirects, the final target.
+    const url& final_url() const { return url_; }
+    // "Location" of the last response, made absolute.
+    const std::string& location() const { return location_; }
+    const std::string& content_type() const { return content_type_; }
+    // "Content-Length" of the last response, -1 while unknown.
+    int64_t content_length() const { return content_length_; }
+    int status_code() const { return status_code_; }
+    bool keep_alive() const { return keep_alive_; }
+    uint32_t redirect_count() const { return redirect_count_; }
+    const cookie_jar& cookies() const { return cookies_; }
+    boost::asio::io_service& get_io_service() { return io_; }
+
+protected:
+    int_type underflow() override;
+
+private:
+    template <typename MutableBuffers>
+    static buffer_list to_buffer_list(const MutableBuffers& buffers) {
+        buffer_list list;
+        for (auto it = boost::asio::buffer_sequence_begin(buffers); it != boost::asio::buffer_sequence_end(buffers);
+             ++it)
+            if (boost::asio::mutable_buffer(*it).size() > 0) list.push_back(boost::asio::mutable_buffer(*it));
+        return list;
+    }
+    typedef std::vector<boost::asio::ip::tcp::endpoint> endpoint_list;
+    typedef boost::asio::ip::tcp::socket tcp_socket;
+
+    // Runs io_ on this thread until `done` is set (the blocking forms).
+    void run_until(const bool& done);
+    // Time limit of the current open or head.
+    void arm_deadline();
+    void disarm_deadline();
+    void on_deadline(const boost::system::error_code& ec, uint64_t generation);
+    // Calls the handler of an open or request: ends the time limit and reports
+    // an operation ended by it as timed_out.
+    void complete(const open_handler& handler, boost::system::error_code ec);
+    void post_result(const open_handler& handler, const boost::system::error_code& ec);
+
+    // Open and connection.
+    void start_open(const url& u, const open_handler& handler, bool blocking);
+    boost::system::error_code prepare_open(const url& u);
+    boost::system::error_code setup_tls();
+    void resolve(const std::string& host, const std::string& service,
+                 const boost::function<void(const boost::system::error_code&, const endpoint_list&)>& next);
+    void connect_direct(const open_handler& handler);
+    // Connects `s` to each endpoint in turn, closing it before each attempt;
+    // with `handshake` the TLS handshake follows each TCP connect.
+    void connect_each(tcp_socket& s, std::shared_ptr<endpoint_list> endpoints, std::size_t index, bool handshake,
+                      boost::system::error_code last, const open_handler& handler);
+    void tls_handshake(const open_handler& handler);
+    void connected(const open_handler& handler);
+
+    // Requests and the HTTP proxy tunnel.
+    void start_request(const option_list& opts, const open_handler& handler, bool blocking);
+    boost::system::error_code compose_request(const option_list& opts, bool blocking);
+    bool in_clear_through_http_proxy() const;
+    std::string proxy_authorization() const;
+    void write_request(const open_handler& handler);
+    void http_proxy_tunnel(tcp_socket& s, const open_handler& handler);
+    void tunnel_connected(tcp_socket& s, const open_handler& handler);
+    void tunnel_status_line(tcp_socket& s, const open_handler& handler, const boost::system::error_code& ec);
+    void tunnel_header(const open_handler& handler, const boost::system::error_code& ec, const std::string& head);
+
+    // SOCKS 4 and 5.
+    void socks_proxy_open(tcp_socket& s, const open_handler& handler);
+    void socks_connected(tcp_socket& s, const open_handler& handler);
+    void socks_step(tcp_socket& s, const open_handler& handler, const boost::system::error_code& ec);
+    void socks_write(tcp_socket& s, const open_handler& handler);
+    void socks_read(tcp_socket& s, std::size_t n, const open_handler& handler);
+    boost::system::error_code socks5_connect_request();
+
+    // Response head.
+    typedef boost::function<void(const boost::system::error_code&, const std::string&)> head_handler;
+    void read_status_line(const open_handler& handler);
+    void handle_status_line(const open_handler& handler, const boost::system::error_code& ec);
+    // Parses the status line at the front of response_buffer_ into
+    // status_code_ and consumes it (with the empty line of a 100 response).
+    boost::system::error_code take_status_line();
+    // Reads header lines up to the empty line; `next` gets the block.
+    template <typename Stream>
+    void read_head_lines(Stream& s, std::shared_ptr<std::string> head, const head_handler& next);
+    // Applies a complete head; true when the open goes on with a redirect.
+    bool apply_head(const std::string& head, const open_handler& handler, boost::system::error_code& ec);
+    void make_location_absolute();
+
+    // Body.
+    std::size_t read_raw(const buffer_list& buffers, boost::system::error_code& ec);
+    std::size_t read_some_list(const buffer_list& buffers, boost::system::error_code& ec);
+    void start_read_some(const buffer_list& buffers, const read_handler& handler);
+    void post_read(const read_handler& handler, const boost::system::error_code& ec, std::size_t n);
+    void handle_body_read(const buffer_list& buffers, const read_handler& handler, boost::system::error_code ec,
+                          std::size_t n);
+    void handle_chunk_read(const buffer_list& buffers, const read_handler& handler, boost::system::error_code ec,
+                           std::size_t n);
+    void handle_chunk_end(const buffer_list& buffers, const read_handler& handler, const boost::system::error_code& ec);
+    void handle_chunk_size_line(const buffer_list& buffers, const read_handler& handler,
+                                const boost::system::error_code& ec, std::size_t bytes);
+    void read_chunk_size_line(const buffer_list& buffers, const read_handler& handler);
+    void read_trailer(const buffer_list& buffers, const read_handler& handler);
+    bool take_chunk_size(const std::string& line, boost::system::error_code& ec);
+    bool read_line_sync(std::string& line, boost::system::error_code& ec);
+    // Takes buffered bytes only (never reads the connection).
+    std::size_t take_buffered(char* data, std::size_t size);
+    boost::system::error_code end_of_body() const;
+    bool body_complete() const;
+    // Body bytes still to come on a kept-alive connection of known length.
+    uint64_t body_bytes_left() const;
+    bool inflater_has_input() const;
+    bool start_inflater();
+    void end_inflater();
+    std::size_t inflate_into(const buffer_list& buffers, boost::system::error_code& ec);
+    void set_inflater_input(std::size_t count);
+
+    boost::asio::io_service& io_;
+    boost::asio::ip::tcp::resolver resolver_;
+    detail::variant_stream sock_;
+    tcp_socket tunnel_socket_;
+    bool check_certificate_ = true;
+    std::string ca_directory_;
+    std::string ca_file_;
+    option_list request_options_;
+    option_list user_request_options_;
+    option_list response_options_;
+    ProxySettings proxy_;
+    int32_t proxy_phase_ = 0;
+    boost::asio::ip::tcp::endpoint proxy_target_;
+    std::string protocol_;
+    url url_;
+    bool keep_alive_ = true;
+    int32_t status_code_ = -1;
+    uint32_t redirect_count_ = 0;
+    uint32_t max_redirects_ = 5;
+    std::string content_type_;
+    int64_t content_length_ = 0;
+    uint64_t body_bytes_read_ = 0;
+    std::string location_;
+    boost::asio::streambuf request_buffer_;
+    boost::asio::streambuf response_buffer_;
+    z_stream inflater_;
+    char inflate_input_[1024];
+    int32_t inflate_input_size_ = 0;
+    bool inflate_done_ = false;
+    int64_t inflated_bytes_ = 0;
+    int64_t max_inflated_bytes_ = int64_t(256) * 1024 * 1024;
+    bool gzip_ = false;
+    bool chunked_ = false;
+    bool first_chunk_ = true;
+    bool last_chunk_read_ = false;
+    uint64_t chunk_remaining_ = 0;
+    char get_area_[16];
+    boost::system::error_code read_error_;
+    cookie_jar cookies_;
+
+    // The operation under way is a blocking one (open, request).
+    bool blocking_ = false;
+    boost::asio::steady_timer deadline_;
+    std::chrono::milliseconds handshake_timeout_{30000};
+    uint64_t deadline_generation_ = 0;
+    bool timed_out_ = false;
+    // Cleared by the destructor: completions of the deadline timer that run
+    // after it (cancelled) must not touch the stream.
+    std::shared_ptr<bool> alive_;
+};
+
+}  // namespace dlhttp

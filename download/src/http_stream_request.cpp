@@ -1,0 +1,242 @@
+// The sending half of the stream: composing a request from the caller's
+// options, writing it, and the tunnel through an HTTP proxy ("CONNECT").
+#include "dlhttp/http_stream.h"
+
+#include <boost/asio/read_until.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/system/system_error.hpp>
+
+#include "dlhttp/http_error.h"
+#include "dlhttp/option_names.h"
+#include "dlhttp/response_head.h"
+
+namespace dlhttp {
+
+namespace {
+
+const char default_accept[] = "text/html, application/xhtml+xml, */*";
+const char default_user_agent[] = "Mozilla/5.0 (Windows NT 6.1; Trident/7.0; rv:11.0) like Gecko";
+
+std::string base64(const std::string& text) {
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    std::size_t i = 0;
+    for (; i + 2 < text.size(); i += 3) {
+        unsigned n = (unsigned char)text[i] << 16 | (unsigned char)text[i + 1] << 8 | (unsigned char)text[i + 2];
+        out += digits[n >> 18 & 63];
+        out += digits[n >> 12 & 63];
+        out += digits[n >> 6 & 63];
+        out += digits[n & 63];
+    }
+    if (i + 1 == text.size()) {
+        unsigned n = (unsigned char)text[i] << 16;
+        out += digits[n >> 18 & 63];
+        out += digits[n >> 12 & 63];
+        out += "==";
+    } else if (i + 2 == text.size()) {
+        unsigned n = (unsigned char)text[i] << 16 | (unsigned char)text[i + 1] << 8;
+        out += digits[n >> 18 & 63];
+        out += digits[n >> 12 & 63];
+        out += digits[n >> 6 & 63];
+        out += '=';
+    }
+    return out;
+}
+
+// A line break or NUL in any text that goes into a request line or header
+// would let it end the line early and add lines of its own.
+bool unsafe(const std::string& text) { return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos; }
+
+// Takes `name` out of `w` (first match ignoring case, removal exact) with a default.
+std::string take(option_list& w, const std::string& name, const std::string& fallback) {
+    std::string value = fallback;
+    if (w.find(name, value)) w.remove(name);
+    return value;
+}
+
+bool internal_option(const std::string& name) {
+    return name == option_names::path || name == option_names::url || name == option_names::request_method ||
+           name == option_names::http_version || name == option_names::request_body ||
+           name == option_names::status_code;
+}
+
+std::string host_for_request_line(const url& u) {
+    // An IPv6 literal keeps its brackets, so the port stays apart from it.
+    return u.ipv6_host() ? "[" + u.host() + "]" : u.host();
+}
+
+}  // namespace
+
+bool http_stream::in_clear_through_http_proxy() const {
+    return (proxy_.kind == proxy_http || proxy_.kind == proxy_http_auth) && protocol_ != "https";
+}
+
+std::string http_stream::proxy_authorization() const {
+    if (proxy_.kind == proxy_http_auth) return "Basic " + base64(proxy_.username + ":" + proxy_.password);
+    if (proxy_.kind == proxy_http && !url_.user_info().empty()) return "Basic " + base64(url_.user_info());
+    return std::string();
+}
+
+void http_stream::request(const option_list& opts, boost::system::error_code& ec) {
+    bool done = false;
+    start_request(
+        opts,
+        [&](const boost::system::error_code& result) {
+            ec = result;
+            done = true;
+        },
+        true);
+    run_until(done);
+}
+
+boost::system::error_code http_stream::compose_request(const option_list& opts, bool blocking) {
+    option_list w = opts;
+    request_options_.clear();
+    chunked_ = false;
+    first_chunk_ = true;
+    last_chunk_read_ = false;
+    keep_alive_ = true;
+    body_bytes_read_ = 0;
+    gzip_ = false;
+    content_length_ = -1;
+    status_code_ = 0;
+    chunk_remaining_ = 0;
+    inflate_done_ = false;
+    inflated_bytes_ = 0;
+    if (inflater_.zalloc) inflater_.avail_in = 0;
+
+    std::string target_url = take(w, option_names::url, "");
+    if (!target_url.empty()) url_ = url(target_url);
+    request_options_.insert(option_names::url, target_url);
+    std::string method = take(w, option_names::request_method, "GET");
+    request_options_.insert(option_names::request_method, method);
+    std::string version = take(w, option_names::http_version, "HTTP/1.1");
+    request_options_.insert(option_names::http_version, version);
+    std::string host = take(w, option_names::host, url_.to_string(url::host_part | url::port_part));
+    request_options_.insert(option_names::host, host);
+    std::string accept = take(w, option_names::accept, default_accept);
+    request_options_.insert(option_names::accept, accept);
+    std::string user_agent = take(w, option_names::user_agent, default_user_agent);
+    request_options_.insert(option_names::user_agent, user_agent);
+
+    std::string cookie = cookies_.cookie_line(protocol_ == "https", std::string(), std::string());
+
+    bool via_proxy = in_clear_through_http_proxy();
+    std::string authorization;
+    if (via_proxy) {
+        if (proxy_.kind == proxy_http_auth && (unsafe(proxy_.username) || unsafe(proxy_.password)))
+            return boost::asio::error::invalid_argument;
+        authorization = proxy_authorization();
+        if (!authorization.empty()) request_options_.insert("Proxy-Authorization", authorization);
+    }
+
+    std::string connection_name = via_proxy ? option_names::proxy_connection : option_names::connection;
+    std::string connection = take(w, connection_name, "close");
+    request_options_.insert(connection_name, connection);
+    if (via_proxy && connection == "close") keep_alive_ = false;
+
+    std::string body = take(w, option_names::request_body, "");
+    request_options_.insert(option_names::request_body, body);
+
+    std::string extra;
+    for (const auto& entry : w) {
+        if (internal_option(entry.first)) continue;
+        if (unsafe(entry.first) || unsafe(entry.second)) return boost::asio::error::invalid_argument;
+        extra += entry.first + ": " + entry.second + "\r\n";
+        request_options_.insert(entry.first, entry.second);
+    }
+
+    std::string target = via_proxy ? url_.to_string(url::all_parts)
+                                   : url_.to_string(url::path_part | url::query_part | url::fragment_part);
+    request_options_.insert(option_names::path, target);
+
+    for (const std::string* text : {&method, &version, &host, &accept, &user_agent, &cookie, &connection, &target})
+        if (unsafe(*text)) return boost::asio::error::invalid_argument;
+
+    std::string text = method + " " + target + " " + version + "\r\n";
+    text += "Host: " + host + "\r\n";
+    text += "Accept: " + accept + "\r\n";
+    if (!blocking && !authorization.empty()) text += "Proxy-Authorization: " + authorization + "\r\n";
+    text += "User-Agent: " + user_agent + "\r\n";
+    if (!cookie.empty()) text += "Cookie: " + cookie + "\r\n";
+    text += connection_name + ": " + connection + "\r\n";
+    if (blocking && !authorization.empty()) text += "Proxy-Authorization: " + authorization + "\r\n";
+    text += extra + "\r\n";
+    text += body;
+
+    request_buffer_.consume(request_buffer_.size());
+    std::ostream out(&request_buffer_);
+    out << text;
+    return boost::system::error_code();
+}
+
+void http_stream::start_request(const option_list& opts, const open_handler& handler, bool blocking) {
+    blocking_ = blocking;
+    if (!sock_.is_open()) return post_result(handler, boost::asio::error::network_reset);
+    boost::system::error_code ec = compose_request(opts, blocking);
+    if (ec) return post_result(handler, ec);
+    arm_deadline();
+    write_request(handler);
+}
+
+void http_stream::write_request(const open_handler& handler) {
+    boost::asio::async_write(sock_, request_buffer_, [this, handler](const boost::system::error_code& ec, std::size_t) {
+        if (ec) return complete(handler, ec);
+        if (user_request_options_.fake_continue()) return complete(handler, make_error_code(fake_continue));
+        response_buffer_.consume(response_buffer_.size());
+        read_status_line(handler);
+    });
+}
+
+void http_stream::http_proxy_tunnel(tcp_socket& s, const open_handler& handler) {
+    std::string port;
+    {
+        std::ostringstream out;
+        out.imbue(std::locale::classic());
+        out << proxy_.port;
+        port = out.str();
+    }
+    resolve(proxy_.host, port,
+            [this, &s, handler](const boost::system::error_code& ec, const endpoint_list& endpoints) {
+                if (ec) return complete(handler, ec);
+                auto list = std::make_shared<endpoint_list>(endpoints);
+                connect_each(s, list, 0, false, boost::asio::error::host_not_found,
+                             [this, &s, handler](const boost::system::error_code& ec) {
+                                 if (ec) return complete(handler, ec);
+                                 tunnel_connected(s, handler);
+                             });
+            });
+}
+
+void http_stream::tunnel_connected(tcp_socket& s, const open_handler& handler) {
+    option_list w = request_options_;
+    std::string user_agent = take(w, option_names::user_agent, default_user_agent);
+    std::string accept = take(w, option_names::accept, default_accept);
+    std::string host = take(w, option_names::host, url_.to_string(url::host_part | url::port_part));
+    std::string target = host_for_request_line(url_) + ":" + std::to_string(url_.port());
+    std::string authorization;
+    if (proxy_.kind == proxy_http_auth && (unsafe(proxy_.username) || unsafe(proxy_.password)))
+        return complete(handler, boost::asio::error::invalid_argument);
+    authorization = proxy_authorization();
+    for (const std::string* text : {&user_agent, &accept, &host, &target, &authorization})
+        if (unsafe(*text)) return complete(handler, boost::asio::error::invalid_argument);
+
+    std::string text = "CONNECT " + target + " HTTP/1.1\r\n";
+    text += "Host: " + host + "\r\n";
+    if (!authorization.empty()) text += "Proxy-Authorization:" + authorization + "\r\n";
+    text += "Accept: " + accept + "\r\n";
+    text += "User-Agent: " + user_agent + "\r\n\r\n";
+    request_buffer_.consume(request_buffer_.size());
+    std::ostream out(&request_buffer_);
+    out << text;
+    boost::asio::async_write(s, request_buffer_, [this, &s, handler](const boost::system::error_code& ec, std::size_t) {
+        if (ec) return complete(handler, ec);
+        response_buffer_.consume(response_buffer_.size());
+        boost::asio::async_read_until(s, response_buffer_, "\r\n",
+                                      [this, &s, handler](const boost::system::error_code& ec, std::size_t) {
+                                          tunnel_status_line(s, handler, ec);
+                                      });
+    });
+}
+
+}  // namespace dlhttp

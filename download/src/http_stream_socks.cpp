@@ -1,0 +1,214 @@
+// SOCKS 4 and SOCKS 5 through the proxy of the stream: connect to the proxy,
+// ask it to connect on to the URL's host and port, then go on as after a
+// direct connect (TLS handshake for "https", then the request).
+#include "dlhttp/http_stream.h"
+
+#include <locale>
+#include <sstream>
+
+#include <boost/asio/read.hpp>
+#include <boost/asio/write.hpp>
+
+#include "dlhttp/http_error.h"
+
+namespace dlhttp {
+
+namespace {
+
+std::string decimal(long long value) {
+    std::ostringstream out;
+    out.imbue(std::locale::classic());
+    out << value;
+    return out.str();
+}
+
+bool has_line_break_or_nul(const std::string& text) {
+    return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+}
+
+unsigned char byte_at(const boost::asio::streambuf& b, std::size_t i) {
+    return static_cast<unsigned char>(*(boost::asio::buffers_begin(b.data()) + i));
+}
+
+// The system errors that a SOCKS 5 reply code stands for.
+boost::system::error_code socks5_failure(unsigned code) {
+    switch (code) {
+    case 2: return boost::asio::error::access_denied;
+    case 3: return boost::asio::error::network_unreachable;
+    case 4: return boost::asio::error::host_unreachable;
+    case 5: return boost::asio::error::connection_refused;
+    case 6: return boost::asio::error::timed_out;
+    case 7: return make_error_code(socks_command_not_supported);
+    case 8: return boost::asio::error::address_family_not_supported;
+    default: return make_error_code(socks_general_failure);
+    }
+}
+
+}  // namespace
+
+void http_stream::socks_proxy_open(tcp_socket& s, const open_handler& handler) {
+    proxy_phase_ = 0;
+    // Every name travels with a one-byte length (SOCKS 4: up to a NUL), so a
+    // longer one, or one with a line break or NUL, is refused, never cut.
+    std::string host = url_.host();
+    if (proxy_.username.size() > 255 || proxy_.password.size() > 255 || host.size() > 255 ||
+        has_line_break_or_nul(proxy_.username) || has_line_break_or_nul(proxy_.password) || has_line_break_or_nul(host))
+        return complete(handler, boost::asio::error::invalid_argument);
+    resolve(proxy_.host, decimal(proxy_.port),
+            [this, &s, handler](const boost::system::error_code& ec, const endpoint_list& endpoints) {
+                if (ec) return complete(handler, ec);
+                proxy_phase_ = 1;
+                auto list = std::make_shared<endpoint_list>(endpoints);
+                connect_each(s, list, 0, false, boost::asio::error::host_not_found,
+                             [this, &s, handler](const boost::system::error_code& ec) {
+                                 if (ec) return complete(handler, ec);
+                                 socks_connected(s, handler);
+                             });
+            });
+}
+
+void http_stream::socks_connected(tcp_socket& s, const open_handler& handler) {
+    request_buffer_.consume(request_buffer_.size());
+    std::ostream out(&request_buffer_);
+    if (proxy_.kind == proxy_socks4) {
+        proxy_phase_ = 3;
+        resolve(url_.host(), decimal(url_.port()),
+                [this, &s, handler](const boost::system::error_code& ec, const endpoint_list& endpoints) {
+                    if (ec) return complete(handler, ec);
+                    // SOCKS 4 carries an IPv4 address: the first one the name has.
+                    const boost::asio::ip::tcp::endpoint* target = nullptr;
+                    for (const auto& e : endpoints)
+                        if (e.address().is_v4()) {
+                            target = &e;
+                            break;
+                        }
+                    if (!target) return complete(handler, boost::asio::error::address_family_not_supported);
+                    proxy_target_ = boost::asio::ip::tcp::endpoint(target->address(), url_.port());
+                    proxy_phase_ = 2;
+                    unsigned port = proxy_target_.port();
+                    auto bytes = proxy_target_.address().to_v4().to_bytes();
+                    std::ostream out(&request_buffer_);
+                    out.put(4).put(1).put(char(port >> 8 & 0xff)).put(char(port & 0xff));
+                    out.write(reinterpret_cast<const char*>(bytes.data()), 4);
+                    out << proxy_.username;
+                    out.put(0);
+                    socks_write(s, handler);
+                });
+        return;
+    }
+    // SOCKS 5 greeting: no authentication, and user name/password when set.
+    proxy_phase_ = 2;
+    if (proxy_.username.empty())
+        out.put(5).put(1).put(0);
+    else
+        out.put(5).put(2).put(0).put(2);
+    socks_write(s, handler);
+}
+
+void http_stream::socks_write(tcp_socket& s, const open_handler& handler) {
+    boost::asio::async_write(s, request_buffer_, [this, &s, handler](const boost::system::error_code& ec, std::size_t) {
+        socks_step(s, handler, ec);
+    });
+}
+
+void http_stream::socks_read(tcp_socket& s, std::size_t n, const open_handler& handler) {
+    boost::asio::async_read(
+        s, response_buffer_, boost::asio::transfer_exactly(n),
+        [this, &s, handler](const boost::system::error_code& ec, std::size_t) { socks_step(s, handler, ec); });
+}
+
+boost::system::error_code http_stream::socks5_connect_request() {
+    std::string host = url_.host();
+    unsigned port = static_cast<unsigned>(url_.port()) & 0xffff;
+    request_buffer_.consume(request_buffer_.size());
+    std::ostream out(&request_buffer_);
+    out.put(5).put(1).put(0).put(3).put(char(host.size()));
+    out << host;
+    out.put(char(port >> 8)).put(char(port & 0xff));
+    return boost::system::error_code();
+}
+
+void http_stream::socks_step(tcp_socket& s, const open_handler& handler, const boost::system::error_code& ec) {
+    if (ec) return complete(handler, ec);
+    switch (proxy_phase_) {
+    case 2:  // request or greeting written
+        response_buffer_.consume(response_buffer_.size());
+        proxy_phase_ = proxy_.kind == proxy_socks4 ? 4 : 5;
+        return socks_read(s, proxy_phase_ == 4 ? 8 : 2, handler);
+    case 4: {  // SOCKS 4 reply: only the status is looked at
+        unsigned status = byte_at(response_buffer_, 1);
+        if (status == 90) break;
+        if (status == 91) return complete(handler, make_error_code(socks_authentication_error));
+        if (status == 92) return complete(handler, make_error_code(socks_no_identd));
+        if (status == 93) return complete(handler, make_error_code(socks_identd_mismatch));
+        return complete(handler, make_error_code(socks_general_failure));
+    }
+    case 5: {  // method reply
+        if (byte_at(response_buffer_, 0) != 5) return complete(handler, make_error_code(socks_unsupported_version));
+        unsigned method = byte_at(response_buffer_, 1);
+        if (method == 2) {
+            if (proxy_.username.empty()) return complete(handler, make_error_code(socks_username_required));
+            request_buffer_.consume(request_buffer_.size());
+            std::ostream out(&request_buffer_);
+            out.put(1).put(char(proxy_.username.size())) << proxy_.username;
+            out.put(char(proxy_.password.size())) << proxy_.password;
+            proxy_phase_ = 6;
+            return socks_write(s, handler);
+        }
+        if (method != 0) return complete(handler, make_error_code(socks_unsupported_authentication_version));
+        proxy_phase_ = 7;
+        socks5_connect_request();
+        proxy_phase_ = 8;
+        return socks_write(s, handler);
+    }
+    case 6:  // authentication written
+        response_buffer_.consume(response_buffer_.size());
+        proxy_phase_ = 9;
+        return socks_read(s, 2, handler);
+    case 9:  // authentication reply
+        if (byte_at(response_buffer_, 0) != 1)
+            return complete(handler, make_error_code(socks_unsupported_authentication_version));
+        if (byte_at(response_buffer_, 1) != 0) return complete(handler, make_error_code(socks_authentication_error));
+        proxy_phase_ = 7;
+        socks5_connect_request();
+        proxy_phase_ = 8;
+        return socks_write(s, handler);
+    case 8:  // connect request written
+        response_buffer_.consume(response_buffer_.size());
+        proxy_phase_ = 10;
+        return socks_read(s, 10, handler);
+    case 10: {  // connect reply: version, code, reserved, address type, ...
+        if (byte_at(response_buffer_, 0) != 5)
+            return complete(handler, make_error_code(blocking_ ? socks_unsupported_version : socks_general_failure));
+        unsigned code = byte_at(response_buffer_, 1);
+        if (code != 0) return complete(handler, socks5_failure(code));
+        unsigned type = byte_at(response_buffer_, 3);
+        if (type == 1) break;
+        std::size_t rest;
+        if (type == 3) {
+            // length byte, name, port: 7 + length bytes in all, 10 read so far
+            unsigned length = byte_at(response_buffer_, 4);
+            if (length < 3) return complete(handler, make_error_code(socks_general_failure));
+            rest = length - 3;
+        } else if (type == 4) {
+            rest = 22 - 10;  // a bound IPv6 address and port
+        } else {
+            return complete(handler, boost::asio::error::address_family_not_supported);
+        }
+        proxy_phase_ = 11;
+        if (rest == 0) break;
+        return socks_read(s, rest, handler);
+    }
+    case 11: break;
+    default: return complete(handler, make_error_code(socks_general_failure));
+    }
+    // The proxy has connected on.
+    response_buffer_.consume(response_buffer_.size());
+    if (protocol_ == "https") {
+        proxy_phase_ = 12;
+        return tls_handshake(handler);
+    }
+    connected(handler);
+}
+
+}  // namespace dlhttp
