@@ -12,9 +12,10 @@ function(zn_target_defaults target)
   endif()
 endfunction()
 
-# zn_add_test(NAME name SOURCES ... LIBS ... LABELS unit|gui|net [QTTEST])
+# zn_add_test(NAME name SOURCES ... LIBS ... LABELS unit|gui|net [QTTEST|GTEST] [TIMEOUT s])
 # Test programs live in build/tests; they run with the application folder as the
-# working directory's neighbour and offscreen Qt.
+# working directory's neighbour and offscreen Qt. Set the time limit through
+# TIMEOUT (default 300 s), not afterwards: the watchdog is given it here.
 function(zn_add_test)
   cmake_parse_arguments(T "QTTEST;GTEST" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
@@ -32,10 +33,14 @@ function(zn_add_test)
     target_link_libraries(${T_NAME} PRIVATE Qt5::Test)
   endif()
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS})
-  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
+  # Every test program runs under the hang watchdog (tests/support): shortly
+  # before the time limit it prints the stacks of the test's threads with gdb,
+  # then kills it. Exit code, output and environment pass through unchanged.
+  add_test(NAME ${T_NAME} COMMAND $<TARGET_FILE:ZnTestWatchdog> ${T_TIMEOUT} $<TARGET_FILE:${T_NAME}>)
+  add_dependencies(${T_NAME} ZnTestWatchdog)
   set_tests_properties(${T_NAME} PROPERTIES
     LABELS "${T_LABELS}"
     TIMEOUT ${T_TIMEOUT}
