@@ -224,6 +224,33 @@ void runUninstall(const fs::path& root, ItunesEngineCallback callback, void* con
     const Tree tree(root);
     std::vector<fs::path> failed;
     bool stopped = false;
+    // Like an installer, which rolls back what it removed when a file stays in
+    // use, the uninstall first looks for files of the installation that are in
+    // use: then it fails at once and removes nothing, leaving iTunes whole.
+    std::vector<fs::path> inUse;
+    if (tree.valid()) {
+        for (const ComponentKind& kind : componentKinds()) {
+            for (const fs::path& dir : {tree.programFiles() / kind.folder, tree.installerCache() / kind.folder}) {
+                if (!entryExists(dir)) continue;
+                // Files and links in use, and folders in use that hold nothing
+                // (a fuller one is named by what it holds), as the deletion
+                // would list them.
+                const std::size_t before = inUse.size();
+                std::error_code ec;
+                for (const fs::path& entry : tree.entriesBelow(dir))
+                    if (tree.isInUse(entry) && (!tree.isRealDir(entry) || fs::is_empty(entry, ec)))
+                        inUse.push_back(entry);
+                if (inUse.size() == before && tree.isInUse(dir)) inUse.push_back(dir);
+            }
+        }
+    }
+    if (!inUse.empty()) {
+        ST_UNINSTALL_ITUNES_RESULT final;
+        final.nErrorCode = kItunesEngineError_FileOccupied;
+        for (const fs::path& path : inUse) final.vecOccupiedFile.push_back(toWide(path));
+        callback(context, kUninstallItunesState_Finished, &final);
+        return;
+    }
     if (tree.valid()) {
         for (const ComponentKind& kind : componentKinds()) {
             const fs::path dir = tree.programFiles() / kind.folder;

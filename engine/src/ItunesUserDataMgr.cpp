@@ -58,6 +58,30 @@ int countDirs(const Tree& tree, const fs::path& dir) {
     return count;
 }
 
+// Bytes of the regular files below `dir` (links count 0 and are never
+// entered). Every folder is counted in the live scan counters as soon as it is
+// visited, so that a caller polling them sees a large folder being sized. Ends
+// early, with what it has, when the stop flag is set.
+std::int64_t sizeCounting(const fs::path& dir, ST_ITUNES_SCAN_COUNT* count, const bool* stop) {
+    std::int64_t total = 0;
+    std::vector<fs::path> children;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) children.push_back(it->path());
+    std::sort(children.begin(), children.end());
+    for (const fs::path& child : children) {
+        if (stopRequested(stop)) break;
+        const fs::file_type type = fs::symlink_status(child, ec).type();
+        if (type == fs::file_type::directory) {
+            __atomic_add_fetch(&count->nCurrentScanDirCount, 1, __ATOMIC_RELAXED);
+            total += sizeCounting(child, count, stop);
+        } else if (type == fs::file_type::regular) {
+            const auto size = fs::file_size(child, ec);
+            if (!ec) total += static_cast<std::int64_t>(size);
+        }
+    }
+    return total;
+}
+
 struct Backup {
     fs::path folder;
     std::string deviceName;
@@ -168,34 +192,31 @@ void ItunesUserDataMgr::scan(const fs::path& root, ItunesEngineCallback callback
     }
     setScanCount(0, std::max(total, 1));
 
-    // Media, update files and other data: one item per subtype, by category.
+    // Media, update files and other data: one item per subtype, reported as
+    // soon as its folder is sized (the counters grow while it is), so that the
+    // caller sees the scan move from its first folder on. An item's category
+    // size is what its category has come to so far: the category's last item
+    // carries the whole.
     bool stopped = false;
     for (int type : {kItunesUserDataType_Media, kItunesUserDataType_UpdateFiles, kItunesUserDataType_OtherData}) {
-        std::vector<ST_ITUNES_USERDATA_ITEM> items;
         std::int64_t categorySize = 0;
         for (const SubTypeFolder& sub : subTypeFolders()) {
             if (sub.type != type) continue;
-            if (stopRequested(stop)) {
-                stopped = true;
-                break;
-            }
             const fs::path folder = userData / sub.folder;
             ST_ITUNES_USERDATA_ITEM item;
             item.type = type;
             item.subType = sub.subType;
             item.pScanCount = &m_scanCount;
-            if (tree.isRealDir(folder)) {
-                item.size = tree.sizeBelow(folder);
-                __atomic_add_fetch(&m_scanCount.nCurrentScanDirCount, countDirs(tree, folder), __ATOMIC_RELAXED);
+            if (tree.isRealDir(folder)) item.size = sizeCounting(folder, &m_scanCount, stop);
+            if (stopRequested(stop)) {
+                stopped = true;
+                break;
             }
             categorySize += item.size;
-            items.push_back(item);
-        }
-        if (stopped) break;
-        for (ST_ITUNES_USERDATA_ITEM& item : items) {
             item.categorySize = categorySize;
             callback(context, kEnumItunesUserDataState_Enum_Item, &item);
         }
+        if (stopped) break;
     }
 
     // iOS backups: iTunes' own, and for a deep scan those of other programs.

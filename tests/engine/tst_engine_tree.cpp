@@ -305,9 +305,34 @@ TEST_F(EngineTree, UninstallWithUserDataStaysInsideTheRoot) {
     EXPECT_EQ(snapshot(tree.root() / "Documents"), otherBackups);
 }
 
-TEST_F(EngineTree, UninstallReportsFilesInUse) {
+// A file of the installation in use: the uninstall fails before it removes
+// anything (an installer rolls back), so iTunes stays whole and repairable.
+TEST_F(EngineTree, UninstallWithAnInstallationFileInUseRemovesNothing) {
     TempTree tree;
-    writeFile(tree.root() / "in-use.txt", "Program Files/iTunes/iTunes.dll\nUser Data/Other/Logs\n");
+    writeFile(tree.root() / "in-use.txt",
+              "Program Files/iTunes/iTunes.dll\nInstaller Cache/Bonjour\nUser Data/Other/Logs\n");
+    const auto before = snapshot(tree.root());
+    UninstallRecorder recorder(kUninstallItunesState_Finished);
+    ASSERT_TRUE(fix->OneKeyUninstall(&UninstallRecorder::callback, &recorder, true, nullptr));
+    ASSERT_TRUE(recorder.waitFinal());
+    // Nothing was started: the final state is the only one.
+    ASSERT_EQ(recorder.events().size(), 1u);
+    const auto final = recorder.last().record;
+    EXPECT_EQ(final.bSuccess, 0);
+    EXPECT_EQ(final.nErrorCode, kItunesEngineError_FileOccupied);
+    const std::set<std::wstring> occupied(final.vecOccupiedFile.begin(), final.vecOccupiedFile.end());
+    const fs::path cache = tree.cache() / "Bonjour";
+    EXPECT_EQ(occupied, (std::set<std::wstring>{wide(tree.programFiles() / "iTunes" / "iTunes.dll"),
+                                                wide(cache / "COMPONENT"), wide(cache / "MANIFEST"),
+                                                wide(cache / "dnssd.dll"), wide(cache / "mDNSResponder.exe")}));
+    EXPECT_EQ(snapshot(tree.root()), before);
+}
+
+// User data in use is met only once iTunes is gone: the rest goes, the files
+// in use stay and are listed.
+TEST_F(EngineTree, UninstallReportsUserDataInUse) {
+    TempTree tree;
+    writeFile(tree.root() / "in-use.txt", "User Data/Other/Logs\n");
     UninstallRecorder recorder(kUninstallItunesState_Finished);
     ASSERT_TRUE(fix->OneKeyUninstall(&UninstallRecorder::callback, &recorder, true, nullptr));
     ASSERT_TRUE(recorder.waitFinal());
@@ -316,12 +341,11 @@ TEST_F(EngineTree, UninstallReportsFilesInUse) {
     EXPECT_EQ(final.nErrorCode, kItunesEngineError_FileOccupied);
     const std::set<std::wstring> occupied(final.vecOccupiedFile.begin(), final.vecOccupiedFile.end());
     const fs::path logs = tree.userData() / "Other" / "Logs";
-    EXPECT_EQ(occupied, (std::set<std::wstring>{wide(tree.programFiles() / "iTunes" / "iTunes.dll"),
-                                                wide(logs / "CrashReporter" / "iTunes_2024-02-11.crash"),
+    EXPECT_EQ(occupied, (std::set<std::wstring>{wide(logs / "CrashReporter" / "iTunes_2024-02-11.crash"),
                                                 wide(logs / "iTunes.log")}));
-    EXPECT_TRUE(fs::exists(tree.programFiles() / "iTunes" / "iTunes.dll"));
     EXPECT_TRUE(fs::exists(logs / "iTunes.log"));
-    EXPECT_FALSE(fs::exists(tree.programFiles() / "iTunes" / "iTunesCore.dll"));
+    EXPECT_FALSE(fs::exists(tree.programFiles() / "iTunes"));
+    EXPECT_FALSE(fs::exists(tree.userData() / "Media" / "Music"));
 }
 
 TEST_F(EngineTree, UninstallStopsWhenAsked) {
@@ -410,8 +434,19 @@ TEST_F(EngineTree, QuickScanReportsEverySubtypeWithItsSize) {
     for (const auto& [subType, folder] : folders) {
         const auto& item = bySubType[subType];
         EXPECT_EQ(item.size, bytesBelow(tree.userData() / folder)) << folder;
-        EXPECT_EQ(item.categorySize, categorySizes[item.type]) << folder;
     }
+    // Items come as their folders are sized: each carries its category's size
+    // so far, so the category's last item carries the whole.
+    std::map<int, std::int64_t> soFar;
+    std::map<int, std::int64_t> lastOfCategory;
+    for (const auto& event : items) {
+        const auto& item = event.record;
+        if (item.type == kItunesUserDataType_iOSBackup) continue;
+        soFar[item.type] += item.size;
+        EXPECT_EQ(item.categorySize, soFar[item.type]) << item.subType;
+        lastOfCategory[item.type] = item.categorySize;
+    }
+    for (const auto& [type, size] : categorySizes) EXPECT_EQ(lastOfCategory[type], size) << type;
     EXPECT_GT(bySubType[1].size, 0);
     EXPECT_EQ(bySubType[11].size, 0);  // the empty Downloads folder
 
@@ -449,6 +484,38 @@ TEST_F(EngineTree, DeepScanAlsoFindsOtherProgramsBackups) {
             devices.push_back(event.record.stBackupInfo.strName);
     EXPECT_EQ(devices.size(), 4u);
     EXPECT_NE(std::find(devices.begin(), devices.end(), L"Old iPhone 6"), devices.end());
+}
+
+// The live counters move while the scan goes, and the first item comes as
+// soon as its folder is sized: a caller polling them sees progress from the
+// first item on, long before the scan ends.
+TEST_F(EngineTree, DeepScanPublishesItsCountersAsItGoes) {
+    TempTree tree;
+    ScanRecorder recorder(kEnumItunesUserDataState_Enum_End);
+    std::vector<std::pair<int, int>> seen;  // (current, total) at each item, read on the engine's thread
+    recorder.onEvent = [&seen](const ScanRecorder::Event& event) {
+        if (event.state != kEnumItunesUserDataState_Enum_Item) return;
+        seen.emplace_back(event.record.pScanCount->nCurrentScanDirCount,
+                          event.record.pScanCount->nDeepScanTotalDirCount);
+    };
+    bool stop = false;
+    ASSERT_TRUE(data->ScaniTunesUserData(&ScanRecorder::callback, &recorder, true, &stop));
+    ASSERT_TRUE(recorder.waitFinal());
+    const auto items = recorder.eventsOf(kEnumItunesUserDataState_Enum_Item);
+    ASSERT_EQ(seen.size(), items.size());
+    ASSERT_GT(seen.size(), 2u);
+    // The first item is Music, reported before the other media folders were
+    // visited; the total is known from the start.
+    EXPECT_EQ(items.front().record.subType, kItunesUserDataSubType_Music);
+    const int total = seen.front().second;
+    EXPECT_GT(seen.front().first, 0);
+    EXPECT_LT(seen.front().first, total);
+    for (std::size_t i = 1; i < seen.size(); ++i) {
+        EXPECT_GE(seen[i].first, seen[i - 1].first) << i;
+        EXPECT_EQ(seen[i].second, total) << i;
+    }
+    EXPECT_GT(seen.back().first, seen.front().first);
+    EXPECT_EQ(items.front().record.pScanCount->nCurrentScanDirCount, total);
 }
 
 TEST_F(EngineTree, ScanCountersOutliveTheScan) {
