@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace dlhttp {
@@ -20,7 +21,10 @@ public:
 
     entry() = default;
     explicit entry(data_type type);
-    entry(integer_type value);
+    // Any integer type (not bool) makes an integer value.
+    template <typename T, typename = std::enable_if_t<std::is_integral<T>::value && !std::is_same<T, bool>::value>>
+    entry(T value) : type_(int_t),
+                     integer_(static_cast<integer_type>(value)) {}
     entry(const string_type& value);
     entry(const char* value);
     entry(const list_type& value);

@@ -29,7 +29,7 @@ public:
     // Read and write; an existing file is opened, a missing one created. The
     // writer holds an exclusive lock on the file (readers without a lock are
     // allowed), so a second open for writing fails with EWOULDBLOCK.
-    static const int read_write = 2;
+    static constexpr int read_write = 2;
 
     native_file() = default;
     ~native_file();

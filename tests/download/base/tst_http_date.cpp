@@ -1,0 +1,83 @@
+// The HTTP date parser.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include <boost/date_time/posix_time/posix_time.hpp>
+
+#include "dlhttp/http_date.h"
+
+namespace {
+
+struct Case {
+    const char* text;
+    bool ok;
+    std::int64_t seconds;
+};
+
+TEST(HttpDate, ParsesTheUsualForms) {
+    const Case cases[] = {
+        {"Sun, 06 Nov 1994 08:49:37 GMT", true, 784111777},
+        {"Sunday, 06-Nov-94 08:49:37 GMT", true, 784111777},
+        {"Sun Nov  6 08:49:37 1994", true, 784111777},
+        {"06 Nov 1994 08:49:37 +0100", true, 784108177},
+        {"06 Nov 1994 08:49:37 -0130", true, 784111777 + 5400},
+        {"06 Nov 1994 08:49:37 EST", true, 784111777 + 5 * 3600},
+        {"06 Nov 1994 08:49:37 cest", true, 784111777 - 2 * 3600},
+        {"06 Nov 1994 08:49:37 Z", true, 784111777},
+        {"06 Nov 1994 08:49", true, 784111740},
+        {"06 Nov 1994", true, 784080000},
+        {"19941106", true, 784080000},
+        {"Wed, 09 Jun 2021 10:18:14 GMT", true, 1623233894},
+        {"1 Jan 70", true, 3155760000},  // two-digit years up to 70 are 20xx
+        {"1 Jan 71", true, 31536000},
+        {"29 Feb 2000", true, 951782400},
+        {"1 Mar 2100", true, 4107542400},
+        {"32 Jan 2000", false, 0},     // 32 is no day: taken as a year, then 2000 is a second year
+        {"19700001", true, -2678400},  // month 0 of the eight-digit form is December of the year before
+        {"06 Nov 1969", false, 0},
+        {"06 November 1994", false, 0},
+        {"Thurs, 06 Nov 1994", false, 0},
+        {"06 Nov 1994 08:49:37 GMT UTC", false, 0},
+        {"06 Nov 1994 08:49:37 Foo", false, 0},
+        {"Nov 1994", false, 0},
+        {"06 1994", false, 0},
+        {"", false, 0},
+        {"Sun, 06 Nov 1994 08:49:37 GMT extra words", true, 784111777},  // only six tokens are read
+    };
+    for (const Case& c : cases) {
+        std::int64_t seconds = 12345;
+        const bool ok = dlhttp::detail::parse_http_date(c.text, seconds);
+        EXPECT_EQ(ok, c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(seconds, c.seconds) << c.text;
+        }
+    }
+}
+
+TEST(HttpDate, YearBefore1970SetsZero) {
+    std::int64_t seconds = 99;
+    EXPECT_FALSE(dlhttp::detail::parse_http_date("06 Nov 1969 08:49:37 GMT", seconds));
+    EXPECT_EQ(seconds, 0);
+}
+
+TEST(HttpDate, HugeNumbersFailWithoutOverflow) {
+    std::int64_t seconds = 0;
+    EXPECT_FALSE(dlhttp::detail::parse_http_date("1 Jan 99999999999999999999999999", seconds));
+    EXPECT_FALSE(dlhttp::detail::parse_http_date("1 Jan 300000000000", seconds));
+}
+
+TEST(HttpDate, ToPtime) {
+    boost::posix_time::ptime t;
+    ASSERT_TRUE(dlhttp::detail::http_date_to_ptime("Wed, 09 Jun 2021 10:18:14 GMT", t));
+    EXPECT_EQ(t, boost::posix_time::time_from_string("2021-06-09 10:18:14"));
+
+    // Not a date: the output stays as it was.
+    EXPECT_FALSE(dlhttp::detail::http_date_to_ptime("Foo", t));
+    EXPECT_EQ(t, boost::posix_time::time_from_string("2021-06-09 10:18:14"));
+
+    // A date beyond what a ptime holds is refused.
+    EXPECT_FALSE(dlhttp::detail::http_date_to_ptime("1 Jan 12000", t));
+}
+
+}  // namespace
