@@ -12,6 +12,12 @@
 #ifndef ZN_DEFAULT_UPDATE_SERVER
 #define ZN_DEFAULT_UPDATE_SERVER "https://update.corvane.example"
 #endif
+#ifndef ZN_DEFAULT_MAIL_SERVER
+#define ZN_DEFAULT_MAIL_SERVER "smtp.corvane.example"
+#endif
+#ifndef ZN_DEFAULT_MAIL_SERVER_PORT
+#define ZN_DEFAULT_MAIL_SERVER_PORT "25"
+#endif
 #ifndef ZN_DEFAULT_WEB_SITE
 #define ZN_DEFAULT_WEB_SITE "https://www.corvane.example"
 #endif
@@ -38,6 +44,8 @@ const EndpointEntry kEndpoints[] = {
     {Endpoint::GoogleShare, "CORVANE_GOOGLE_SHARE", "https://plus.google.com"},
     {Endpoint::FeedbackMailTo, "CORVANE_FEEDBACK_MAILTO", "support@corvane.example"},
     {Endpoint::FeedbackAccount, "CORVANE_FEEDBACK_ACCOUNT", "feedback@corvane.example"},
+    {Endpoint::MailServer, "CORVANE_MAIL_SERVER", ZN_DEFAULT_MAIL_SERVER},
+    {Endpoint::MailServerPort, "CORVANE_MAIL_SERVER_PORT", ZN_DEFAULT_MAIL_SERVER_PORT},
 };
 
 const EndpointEntry& entryFor(Endpoint which) {

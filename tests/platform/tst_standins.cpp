@@ -50,8 +50,11 @@ std::vector<StandInCase> standIns() {
     std::vector<StandInCase> cases = {
         {"Pellact",
          {"Corvane.exe", "support@corvane.example", "/opt/corvane/Corvane", "user@mail.example", "pass word"}},
-        {"Feedback", {"support@corvane.example", "/opt/corvane/Corvane", "user@mail.example", "pass word", "1"}},
     };
+#ifdef ZN_HAS_FEEDBACK_STANDIN
+    cases.push_back(
+        {"Feedback", {"support@corvane.example", "/opt/corvane/Corvane", "user@mail.example", "pass word", "1"}});
+#endif
 #ifdef ZN_HAS_VELKIN_STANDIN
     cases.push_back({"Velkin", {"--silent=true"}});
     cases.push_back({"Velkin", {"--updateURL=http://127.0.0.1:9/verinfo?"}});

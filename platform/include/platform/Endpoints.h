@@ -22,6 +22,8 @@ enum class Endpoint {
     GoogleShare,
     FeedbackMailTo,   // the address feedback mails go to
     FeedbackAccount,  // the mail account feedback mails are sent from
+    MailServer,       // host name of the mail server feedback mails are sent through
+    MailServerPort,   // its SMTP port, as decimal text ("25")
 };
 
 // The address without a trailing slash, e.g. "https://www.corvane.example".

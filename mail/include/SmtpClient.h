@@ -1,0 +1,123 @@
+#pragma once
+// The program's blocking SMTP client. One connection (plain TCP, SSL from the
+// first byte, or plain upgraded with STARTTLS), EHLO, AUTH PLAIN or AUTH LOGIN,
+// then one message with MAIL FROM, RCPT TO and DATA. Every step writes one
+// command line and waits on the calling thread for the whole reply; nothing
+// runs in the background and the socket's signals are not relied on.
+//
+//   SmtpClient client(host, 25, SmtpClient::TcpConnection);
+//   client.setUser(user);
+//   client.setPassword(password);
+//   if (client.connectToHost() && client.login() && client.sendMail(message)) client.quit();
+//
+// Failures are results (false) plus smtpError signals, emitted synchronously;
+// the two time-out exceptions never leave the client. Addresses, the EHLO
+// name, the user and the password must not hold CR, LF or NUL: such a value is
+// refused before anything is sent.
+#include <QAbstractSocket>
+#include <QObject>
+#include <QString>
+
+class MimeMessage;
+class QTcpSocket;
+
+class SmtpClient : public QObject {
+    Q_OBJECT
+public:
+    enum AuthMethod { AuthPlain, AuthLogin };
+    Q_ENUM(AuthMethod)
+
+    enum SmtpError {
+        ConnectionTimeoutError,     // no connection in time, or the TLS handshake failed
+        ResponseTimeoutError,       // no reply data in time
+        SendDataTimeoutError,       // written data did not leave in time
+        AuthenticationFailedError,  // the AUTH exchange did not end with 235
+        ServerError,                // a 4xx reply, or an unexpected reply while connecting
+        ClientError                 // a 5xx reply
+    };
+    Q_ENUM(SmtpError)
+
+    enum ConnectionType { TcpConnection, SslConnection, TlsConnection };
+    Q_ENUM(ConnectionType)
+
+    // Thrown and caught inside the client.
+    class ResponseTimeoutException {};
+    class SendMessageTimeoutException {};
+
+    explicit SmtpClient(const QString& host = QStringLiteral("localhost"), int port = 25,
+                        ConnectionType ct = TcpConnection);
+    ~SmtpClient() override;
+
+    const QString& getHost() const;
+    void setHost(const QString& host);
+    int getPort() const;
+    void setPort(int port);
+    const QString& getName() const;
+    // The name sent with EHLO ("localhost" unless set).
+    void setName(const QString& name);
+    ConnectionType getConnectionType() const;
+    // Replaces the socket: a QTcpSocket for TcpConnection, a QSslSocket for the
+    // other two.
+    void setConnectionType(ConnectionType ct);
+    const QString& getUser() const;
+    void setUser(const QString& user);
+    const QString& getPassword() const;
+    void setPassword(const QString& password);
+    SmtpClient::AuthMethod getAuthMethod() const;
+    void setAuthMethod(AuthMethod method);
+    // The last reply line read (line end included) and its code.
+    const QString& getResponseText() const;
+    int getResponseCode() const;
+    // Milliseconds: connection and TLS handshake (5000), each wait for reply
+    // data (50000), written data leaving (60000).
+    int getConnectionTimeout() const;
+    int getResponseTimeout() const;
+    int getSendMessageTimeout() const;
+    void setConnectionTimeout(int msec);
+    void setResponseTimeout(int msec);
+    void setSendMessageTimeout(int msec);
+    QTcpSocket* getSocket();
+
+    // Connects and greets the server (STARTTLS for TlsConnection).
+    bool connectToHost();
+    // Authenticates with the stored user, password and method.
+    bool login();
+    // Authenticates with these values; the stored ones stay as they are.
+    bool login(const QString& user, const QString& password, AuthMethod method = AuthPlain);
+    // Sends one message: MAIL FROM, RCPT TO for To, Cc and Bcc, DATA.
+    bool sendMail(MimeMessage& email);
+    // Sends "QUIT" without waiting for the reply.
+    void quit();
+
+signals:
+    void smtpError(SmtpClient::SmtpError e);
+
+protected slots:
+    void socketStateChanged(QAbstractSocket::SocketState state);
+    void socketError(QAbstractSocket::SocketError error);
+    void socketReadyRead();
+
+protected:
+    // Reads one whole reply; throws ResponseTimeoutException.
+    void waitForResponse();
+    // Writes one command line; throws SendMessageTimeoutException.
+    void sendMessage(const QString& text);
+
+    QTcpSocket* socket = nullptr;
+
+    QString host;
+    int port = 25;
+    ConnectionType connectionType = TcpConnection;
+    QString name = QStringLiteral("localhost");
+
+    QString user;
+    QString password;
+    AuthMethod authMethod = AuthPlain;
+
+    int connectionTimeout = 5000;
+    int responseTimeout = 50000;
+    int sendMessageTimeout = 60000;
+
+    QString responseText;
+    int responseCode = 0;
+};

@@ -1,0 +1,30 @@
+// Feedback, the feedback program: shows the feedback dialog and ends when the
+// dialog closes.
+//
+// The main window starts it with five arguments: the feedback address, the
+// main program's path, the mail account's user, its password and "1". The
+// dialog finds the same values itself (the addresses through the endpoints,
+// the account built in or from the account file in the application folder),
+// so the arguments are accepted and not needed.
+#include <QApplication>
+
+#include "Feedback.h"
+#include "ZnStyleCommon.h"
+#include "platform/Programs.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    // The forms name Windows fonts; they are drawn with an installed font here.
+    ZnStyleCommon::installPlatformFonts();
+    const QString folder = platform::applicationDir();
+    g_styleCommon.setFontFamily(QStringLiteral("Segoe UI"));
+    g_styleCommon.setSkinPath(folder + QStringLiteral("/skin/"));
+    g_styleCommon.setQssPath(folder + QStringLiteral("/skin/Qss/"));
+    g_styleCommon.setBackupPath(folder + QStringLiteral("/backup/"));
+    g_styleCommon.setTempPath(folder + QStringLiteral("/temp/"));
+
+    CFeedback dialog;
+    QObject::connect(&dialog, &QDialog::finished, &app, &QCoreApplication::quit);
+    dialog.show();
+    return app.exec();
+}

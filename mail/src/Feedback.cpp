@@ -1,0 +1,253 @@
+#include "Feedback.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QDomDocument>
+#include <QFile>
+#include <QFileInfo>
+#include <QScrollBar>
+
+#include <memory>
+#include <vector>
+
+#include "EmailAddress.h"
+#include "MimeAttachment.h"
+#include "MimeMessage.h"
+#include "MimeText.h"
+#include "SmtpClient.h"
+#include "ZnMessageBox.h"
+#include "ZnSkinPath.h"
+#include "ZnStyleCommon.h"
+#include "ZnStyleSheet.h"
+#include "ZnUtility.h"
+#include "platform/Endpoints.h"
+#include "platform/Programs.h"
+#include "ui_CFeedback.h"
+
+namespace {
+
+const char kDefaultPassword[] = "quorvel@586";
+const char kProductTitle[] = "Brelion Corvane";
+const char kFailIcon[] = "/Application/tip_fail.png";
+const char kSucceedIcon[] = "/Application/tip_succeed.png";
+
+// The account file is Base64 text with three extra bytes after the first four.
+QByteArray unscramble(QByteArray bytes) {
+    bytes.remove(4, 3);
+    return QByteArray::fromBase64(bytes);
+}
+
+QString checkBoxStyle(const QString& skin) {
+    const char* const rules[][2] = {
+        {"QCheckBox::indicator:unchecked {image: url(%1);}", "/checkbox/unchecked.png"},
+        {"QCheckBox::indicator:unchecked:hover {image: url(%1);}", "/checkbox/uncheckedHover.png"},
+        {"QCheckBox::indicator:checked {image: url(%1);}", "/checkbox/checked.png"},
+        {"QCheckBox::indicator:checked:hover {image: url(%1);}", "/checkbox/checkedHover.png"},
+        {"QCheckBox::indicator:indeterminate {image: url(%1);}", "/checkbox/partiallyChecked.png"},
+        {"QCheckBox::indicator:indeterminate:hover {image: url(%1);}", "/checkbox/partiallyCheckedHover.png"},
+        {"QCheckBox::indicator:unchecked:disabled {image: url(%1);}", "/checkbox/disable.png"},
+    };
+    QString sheet;
+    for (const auto& rule : rules) sheet += QString::fromLatin1(rule[0]).arg(skin + QLatin1String(rule[1]));
+    return sheet;
+}
+
+}  // namespace
+
+CFeedback::CFeedback(QWidget* parent) : QDialog(parent), ui(new Ui::CFeedback) {
+    ui->setupUi(this);
+    setWindowFlags(windowFlags() | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint);
+    setAttribute(Qt::WA_TranslucentBackground);
+    ui->widget->setPWidget(this, 5, 5, true);
+    ui->widget->setTitleText(tr("Feedback"));
+    initStyle();
+    connect(ui->ButtonSubmit, &QPushButton::clicked, this, &CFeedback::slotSendEmail);
+    ui->CheckBoxAttachLog->setChecked(true);
+    m_strUser = platform::endpoint(platform::Endpoint::FeedbackAccount);
+    m_strPassword = QString::fromLatin1(kDefaultPassword);
+}
+
+CFeedback::~CFeedback() { delete ui; }
+
+const QString& CFeedback::GetEmailUser() const { return m_strUser; }
+
+const QString& CFeedback::GetEmailPassword() const { return m_strPassword; }
+
+void CFeedback::paintEvent(QPaintEvent* event) {
+    m_shadow.drawShadow(this);
+    QDialog::paintEvent(event);
+}
+
+void CFeedback::initStyle() {
+    const QString skin = QString::fromStdString(GetSkinPath());
+
+    ui->LabelTitle->setFont(g_styleCommon.getFont(15));
+    ui->LabelTitle->setStyleSheet(ZnStyleCommon::getColorStyleSheet(13));
+    ui->label_checkedText->setFont(g_styleCommon.getFont(15));
+    ui->label_checkedText->setStyleSheet(ZnStyleCommon::getColorStyleSheet(2));
+    for (QWidget* w : std::initializer_list<QWidget*>{ui->LabelEmailTitle, ui->LabelContentTitle, ui->CheckBoxAttachLog,
+                                                      ui->ButtonSubmit}) {
+        w->setFont(g_styleCommon.getFont(15));
+    }
+
+    const QString frame = QStringLiteral("border:1px solid gray;border-radius:2px;border-%1border-width:1px;")
+                              .arg(ZnStyleCommon::getColorStyleSheet(11));
+    ui->LabelEmailText->setFont(g_styleCommon.getFont(11));
+    ui->LabelEmailText->setStyleSheet(frame);
+    ui->LabelContentText->setFont(g_styleCommon.getFont(11));
+    ui->LabelContentText->setStyleSheet(frame);
+    ui->LabelContentText->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    ui->LabelContentText->setMaximumBlockCount(0);
+    setThinScrollBarStyle(ui->LabelContentText->verticalScrollBar());
+
+    ui->ButtonSubmit->setStyleSheet(ZnStyleCommon::getColorStyleSheet(3));
+    ui->ButtonSubmit->setImages(skin + QStringLiteral("/button/button100_30normal2.png"),
+                                skin + QStringLiteral("/button/button100_30hover.png"),
+                                skin + QStringLiteral("/button/button100_30pressing.png"), QString());
+
+    ui->CheckBoxAttachLog->setStyleSheet(checkBoxStyle(skin));
+    ui->LabelEmailText->setFocus();
+}
+
+QString CFeedback::emailBody(const QString& address, const QString& content) const {
+    const QString version = ZnUtility().getFileVersion(QCoreApplication::applicationFilePath());
+    return QStringLiteral("客户邮箱：\t") + address + QLatin1Char('\n') + QStringLiteral("版本号：\t") + version +
+           QLatin1Char('\n') + content;
+}
+
+void CFeedback::showMessage(const QString& text, const QString& icon, const QString& title) {
+    ZnMessageBox box(text, title, ZnMessageBoxButton::Ok, this);
+    // The box is this dialog's child, and the dialog is disabled while it
+    // sends: without this the box would inherit that and refuse its button.
+    box.setEnabled(true);
+    if (!icon.isEmpty()) box.setIcon(icon);
+    box.exec();
+}
+
+void CFeedback::senda() {
+    const QString address = ui->LabelEmailText->text();
+    if (!address.contains(QLatin1Char('@'))) {
+        showMessage(tr("Please enter a valid email address."), QString(), tr("Feedback"));
+        return;
+    }
+    const QString body = emailBody(address, QStringLiteral("Brelion Corvane Feedback."));
+    qDebug() << "emailContent=========================" << body;
+}
+
+void CFeedback::slotSendEmail() {
+    qDebug() << "slotSendEmail=========================";
+    setEnabled(false);
+    const QString title = QString::fromLatin1(kProductTitle);
+    const QString failIcon = QString::fromLatin1(kFailIcon);
+
+    const QString address = ui->LabelEmailText->text();
+    if (!address.contains(QLatin1Char('@'))) {
+        showMessage(tr("Please enter a valid email address."), failIcon, title);
+        setEnabled(true);
+        return;
+    }
+    const QString content = ui->LabelContentText->toPlainText();
+    if (content.isEmpty()) {
+        showMessage(tr("The content is empty. Please enter your comments or suggestions."), failIcon, title);
+        setEnabled(true);
+        return;
+    }
+    const QString body = emailBody(address, content);
+    readEmailConfig();
+
+    SmtpClient client(platform::endpoint(platform::Endpoint::MailServer),
+                      platform::endpoint(platform::Endpoint::MailServerPort).toInt(), SmtpClient::TcpConnection);
+    client.setUser(m_strUser);
+    client.setPassword(m_strPassword);
+
+    // The parts outlive the message that lists them; everything goes with the
+    // end of this function, whichever way it ends.
+    std::vector<std::unique_ptr<MimePart>> parts;
+    MimeMessage message(true);
+    message.setSender(new EmailAddress(m_strUser, m_strUser));
+    message.addRecipient(
+        new EmailAddress(platform::endpoint(platform::Endpoint::FeedbackMailTo), QStringLiteral("corvane")));
+    message.setSubject(QStringLiteral("Brelion Corvane for Win Feedback."));
+    parts.push_back(std::make_unique<MimeText>(body));
+    message.addPart(parts.back().get());
+
+    qDebug() << "CFeedback::slotSendEmail=======148=======isChecked========================"
+             << ui->CheckBoxAttachLog->isChecked();
+    if (ui->CheckBoxAttachLog->isChecked()) {
+        const QString app = platform::applicationDir();
+        const QString dump = app + QStringLiteral("/crashcore.dmp");
+        if (QFileInfo(dump).isFile()) {
+            parts.push_back(std::make_unique<MimeAttachment>(new QFile(dump)));
+            message.addPart(parts.back().get());
+        }
+        const QString logPath = app + QStringLiteral("/Log/");
+        qDebug() << "logPath======" << logPath;
+        const QFileInfoList entries =
+            QDir(logPath).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Size | QDir::Reversed);
+        for (const QFileInfo& entry : entries) {
+            if (entry.suffix() != QLatin1String("log") || !QFileInfo(entry.absoluteFilePath()).isFile()) continue;
+            parts.push_back(std::make_unique<MimeAttachment>(new QFile(entry.absoluteFilePath())));
+            message.addPart(parts.back().get());
+        }
+    }
+
+    if (!client.connectToHost()) {
+        qDebug() << "Failed to connect to host!=======================";
+        showMessage(tr("Sorry, it failed to submit the feedback. Please make sure you have a stable network "
+                       "connection and try it again."),
+                    failIcon, title);
+        setEnabled(true);
+        return;
+    }
+    if (!client.login()) {
+        qDebug() << "Failed to login!===========================";
+        showMessage(tr("Sorry, it failed to submit the feedback because fail to login."), QString(), title);
+        setEnabled(true);
+        return;
+    }
+    if (client.sendMail(message)) {
+        showMessage(tr("Submitted successfully."), QString::fromLatin1(kSucceedIcon), title);
+        close();
+        client.quit();
+        return;
+    }
+    qDebug() << "unknown==========================";
+    showMessage(tr("Sorry, it failed to submit the feedback because an unknown error occurred."), failIcon, title);
+    setEnabled(true);
+}
+
+void CFeedback::readEmailConfig() {
+    QFile file(platform::applicationDir() + QStringLiteral("/encryptEmailFile.xml"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return;
+    const QByteArray xml = unscramble(file.readAll());
+
+    QDomDocument document;
+    QString errorStr;
+    int errorLine = 0;
+    int errorColumn = 0;
+    if (!document.setContent(xml, false, &errorStr, &errorLine, &errorColumn)) {
+        qDebug() << "errorStr======" << errorStr;
+        qDebug() << "errorLine=====" << errorLine;
+        qDebug() << "errorColumn=====" << errorColumn;
+        file.close();
+        return;
+    }
+    file.close();
+
+    const QDomElement root = document.documentElement();
+    for (QDomNode node = root.firstChild(); !node.isNull(); node = node.nextSibling()) {
+        const QDomElement email = node.toElement();
+        if (email.isNull() || email.tagName() != QLatin1String("Email") || !email.hasChildNodes()) continue;
+        for (QDomNode child = email.firstChild(); !child.isNull(); child = child.nextSibling()) {
+            const QDomElement type = child.toElement();
+            if (type.isNull() || type.tagName() != QLatin1String("emailType")) continue;
+            const QDomNodeList fields = type.childNodes();
+            if (fields.count() != 3) continue;
+            if (fields.at(0).toElement().text() != QLatin1String("P00")) continue;
+            // Every matching entry replaces the one before: the last one wins.
+            m_strUser = fields.at(1).toElement().text();
+            m_strPassword = fields.at(2).toElement().text();
+        }
+    }
+}

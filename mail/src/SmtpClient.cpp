@@ -1,0 +1,334 @@
+#include "SmtpClient.h"
+
+#include <QDeadlineTimer>
+#include <QDebug>
+#include <QSslSocket>
+#include <QTcpSocket>
+
+#include "EmailAddress.h"
+#include "MimeMessage.h"
+
+namespace {
+
+// A value with CR, LF or NUL would end or split a command line on the wire.
+bool breaksCommandLine(const QString& value) {
+    return value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n')) || value.contains(QChar(0));
+}
+
+bool allAddressesSafe(MimeMessage& email) {
+    if (breaksCommandLine(email.getSender().getAddress())) return false;
+    for (MimeMessage::RecipientType type : {MimeMessage::To, MimeMessage::Cc, MimeMessage::Bcc}) {
+        for (const EmailAddress* address : email.getRecipients(type)) {
+            if (breaksCommandLine(address->getAddress())) return false;
+        }
+    }
+    return true;
+}
+
+// The message text as DATA carries it: every line end CRLF (the text may hold
+// bare LF or CR), and every line that begins with "." gets a second one, so no
+// line of the text can end the data early.
+QString dataText(const QString& text) {
+    QStringList lines;
+    QString line;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            lines << line;
+            line.clear();
+            if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) ++i;
+        } else {
+            line += c;
+        }
+    }
+    lines << line;
+    for (QString& l : lines) {
+        if (l.startsWith(QLatin1Char('.'))) l.prepend(QLatin1Char('.'));
+    }
+    return lines.join(QLatin1String("\r\n"));
+}
+
+// The reply code: the first three characters when they are digits, else 0.
+int replyCode(const QString& line) {
+    if (line.size() < 3) return 0;
+    for (int i = 0; i < 3; ++i) {
+        if (line.at(i) < QLatin1Char('0') || line.at(i) > QLatin1Char('9')) return 0;
+    }
+    return line.leftRef(3).toInt();
+}
+
+}  // namespace
+
+SmtpClient::SmtpClient(const QString& host, int port, ConnectionType connectionType) {
+    setConnectionType(connectionType);
+    this->host = host;
+    this->port = port;
+
+    connect(socket, &QAbstractSocket::stateChanged, this, &SmtpClient::socketStateChanged);
+    connect(socket, &QAbstractSocket::errorOccurred, this, &SmtpClient::socketError);
+    connect(socket, &QIODevice::readyRead, this, &SmtpClient::socketReadyRead);
+}
+
+SmtpClient::~SmtpClient() { delete socket; }
+
+const QString& SmtpClient::getHost() const { return host; }
+
+void SmtpClient::setHost(const QString& host) { this->host = host; }
+
+int SmtpClient::getPort() const { return port; }
+
+void SmtpClient::setPort(int port) { this->port = port; }
+
+const QString& SmtpClient::getName() const { return name; }
+
+void SmtpClient::setName(const QString& name) { this->name = name; }
+
+SmtpClient::ConnectionType SmtpClient::getConnectionType() const { return connectionType; }
+
+void SmtpClient::setConnectionType(ConnectionType ct) {
+    connectionType = ct;
+    delete socket;
+    switch (connectionType) {
+    case TcpConnection: socket = new QTcpSocket(this); break;
+    case SslConnection:
+    case TlsConnection: socket = new QSslSocket(this); break;
+    }
+}
+
+const QString& SmtpClient::getUser() const { return user; }
+
+void SmtpClient::setUser(const QString& user) { this->user = user; }
+
+const QString& SmtpClient::getPassword() const { return password; }
+
+void SmtpClient::setPassword(const QString& password) { this->password = password; }
+
+SmtpClient::AuthMethod SmtpClient::getAuthMethod() const { return authMethod; }
+
+void SmtpClient::setAuthMethod(AuthMethod method) { authMethod = method; }
+
+const QString& SmtpClient::getResponseText() const { return responseText; }
+
+int SmtpClient::getResponseCode() const { return responseCode; }
+
+int SmtpClient::getConnectionTimeout() const { return connectionTimeout; }
+
+int SmtpClient::getResponseTimeout() const { return responseTimeout; }
+
+int SmtpClient::getSendMessageTimeout() const { return sendMessageTimeout; }
+
+void SmtpClient::setConnectionTimeout(int msec) { connectionTimeout = msec; }
+
+void SmtpClient::setResponseTimeout(int msec) { responseTimeout = msec; }
+
+void SmtpClient::setSendMessageTimeout(int msec) { sendMessageTimeout = msec; }
+
+QTcpSocket* SmtpClient::getSocket() { return socket; }
+
+bool SmtpClient::connectToHost() {
+    if (breaksCommandLine(name)) {
+        qDebug() << "SmtpClient::connectToHost======invalid EHLO name===========";
+        return false;
+    }
+    auto* sslSocket = qobject_cast<QSslSocket*>(socket);
+    if (connectionType == SslConnection) {
+        sslSocket->connectToHostEncrypted(host, static_cast<quint16>(port));
+    } else {
+        socket->connectToHost(host, static_cast<quint16>(port));
+    }
+    if (!socket->waitForConnected(connectionTimeout)) {
+        emit smtpError(ConnectionTimeoutError);
+        return false;
+    }
+    if (connectionType == SslConnection && !sslSocket->waitForEncrypted(connectionTimeout)) {
+        qDebug() << sslSocket->errorString();
+        emit smtpError(ConnectionTimeoutError);
+        return false;
+    }
+
+    try {
+        waitForResponse();
+        if (responseCode != 220) {
+            emit smtpError(ServerError);
+            return false;
+        }
+        sendMessage(QStringLiteral("EHLO ") + name);
+        waitForResponse();
+        if (responseCode != 250) {
+            emit smtpError(ServerError);
+            return false;
+        }
+        if (connectionType != TlsConnection) return true;
+
+        sendMessage(QStringLiteral("STARTTLS"));
+        waitForResponse();
+        if (responseCode != 220) {
+            emit smtpError(ServerError);
+            return false;
+        }
+        sslSocket->startClientEncryption();
+        if (!sslSocket->waitForEncrypted(connectionTimeout)) {
+            qDebug() << sslSocket->errorString();
+            emit smtpError(ConnectionTimeoutError);
+            return false;
+        }
+        sendMessage(QStringLiteral("EHLO ") + name);
+        waitForResponse();
+        if (responseCode != 250) {
+            emit smtpError(ServerError);
+            return false;
+        }
+        return true;
+    } catch (const ResponseTimeoutException&) {
+        return false;
+    } catch (const SendMessageTimeoutException&) {
+        return false;
+    }
+}
+
+bool SmtpClient::login() { return login(user, password, authMethod); }
+
+bool SmtpClient::login(const QString& user, const QString& password, AuthMethod method) {
+    if (breaksCommandLine(user) || breaksCommandLine(password)) {
+        qDebug() << "SmtpClient::login======invalid user or password===========";
+        emit smtpError(AuthenticationFailedError);
+        return false;
+    }
+    try {
+        if (method == AuthPlain) {
+            QByteArray token;
+            token.append('\0').append(user.toUtf8()).append('\0').append(password.toUtf8());
+            sendMessage(QStringLiteral("AUTH PLAIN ") + QString::fromLatin1(token.toBase64()));
+            waitForResponse();
+            if (responseCode != 235) {
+                emit smtpError(AuthenticationFailedError);
+                return false;
+            }
+        } else if (method == AuthLogin) {
+            sendMessage(QStringLiteral("AUTH LOGIN"));
+            waitForResponse();
+            if (responseCode != 334) {
+                emit smtpError(AuthenticationFailedError);
+                return false;
+            }
+            sendMessage(QString::fromLatin1(user.toUtf8().toBase64()));
+            waitForResponse();
+            if (responseCode != 334) {
+                emit smtpError(AuthenticationFailedError);
+                return false;
+            }
+            sendMessage(QString::fromLatin1(password.toUtf8().toBase64()));
+            waitForResponse();
+            if (responseCode != 235) {
+                emit smtpError(AuthenticationFailedError);
+                return false;
+            }
+        }
+        return true;
+    } catch (const ResponseTimeoutException&) {
+        emit smtpError(AuthenticationFailedError);
+        return false;
+    } catch (const SendMessageTimeoutException&) {
+        emit smtpError(AuthenticationFailedError);
+        return false;
+    }
+}
+
+bool SmtpClient::sendMail(MimeMessage& email) {
+    if (!allAddressesSafe(email)) {
+        qDebug() << "SmtpClient::sendMail======invalid address===========";
+        return false;
+    }
+    try {
+        sendMessage(QStringLiteral("MAIL FROM: <") + email.getSender().getAddress() + QLatin1Char('>'));
+        waitForResponse();
+        qDebug() << "SmtpClient::sendMail======responseCode===========" << responseCode;
+        if (responseCode != 250) return false;
+
+        for (MimeMessage::RecipientType type : {MimeMessage::To, MimeMessage::Cc}) {
+            for (const EmailAddress* rcpt : email.getRecipients(type)) {
+                sendMessage(QStringLiteral("RCPT TO:<") + rcpt->getAddress() + QLatin1Char('>'));
+                waitForResponse();
+                if (responseCode != 250) return false;
+            }
+        }
+        for (const EmailAddress* rcpt : email.getRecipients(MimeMessage::Bcc)) {
+            sendMessage(QStringLiteral("RCPT TO: <") + rcpt->getAddress() + QLatin1Char('>'));
+            waitForResponse();
+            if (responseCode != 250) return false;
+        }
+
+        sendMessage(QStringLiteral("DATA"));
+        waitForResponse();
+        if (responseCode != 354) return false;
+
+        sendMessage(dataText(email.toString()));
+        sendMessage(QStringLiteral("."));
+        waitForResponse();
+        return responseCode == 250;
+    } catch (const ResponseTimeoutException&) {
+        qDebug() << "SmtpClient::sendMail======ResponseTimeoutException===========";
+        return false;
+    } catch (const SendMessageTimeoutException&) {
+        qDebug() << "SmtpClient::sendMail======SendMessageTimeoutException===========";
+        return false;
+    }
+}
+
+void SmtpClient::quit() {
+    try {
+        sendMessage(QStringLiteral("QUIT"));
+    } catch (const SendMessageTimeoutException&) {
+        const QAbstractSocket::SocketState state = socket->state();
+        if (state == QAbstractSocket::HostLookupState || state == QAbstractSocket::ConnectingState ||
+            state == QAbstractSocket::ConnectedState) {
+            socket->disconnectFromHost();
+        }
+    }
+}
+
+void SmtpClient::waitForResponse() {
+    for (;;) {
+        // Always new data first, also when whole lines are buffered.
+        if (!socket->waitForReadyRead(responseTimeout)) {
+            emit smtpError(ResponseTimeoutError);
+            qDebug() << "SmtpClient::waitForResponse======ResponseTimeoutError===========";
+            throw ResponseTimeoutException();
+        }
+        while (socket->canReadLine()) {
+            responseText = QString::fromUtf8(socket->readLine());
+            responseCode = replyCode(responseText);
+            if (responseCode / 100 == 4) {
+                qDebug() << "SmtpClient::waitForResponse======ServerError===========";
+                emit smtpError(ServerError);
+            }
+            if (responseCode / 100 == 5) {
+                qDebug() << "SmtpClient::waitForResponse======ClientError===========";
+                emit smtpError(ClientError);
+            }
+            // "NNN text": the last line of the reply.
+            if (responseText.size() > 3 && responseText.at(3) == QLatin1Char(' ')) return;
+        }
+    }
+}
+
+void SmtpClient::sendMessage(const QString& text) {
+    const QByteArray line = text.toUtf8() + "\r\n";
+    bool written = socket->write(line) == line.size();
+    // Until every byte has left, within one time-out for the whole line.
+    QDeadlineTimer deadline(sendMessageTimeout);
+    while (written && socket->bytesToWrite() > 0) {
+        written = socket->waitForBytesWritten(static_cast<int>(deadline.remainingTime()));
+    }
+    if (!written) {
+        emit smtpError(SendDataTimeoutError);
+        qDebug() << "SmtpClient::sendMessage======SendDataTimeoutError===========";
+        throw SendMessageTimeoutException();
+    }
+}
+
+void SmtpClient::socketStateChanged(QAbstractSocket::SocketState /*state*/) {}
+
+void SmtpClient::socketError(QAbstractSocket::SocketError /*error*/) {}
+
+void SmtpClient::socketReadyRead() {}

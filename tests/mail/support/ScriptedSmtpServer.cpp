@@ -1,0 +1,107 @@
+#include "support/ScriptedSmtpServer.h"
+
+#include <QHostAddress>
+#include <QMutexLocker>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+#include <future>
+
+namespace {
+constexpr int kWaitMs = 10000;
+}  // namespace
+
+ScriptedSmtpServer::Session::Session(QTcpSocket* socket, ScriptedSmtpServer* server)
+    : m_socket(socket),
+      m_server(server) {}
+
+void ScriptedSmtpServer::Session::send(const QByteArray& bytes) {
+    m_socket->write(bytes);
+    while (m_socket->bytesToWrite() > 0 && m_socket->waitForBytesWritten(kWaitMs)) {
+    }
+}
+
+QByteArray ScriptedSmtpServer::Session::readLine() {
+    while (!m_socket->canReadLine()) {
+        if (!m_socket->waitForReadyRead(kWaitMs)) return QByteArray();
+    }
+    QByteArray line = m_socket->readLine();
+    if (line.endsWith("\r\n")) line.chop(2);
+    m_server->record(line);
+    return line;
+}
+
+bool ScriptedSmtpServer::Session::expect(const QByteArray& line, const QByteArray& reply) {
+    if (readLine() != line) return false;
+    send(reply);
+    return true;
+}
+
+QByteArray ScriptedSmtpServer::Session::readData() {
+    QList<QByteArray> data;
+    for (;;) {
+        while (!m_socket->canReadLine()) {
+            if (!m_socket->waitForReadyRead(kWaitMs)) return QByteArray();
+        }
+        QByteArray line = m_socket->readLine();
+        if (line.endsWith("\r\n")) line.chop(2);
+        if (line == ".") break;
+        data << line;
+    }
+    m_server->record("<data>");
+    return data.isEmpty() ? QByteArray() : QByteArray(data.join("\r\n")) + "\r\n";
+}
+
+void ScriptedSmtpServer::Session::waitForClose() {
+    while (m_socket->state() == QAbstractSocket::ConnectedState) {
+        if (!m_socket->waitForReadyRead(kWaitMs)) break;
+        while (m_socket->canReadLine()) {
+            QByteArray line = m_socket->readLine();
+            if (line.endsWith("\r\n")) line.chop(2);
+            m_server->record(line);
+        }
+    }
+}
+
+void ScriptedSmtpServer::Session::pause(int ms) { QThread::msleep(static_cast<unsigned long>(ms)); }
+
+ScriptedSmtpServer::ScriptedSmtpServer() = default;
+
+ScriptedSmtpServer::~ScriptedSmtpServer() { finish(); }
+
+bool ScriptedSmtpServer::start(Script script) {
+    std::promise<int> listening;
+    std::future<int> port = listening.get_future();
+    m_thread = std::make_unique<std::thread>([this, script, &listening]() {
+        QTcpServer server;
+        if (!server.listen(QHostAddress(QHostAddress::LocalHost), 0)) {
+            listening.set_value(0);
+            return;
+        }
+        listening.set_value(server.serverPort());
+        if (!server.waitForNewConnection(kWaitMs)) return;
+        std::unique_ptr<QTcpSocket> socket(server.nextPendingConnection());
+        server.close();
+        Session session(socket.get(), this);
+        script(session);
+        socket->disconnectFromHost();
+        if (socket->state() != QAbstractSocket::UnconnectedState) socket->waitForDisconnected(1000);
+    });
+    m_port = port.get();
+    return m_port != 0;
+}
+
+void ScriptedSmtpServer::finish() {
+    if (m_thread && m_thread->joinable()) m_thread->join();
+}
+
+QList<QByteArray> ScriptedSmtpServer::lines() const {
+    QMutexLocker lock(&m_mutex);
+    return m_lines;
+}
+
+void ScriptedSmtpServer::record(const QByteArray& line) {
+    QMutexLocker lock(&m_mutex);
+    m_lines << line;
+}

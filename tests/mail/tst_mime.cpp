@@ -1,0 +1,372 @@
+// The MIME message model: exact part texts, the two content codings and their
+// folding, encoded header words, the message's header lines, and whole mails
+// read back by Python's email package.
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "EmailAddress.h"
+#include "MimeAttachment.h"
+#include "MimeContentFormatter.h"
+#include "MimeFile.h"
+#include "MimeHtml.h"
+#include "MimeInlineFile.h"
+#include "MimeMessage.h"
+#include "MimeMultiPart.h"
+#include "MimeText.h"
+#include "QuotedPrintable.h"
+#include "support/MailTestSupport.h"
+
+namespace {
+
+QString boundaryOf(const QString& partText) {
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("boundary=([0-9a-f]{32})\r\n")).match(partText);
+    return m.captured(1);
+}
+
+QByteArray allBytes(int repeat) {
+    QByteArray bytes;
+    for (int r = 0; r < repeat; ++r)
+        for (int i = 0; i < 256; ++i) bytes.append(static_cast<char>(i));
+    return bytes;
+}
+
+// The header block of a message text (up to the first empty line).
+QStringList headerNames(const QString& text) {
+    QStringList names;
+    for (const QString& line : text.left(text.indexOf(QStringLiteral("\r\n\r\n"))).split(QStringLiteral("\r\n")))
+        names << line.section(QLatin1Char(':'), 0, 0);
+    return names;
+}
+
+}  // namespace
+
+class TestMime : public QObject {
+    Q_OBJECT
+
+private slots:
+    void textAndHtmlParts() {
+        MimeText text(QStringLiteral("Café"));
+        QCOMPARE(text.toString().toUtf8(), QByteArray("Content-Type: text/plain; charset=utf-8\r\n"
+                                                      "Content-Transfer-Encoding: 8bit\r\n"
+                                                      "\r\n"
+                                                      "Caf\xc3\xa9\r\n"));
+        MimeHtml html(QStringLiteral("<b>x</b>"));
+        QCOMPARE(html.toString(), QStringLiteral("Content-Type: text/html; charset=utf-8\r\n"
+                                                 "Content-Transfer-Encoding: 8bit\r\n"
+                                                 "\r\n"
+                                                 "<b>x</b>\r\n"));
+        QCOMPARE(html.getHtml(), QStringLiteral("<b>x</b>"));
+
+        // Content id and extra header lines, in their places.
+        MimeText withId(QStringLiteral("a"));
+        withId.setContentId(QStringLiteral("part1@x"));
+        withId.addHeaderLine(QStringLiteral("X-Extra: 1"));
+        QCOMPARE(withId.toString(), QStringLiteral("Content-Type: text/plain; charset=utf-8\r\n"
+                                                   "Content-Transfer-Encoding: 8bit\r\n"
+                                                   "Content-ID: <part1@x>\r\n"
+                                                   "X-Extra: 1\r\n"
+                                                   "\r\n"
+                                                   "a\r\n"));
+    }
+
+    // Prepared once: later changes show only after prepare runs again.
+    void partTextIsCached() {
+        MimeText text(QStringLiteral("first"));
+        QVERIFY(text.toString().contains(QStringLiteral("first")));
+        text.setText(QStringLiteral("second"));
+        QVERIFY(text.toString().contains(QStringLiteral("first")));
+        text.prepare();
+        QVERIFY(text.toString().contains(QStringLiteral("second")));
+    }
+
+    void transferEncodings_data() {
+        QTest::addColumn<int>("encoding");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("7bit ascii") << int(MimePart::_7Bit) << QByteArray("plain text") << "7bit\r\n\r\nplain text\r\n";
+        QTest::newRow("7bit beyond latin-1")
+            << int(MimePart::_7Bit) << QByteArray("a \xe4\xb8\xad b") << "7bit\r\n\r\na ? b\r\n";
+        QTest::newRow("8bit") << int(MimePart::_8Bit) << QByteArray("a \xe4\xb8\xad b")
+                              << QString::fromUtf8("8bit\r\n\r\na \xe4\xb8\xad b\r\n");
+        QTest::newRow("base64") << int(MimePart::Base64) << QByteArray("hello") << "base64\r\n\r\naGVsbG8=\r\n";
+        QTest::newRow("quoted-printable") << int(MimePart::QuotedPrintable) << QByteArray("a=b\r\n\xff")
+                                          << "quoted-printable\r\n\r\na=3Db=0D=0A=FF\r\n";
+    }
+    void transferEncodings() {
+        QFETCH(int, encoding);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, expected);
+        MimePart part;
+        part.setContentType(QStringLiteral("application/x-test"));
+        part.setEncoding(static_cast<MimePart::Encoding>(encoding));
+        part.setContent(content);
+        QCOMPARE(part.toString(),
+                 QStringLiteral("Content-Type: application/x-test\r\nContent-Transfer-Encoding: ") + expected);
+    }
+
+    // 100 bytes give 136 Base64 characters: one line of 76 and one of 60.
+    void attachmentFoldsItsBase64AndSaysItOnce() {
+        const QByteArray bytes = allBytes(1).left(100);
+        MimeAttachment attachment(bytes, QStringLiteral("dump.bin"));
+        const QString base64 = QString::fromLatin1(bytes.toBase64());
+        QCOMPARE(base64.size(), 136);
+        const QString expected = QStringLiteral(
+                                     "Content-Type: application/octet-stream; name=\"dump.bin\"\r\n"
+                                     "Content-Transfer-Encoding: base64\r\n"
+                                     "Content-disposition: attachment\r\n"
+                                     "\r\n") +
+                                 base64.left(76) + QStringLiteral("\r\n") + base64.mid(76) + QStringLiteral("\r\n");
+        QCOMPARE(attachment.toString(), expected);
+        // Prepared again (as every multipart does with its parts): the same text.
+        attachment.prepare();
+        attachment.prepare();
+        QCOMPARE(attachment.toString(), expected);
+        QCOMPARE(attachment.getHeader(), QStringLiteral("Content-disposition: attachment\r\n"));
+    }
+
+    void filePartsReadTheirFileWhenPrepared() {
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/photo.png");
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("PNGDATA");
+        out.close();
+
+        MimeInlineFile inlineFile(new QFile(path));
+        inlineFile.setContentId(QStringLiteral("img1"));
+        const QString expected = QStringLiteral(
+            "Content-Type: application/octet-stream; name=\"photo.png\"\r\n"
+            "Content-Transfer-Encoding: base64\r\n"
+            "Content-ID: <img1>\r\n"
+            "Content-Disposition: inline\r\n"
+            "\r\n"
+            "UE5HREFUQQ==\r\n");
+        QCOMPARE(inlineFile.toString(), expected);
+        inlineFile.prepare();
+        QCOMPARE(inlineFile.toString(), expected);
+
+        // A file that cannot be read gives an empty part.
+        MimeFile missing(new QFile(dir.path() + QStringLiteral("/gone.txt")));
+        QCOMPARE(missing.toString(), QStringLiteral("Content-Type: application/octet-stream; name=\"gone.txt\"\r\n"
+                                                    "Content-Transfer-Encoding: base64\r\n"
+                                                    "\r\n"
+                                                    "\r\n"));
+    }
+
+    void multipartJoinsItsParts() {
+        MimeText text(QStringLiteral("hi"));
+        MimeAttachment file(QByteArray("abc"), QStringLiteral("a.log"));
+        MimeMultiPart multi(MimeMultiPart::Mixed);
+        multi.addPart(&text);
+        multi.addPart(&file);
+        const QString result = multi.toString();
+        const QString b = boundaryOf(result);
+        QCOMPARE(b.size(), 32);
+        QCOMPARE(result, QStringLiteral("Content-Type: multipart/mixed; boundary=%1\r\n"
+                                        "Content-Transfer-Encoding: 8bit\r\n"
+                                        "\r\n"
+                                        "--%1\r\n"
+                                        "Content-Type: text/plain; charset=utf-8\r\n"
+                                        "Content-Transfer-Encoding: 8bit\r\n"
+                                        "\r\n"
+                                        "hi\r\n"
+                                        "--%1\r\n"
+                                        "Content-Type: application/octet-stream; name=\"a.log\"\r\n"
+                                        "Content-Transfer-Encoding: base64\r\n"
+                                        "Content-disposition: attachment\r\n"
+                                        "\r\n"
+                                        "YWJj\r\n"
+                                        "--%1--\r\n"
+                                        "\r\n")
+                             .arg(b));
+        // Preparing the multipart again prepares its parts again: same text.
+        multi.prepare();
+        QCOMPARE(multi.toString(), result);
+
+        MimeMultiPart empty(MimeMultiPart::Alternative);
+        QCOMPARE(empty.toString(), QStringLiteral("Content-Type: multipart/alternative; boundary=%1\r\n"
+                                                  "Content-Transfer-Encoding: 8bit\r\n\r\n--%1--\r\n\r\n")
+                                       .arg(boundaryOf(empty.toString())));
+    }
+
+    void multipartTypes() {
+        const char* names[] = {"mixed", "digest", "alternative", "related", "report", "signed", "encrypted"};
+        MimeMultiPart multi;
+        QCOMPARE(multi.getMimeType(), MimeMultiPart::Related);
+        for (int t = 0; t < 7; ++t) {
+            multi.setMimeType(static_cast<MimeMultiPart::MultiPartType>(t));
+            QCOMPARE(multi.getContentType(), QStringLiteral("multipart/") + QLatin1String(names[t]));
+        }
+    }
+
+    void quotedPrintableCoding() {
+        QCOMPARE(encodeQuotedPrintable(QByteArray("a=b\r\n")), QStringLiteral("a=3Db=0D=0A"));
+        // Blank and printable ASCII stay, everything else is escaped; a blank
+        // at the end stays too.
+        QCOMPARE(encodeQuotedPrintable(QByteArray("~ !\t\x7f\x80\x00 ", 8)), QStringLiteral("~ !=09=7F=80=00 "));
+        const QByteArray bytes = allBytes(2);
+        QCOMPARE(decodeQuotedPrintable(encodeQuotedPrintable(bytes)), bytes);
+        QCOMPARE(decodeQuotedPrintable(QStringLiteral("x=3D=C3=A9y")), QByteArray("x=\xc3\xa9y"));
+    }
+
+    void folding_data() {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<bool>("quotedPrintable");
+        QTest::addColumn<QString>("expected");
+        const QString a80(80, QLatin1Char('a'));
+        QTest::newRow("plain 80") << a80 << false << QString(76, 'a') + "\r\naaaa";
+        QTest::newRow("plain 76") << QString(76, 'a') << false << QString(76, 'a');
+        QTest::newRow("qp 80") << a80 << true << QString(75, 'a') + "=\r\naaaaa";
+        QTest::newRow("qp escape not split") << QString(73, 'a') + "=3Db" << true << QString(73, 'a') + "=\r\n=3Db";
+        QTest::newRow("qp escape fits") << QString(72, 'a') + "=3Db" << true << QString(72, 'a') + "=3D=\r\nb";
+        QTest::newRow("qp line feed restarts")
+            << QString(70, 'a') + "\n" + QString(10, 'b') << true << QString(70, 'a') + "\n" + QString(10, 'b');
+    }
+    void folding() {
+        QFETCH(QString, input);
+        QFETCH(bool, quotedPrintable);
+        QFETCH(QString, expected);
+        MimeContentFormatter formatter;
+        QCOMPARE(formatter.getMaxLength(), 76);
+        QCOMPARE(formatter.format(input, quotedPrintable), expected);
+        for (QString line : formatter.format(input, quotedPrintable).split(QLatin1Char('\n'))) {
+            if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+            QVERIFY(line.size() <= 76);
+        }
+    }
+
+    void headerEncodings_data() {
+        QTest::addColumn<int>("encoding");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("subject");
+        QTest::newRow("base64") << int(MimePart::Base64) << "From: =?utf-8?B?Wm/Dqw==?= <zoe@x.example>"
+                                << "Subject: =?utf-8?B?UmU6IMOp?=";
+        QTest::newRow("quoted-printable")
+            << int(MimePart::QuotedPrintable) << "From: =?utf-8?Q?Zo=C3=AB?= <zoe@x.example>"
+            << "Subject: =?utf-8?Q?Re=3A_=C3=A9?=";
+        QTest::newRow("8bit") << int(MimePart::_8Bit) << QString::fromUtf8("From: Zoë <zoe@x.example>")
+                              << QString::fromUtf8("Subject: Re: é");
+    }
+    void headerEncodings() {
+        QFETCH(int, encoding);
+        QFETCH(QString, from);
+        QFETCH(QString, subject);
+        MimeMessage message;
+        message.setHeaderEncoding(static_cast<MimePart::Encoding>(encoding));
+        message.setSender(new EmailAddress(QStringLiteral("zoe@x.example"), QString::fromUtf8("Zoë")));
+        message.setSubject(QString::fromUtf8("Re: é"));
+        const QStringList lines = message.toString().split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.at(0), from);
+        QCOMPARE(lines.at(2), subject);
+    }
+
+    void messageHeaderLines() {
+        MimeMessage message;
+        message.setSender(new EmailAddress(QStringLiteral("me@x.example"), QStringLiteral("me@x.example")));
+        message.addRecipient(new EmailAddress(QStringLiteral("a@x.example"), QStringLiteral("A")));
+        message.addRecipient(new EmailAddress(QStringLiteral("b@x.example")));
+        message.addRecipient(new EmailAddress(QStringLiteral("c@x.example"), QStringLiteral("C")), MimeMessage::Cc);
+        message.addRecipient(new EmailAddress(QStringLiteral("hidden@x.example")), MimeMessage::Bcc);
+        EmailAddress replyTo(QStringLiteral("r@x.example"), QStringLiteral("R"));
+        message.setReplyTo(&replyTo);
+        message.setSubject(QStringLiteral("Hello"));
+        message.setInReplyTo(QStringLiteral("id1@x.example"));
+        MimeText text(QStringLiteral("body"));
+        message.addPart(&text);
+
+        const QString mail = message.toString();
+        QCOMPARE(headerNames(mail),
+                 QStringList({"From", "To", "Cc", "Subject", "Reply-To", "MIME-Version", "In-Reply-To", "References",
+                              "Date", "Content-Type", "Content-Transfer-Encoding"}));
+        QVERIFY(
+            mail.startsWith(QStringLiteral("From: me@x.example <me@x.example>\r\n"
+                                           "To: A <a@x.example>, <b@x.example>\r\n"
+                                           "Cc: C <c@x.example>\r\n"
+                                           "Subject: Hello\r\n"
+                                           "Reply-To:  R <r@x.example>\r\n"
+                                           "MIME-Version: 1.0\r\n"
+                                           "In-Reply-To: <id1@x.example>\r\n"
+                                           "References: <id1@x.example>\r\n"
+                                           "Date: ")));
+        QVERIFY(!mail.contains(QStringLiteral("hidden")));
+        const QString date = mail.section(QStringLiteral("Date: "), 1).section(QStringLiteral("\r\n"), 0, 0);
+        QVERIFY2(QDateTime::fromString(date, Qt::RFC2822Date).isValid(), qPrintable(date));
+        QCOMPARE(message.getRecipients(MimeMessage::Bcc).size(), 1);
+        QCOMPARE(message.getSender().parent(), &message);
+
+        // The smallest message: To line even without recipients, no Cc.
+        MimeMessage bare;
+        bare.setSender(new EmailAddress(QStringLiteral("me@x.example")));
+        QVERIFY(bare.toString().startsWith(QStringLiteral("From: <me@x.example>\r\nTo:\r\nSubject: \r\nMIME-Version")));
+    }
+
+    void contentThatIsNotAMultipart() {
+        MimeMessage message(false);
+        MimeText text(QStringLiteral("only"));
+        message.setContent(&text);
+        message.setSender(new EmailAddress(QStringLiteral("me@x.example")));
+        const QString before = message.toString().section(QStringLiteral("Date: "), 1).section("\r\n", 1);
+        MimeText other(QStringLiteral("other"));
+        message.addPart(&other);
+        QCOMPARE(message.toString().section(QStringLiteral("Date: "), 1).section("\r\n", 1), before);
+        QCOMPARE(message.getParts(), QList<MimePart*>() << &text);
+
+        // An automatic content is replaced (and deleted) by setContent.
+        MimeMessage automatic;
+        MimeHtml html(QStringLiteral("<p/>"));
+        automatic.setContent(&html);
+        QCOMPARE(&automatic.getContent(), static_cast<MimePart*>(&html));
+    }
+
+    // The whole mail, as a real mail reader sees it: headers decoded, parts and
+    // their decoded bytes equal to what went in.
+    void wholeMailReadBack() {
+        QTemporaryDir dir;
+        const QByteArray binary = allBytes(40);  // 10240 bytes, every value
+        const QString binPath = dir.path() + QStringLiteral("/crashcore.dmp");
+        QFile out(binPath);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(binary);
+        out.close();
+
+        MimeMessage message;
+        message.setHeaderEncoding(MimePart::Base64);
+        message.setSender(new EmailAddress(QStringLiteral("me@x.example"), QString::fromUtf8("Zoë Ünal")));
+        message.addRecipient(new EmailAddress(QStringLiteral("to@x.example"), QStringLiteral("corvane")));
+        message.setSubject(QString::fromUtf8("Rückmeldung: 客户"));
+        const QString body = QString::fromUtf8("客户邮箱：\ta@b\n版本号：\t2.0.1.6\nline\n.\nend");
+        MimeText text(body);
+        MimeAttachment dump(new QFile(binPath));
+        MimeAttachment log(QByteArray("log line\n"), QStringLiteral("x.log"));
+        MimePart qp;
+        qp.setContentType(QStringLiteral("text/plain"));
+        qp.setCharset(QStringLiteral("utf-8"));
+        qp.setEncoding(MimePart::QuotedPrintable);
+        const QByteArray qpBytes = QString::fromUtf8("Ä long line ").repeated(20).toUtf8() + "=end";
+        qp.setContent(qpBytes);
+        message.addPart(&text);
+        message.addPart(&dump);
+        message.addPart(&log);
+        message.addPart(&qp);
+
+        const mailtest::ParsedMail parsed = mailtest::parseMail(message.toString().toUtf8());
+        QVERIFY2(parsed.ok, qPrintable(parsed.error));
+        QVERIFY2(parsed.defects.isEmpty(), qPrintable(parsed.defects.join(", ")));
+        QCOMPARE(parsed.contentType, QStringLiteral("multipart/related"));
+        QCOMPARE(parsed.headers.value("From"), QString::fromUtf8("Zoë Ünal <me@x.example>"));
+        QCOMPARE(parsed.headers.value("Subject"), QString::fromUtf8("Rückmeldung: 客户"));
+        QCOMPARE(parsed.parts.size(), 4);
+        QCOMPARE(QString::fromUtf8(parsed.parts.at(0).payload), body);
+        QCOMPARE(parsed.parts.at(1).fileName, QStringLiteral("crashcore.dmp"));
+        QCOMPARE(parsed.parts.at(1).disposition, QStringLiteral("attachment"));
+        QCOMPARE(parsed.parts.at(1).payload, binary);
+        QCOMPARE(parsed.parts.at(2).fileName, QStringLiteral("x.log"));
+        QCOMPARE(parsed.parts.at(2).payload, QByteArray("log line\n"));
+        QCOMPARE(parsed.parts.at(3).payload, qpBytes);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMime)
+#include "tst_mime.moc"

@@ -1,0 +1,196 @@
+// The SMTP client against a real aiosmtpd on 127.0.0.1: the envelope and the
+// authentication the server decoded, the stored mail read back by Python's
+// email package, refusals by the server, and the SSL and STARTTLS connections
+// with the server's throw-away certificate authority.
+#include <QFile>
+#include <QSslSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "EmailAddress.h"
+#include "MimeAttachment.h"
+#include "MimeMessage.h"
+#include "MimeText.h"
+#include "SmtpClient.h"
+#include "support/MailTestSupport.h"
+#include "testsupport/TestSmtpServer.h"
+
+using testsupport::ReceivedMail;
+using testsupport::TestSmtpServer;
+
+namespace {
+
+const QString kUser = QStringLiteral("mailer@corvane.example");
+const QString kPassword = QString::fromUtf8("quorvel@586 ä");
+
+struct Client {
+    Client(int port, SmtpClient::ConnectionType type) : smtp(new SmtpClient(QStringLiteral("127.0.0.1"), port, type)) {
+        smtp->setResponseTimeout(10000);
+        smtp->setConnectionTimeout(10000);
+        QObject::connect(smtp.get(), &SmtpClient::smtpError, [this](SmtpClient::SmtpError e) { errors << e; });
+    }
+    std::unique_ptr<SmtpClient> smtp;
+    QList<int> errors;
+};
+
+}  // namespace
+
+class TestSmtpAiosmtpd : public QObject {
+    Q_OBJECT
+
+private slots:
+    void sendsAndTheServerStoresIt_data() {
+        QTest::addColumn<int>("method");
+        QTest::addColumn<QString>("mechanism");
+        QTest::newRow("AUTH PLAIN") << int(SmtpClient::AuthPlain) << "PLAIN";
+        QTest::newRow("AUTH LOGIN") << int(SmtpClient::AuthLogin) << "LOGIN";
+    }
+    void sendsAndTheServerStoresIt() {
+        QFETCH(int, method);
+        QFETCH(QString, mechanism);
+        TestSmtpServer server;
+        QString error;
+        QVERIFY2(server.start(kUser, kPassword, &error), qPrintable(error));
+
+        QTemporaryDir dir;
+        QByteArray dump;
+        for (int i = 0; i < 3000; ++i) dump.append(static_cast<char>(i * 7));
+        QFile file(dir.path() + QStringLiteral("/crashcore.dmp"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(dump);
+        file.close();
+
+        MimeMessage message;
+        message.setSender(new EmailAddress(kUser, kUser));
+        message.addRecipient(new EmailAddress(QStringLiteral("support@corvane.example"), QStringLiteral("corvane")));
+        message.addRecipient(new EmailAddress(QStringLiteral("copy@corvane.example")), MimeMessage::Cc);
+        message.addRecipient(new EmailAddress(QStringLiteral("hidden@corvane.example")), MimeMessage::Bcc);
+        message.setSubject(QStringLiteral("Brelion Corvane for Win Feedback."));
+        const QString body = QString::fromUtf8("客户邮箱：\tuser@x.example\n版本号：\t2.0.1.6\n.\n.. two dots\nend");
+        MimeText text(body);
+        MimeAttachment attachment(new QFile(dir.path() + QStringLiteral("/crashcore.dmp")));
+        message.addPart(&text);
+        message.addPart(&attachment);
+
+        Client c(server.port(), SmtpClient::TcpConnection);
+        c.smtp->setUser(kUser);
+        c.smtp->setPassword(kPassword);
+        c.smtp->setAuthMethod(static_cast<SmtpClient::AuthMethod>(method));
+        QVERIFY(c.smtp->connectToHost());
+        QVERIFY(c.smtp->login());
+        QVERIFY(c.smtp->sendMail(message));
+        c.smtp->quit();
+        QVERIFY(c.errors.isEmpty());
+
+        const QList<ReceivedMail> mails = server.messages(1);
+        QCOMPARE(mails.size(), 1);
+        const ReceivedMail& mail = mails.first();
+        QCOMPARE(mail.mailFrom, kUser);
+        QCOMPARE(mail.recipients,
+                 QStringList({"support@corvane.example", "copy@corvane.example", "hidden@corvane.example"}));
+        QCOMPARE(mail.login, kUser);
+        QCOMPARE(mail.mechanism, mechanism);
+
+        const mailtest::ParsedMail parsed = mailtest::parseMail(mail.data);
+        QVERIFY2(parsed.ok, qPrintable(parsed.error));
+        QVERIFY2(parsed.defects.isEmpty(), qPrintable(parsed.defects.join(", ")));
+        QCOMPARE(parsed.headers.value("From"), kUser + QStringLiteral(" <") + kUser + QLatin1Char('>'));
+        QCOMPARE(parsed.headers.value("Subject"), QStringLiteral("Brelion Corvane for Win Feedback."));
+        QVERIFY(!parsed.headers.contains("Bcc"));
+        QCOMPARE(parsed.parts.size(), 2);
+        // The body arrives whole, with CRLF line ends on the wire and the lone
+        // "." line intact.
+        QCOMPARE(QString::fromUtf8(parsed.parts.at(0).payload), body);
+        QVERIFY(mail.data.contains("\t2.0.1.6\r\n.\r\n.. two dots\r\nend\r\n"));
+        QCOMPARE(parsed.parts.at(1).fileName, QStringLiteral("crashcore.dmp"));
+        QCOMPARE(parsed.parts.at(1).payload, dump);
+    }
+
+    void wrongPassword() {
+        TestSmtpServer server;
+        QString error;
+        QVERIFY2(server.start(kUser, kPassword, &error), qPrintable(error));
+        Client c(server.port(), SmtpClient::TcpConnection);
+        QVERIFY(c.smtp->connectToHost());
+        QVERIFY(!c.smtp->login(kUser, QStringLiteral("wrong")));
+        QCOMPARE(c.errors, QList<int>({SmtpClient::ClientError, SmtpClient::AuthenticationFailedError}));
+    }
+
+    void refusals_data() {
+        QTest::addColumn<int>("stage");
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("error");
+        QTest::newRow("MAIL 451") << int(TestSmtpServer::Stage::Mail) << "451 try later"
+                                  << int(SmtpClient::ServerError);
+        QTest::newRow("RCPT 550") << int(TestSmtpServer::Stage::Rcpt) << "550 No such user"
+                                  << int(SmtpClient::ClientError);
+        QTest::newRow("DATA 554") << int(TestSmtpServer::Stage::Data) << "554 rejected" << int(SmtpClient::ClientError);
+    }
+    void refusals() {
+        QFETCH(int, stage);
+        QFETCH(QString, reply);
+        QFETCH(int, error);
+        TestSmtpServer server;
+        QString startError;
+        QVERIFY2(server.start(kUser, kPassword, &startError), qPrintable(startError));
+        server.setReject(static_cast<TestSmtpServer::Stage>(stage), reply);
+        MimeMessage message;
+        message.setSender(new EmailAddress(kUser));
+        message.addRecipient(new EmailAddress(QStringLiteral("support@corvane.example")));
+        MimeText text(QStringLiteral("x"));
+        message.addPart(&text);
+        Client c(server.port(), SmtpClient::TcpConnection);
+        QVERIFY(c.smtp->connectToHost());
+        QVERIFY(c.smtp->login(kUser, kPassword));
+        QVERIFY(!c.smtp->sendMail(message));
+        QCOMPARE(c.errors, QList<int>{error});
+        QCOMPARE(server.messages().size(), 0);
+    }
+
+    void encryptedConnections_data() {
+        QTest::addColumn<int>("security");
+        QTest::addColumn<int>("type");
+        QTest::newRow("SSL") << int(TestSmtpServer::Security::Ssl) << int(SmtpClient::SslConnection);
+        QTest::newRow("STARTTLS") << int(TestSmtpServer::Security::StartTls) << int(SmtpClient::TlsConnection);
+    }
+    void encryptedConnections() {
+        QFETCH(int, security);
+        QFETCH(int, type);
+        TestSmtpServer server;
+        server.setSecurity(static_cast<TestSmtpServer::Security>(security));
+        QString error;
+        QVERIFY2(server.start(kUser, kPassword, &error), qPrintable(error));
+        MimeMessage message;
+        message.setSender(new EmailAddress(kUser));
+        message.addRecipient(new EmailAddress(QStringLiteral("support@corvane.example")));
+        MimeText text(QStringLiteral("over TLS"));
+        message.addPart(&text);
+
+        // The client sets no TLS options of its own; the test trusts the
+        // server's authority on the socket.
+        Client c(server.port(), static_cast<SmtpClient::ConnectionType>(type));
+        auto* socket = qobject_cast<QSslSocket*>(c.smtp->getSocket());
+        QVERIFY(socket);
+        socket->setSslConfiguration(server.sslConfiguration());
+        socket->setPeerVerifyName(QStringLiteral("localhost"));
+        QVERIFY(c.smtp->connectToHost());
+        QVERIFY(socket->isEncrypted());
+        QVERIFY(c.smtp->login(kUser, kPassword));
+        QVERIFY(c.smtp->sendMail(message));
+        c.smtp->quit();
+        const QList<ReceivedMail> mails = server.messages(1);
+        QCOMPARE(mails.size(), 1);
+        QVERIFY(mails.first().data.contains("over TLS"));
+
+        // Without trusting that authority the handshake fails: a connection
+        // error, not a hang.
+        Client untrusting(server.port(), static_cast<SmtpClient::ConnectionType>(type));
+        QVERIFY(!untrusting.smtp->connectToHost());
+        QCOMPARE(untrusting.errors, QList<int>{SmtpClient::ConnectionTimeoutError});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSmtpAiosmtpd)
+#include "tst_smtp_aiosmtpd.moc"

@@ -1,0 +1,390 @@
+// The SMTP client against a scripted server: the exact command lines, replies
+// that span lines or arrive in pieces, error replies, silence (short
+// time-outs here), the recipient spellings and order, and DATA transparency.
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <memory>
+
+#include "EmailAddress.h"
+#include "MimeMessage.h"
+#include "MimeText.h"
+#include "SmtpClient.h"
+#include "support/ScriptedSmtpServer.h"
+
+using Session = ScriptedSmtpServer::Session;
+
+namespace {
+
+void greet(Session& s) {
+    s.send("220 scripted ESMTP\r\n");
+    s.expect("EHLO localhost", "250-scripted\r\n250-PIPELINING\r\n250 AUTH PLAIN LOGIN\r\n");
+}
+
+// Replies 250 to MAIL and every RCPT, 354 to DATA, 250 to the data; returns
+// the raw data.
+QByteArray acceptMail(Session& s, int recipients) {
+    if (!s.readLine().startsWith("MAIL FROM:")) return QByteArray();
+    s.send("250 ok\r\n");
+    for (int i = 0; i < recipients; ++i) {
+        if (!s.readLine().startsWith("RCPT TO:")) return QByteArray();
+        s.send("250 ok\r\n");
+    }
+    if (!s.expect("DATA", "354 go ahead\r\n")) return QByteArray();
+    const QByteArray data = s.readData();
+    s.send("250 queued\r\n");
+    return data;
+}
+
+struct Client {
+    explicit Client(int port, int responseTimeoutMs = 5000)
+        : smtp(new SmtpClient(QStringLiteral("127.0.0.1"), port, SmtpClient::TcpConnection)) {
+        smtp->setResponseTimeout(responseTimeoutMs);
+        smtp->setSendMessageTimeout(5000);
+        QObject::connect(smtp.get(), &SmtpClient::smtpError, [this](SmtpClient::SmtpError e) { errors << e; });
+    }
+    std::unique_ptr<SmtpClient> smtp;
+    QList<int> errors;
+};
+
+void fillMessage(MimeMessage& message, MimeText& text) {
+    message.setSender(new EmailAddress(QStringLiteral("from@x.example"), QStringLiteral("From")));
+    message.addRecipient(new EmailAddress(QStringLiteral("to@x.example")));
+    message.addPart(&text);
+}
+
+}  // namespace
+
+class TestSmtpWire : public QObject {
+    Q_OBJECT
+
+private slots:
+    void multiLineRepliesCountByTheirLastLine() {
+        ScriptedSmtpServer server;
+        QVERIFY(server.start([](Session& s) {
+            // A greeting of two lines, one line too short to end a reply.
+            s.send("220-first\r\n22\r\n220 second\r\n");
+            s.expect("EHLO localhost", "250-scripted\r\n250-550 not a code here\r\n250 HELP\r\n");
+            s.waitForClose();
+        }));
+        Client c(server.port());
+        QVERIFY(c.smtp->connectToHost());
+        QCOMPARE(c.smtp->getResponseCode(), 250);
+        QCOMPARE(c.smtp->getResponseText(), QStringLiteral("250 HELP\r\n"));
+        QVERIFY(c.errors.isEmpty());
+        c.smtp.reset();
+        server.finish();
+        QCOMPARE(server.lines(), QList<QByteArray>({"EHLO localhost"}));
+    }
+
+    // Every piece is waited for anew: a line split over two writes is read whole.
+    void repliesInPieces() {
+        ScriptedSmtpServer server;
+        QVERIFY(server.start([](Session& s) {
+            s.send("22");
+            s.pause(150);
+            s.send("0 ready\r\n");
+            if (s.readLine() != "EHLO localhost") return;
+            s.send("250-one\r\n250");
+            s.pause(150);
+            s.send(" two\r\n");
+            s.waitForClose();
+        }));
+        Client c(server.port());
+        QVERIFY(c.smtp->connectToHost());
+        QCOMPARE(c.smtp->getResponseText(), QStringLiteral("250 two\r\n"));
+    }
+
+    void errorReplies_data() {
+        QTest::addColumn<QByteArray>("greeting");
+        QTest::addColumn<QByteArray>("ehloReply");
+        QTest::addColumn<QList<int>>("errors");
+        QTest::newRow("greeting 421") << QByteArray("421 busy\r\n") << QByteArray()
+                                      << QList<int>{SmtpClient::ServerError, SmtpClient::ServerError};
+        QTest::newRow("greeting 554") << QByteArray("554 go away\r\n") << QByteArray()
+                                      << QList<int>{SmtpClient::ClientError, SmtpClient::ServerError};
+        QTest::newRow("ehlo 502") << QByteArray("220 hi\r\n") << QByteArray("502 no\r\n")
+                                  << QList<int>{SmtpClient::ClientError, SmtpClient::ServerError};
+        QTest::newRow("ehlo 251") << QByteArray("220 hi\r\n") << QByteArray("251 odd\r\n")
+                                  << QList<int>{SmtpClient::ServerError};
+    }
+    void errorReplies() {
+        QFETCH(QByteArray, greeting);
+        QFETCH(QByteArray, ehloReply);
+        QFETCH(QList<int>, errors);
+        ScriptedSmtpServer server;
+        QVERIFY(server.start([&](Session& s) {
+            s.send(greeting);
+            if (!ehloReply.isEmpty()) s.expect("EHLO localhost", ehloReply);
+            s.waitForClose();
+        }));
+        Client c(server.port());
+        QVERIFY(!c.smtp->connectToHost());
+        QCOMPARE(c.errors, errors);
+    }
+
+    // Silence at each step ends the step with its time-out (short here).
+    void silentServer_data() {
+        QTest::addColumn<int>("silentAt");  // 0 greeting, 1 EHLO, 2 AUTH, 3 MAIL, 4 end of data
+        QTest::newRow("greeting") << 0;
+        QTest::newRow("ehlo") << 1;
+        QTest::newRow("auth") << 2;
+        QTest::newRow("mail from") << 3;
+        QTest::newRow("end of data") << 4;
+    }
+    void silentServer() {
+        QFETCH(int, silentAt);
+        ScriptedSmtpServer server;
+        QVERIFY(server.start([silentAt](Session& s) {
+            if (silentAt > 0) s.send("220 hi\r\n");
+            if (silentAt > 1) s.expect("EHLO localhost", "250 ok\r\n");
+            if (silentAt > 2) s.readLine(), s.send("235 ok\r\n");
+            if (silentAt > 3) {
+                s.readLine(), s.send("250 ok\r\n");
+                s.readLine(), s.send("250 ok\r\n");
+                s.expect("DATA", "354 go\r\n");
+                s.readData();
+            }
+            s.waitForClose();
+        }));
+        Client c(server.port(), 300);
+        MimeMessage message;
+        MimeText text(QStringLiteral("x"));
+        fillMessage(message, text);
+        const bool connected = c.smtp->connectToHost();
+        QCOMPARE(connected, silentAt > 1);
+        if (silentAt <= 1) {
+            QCOMPARE(c.errors, QList<int>{SmtpClient::ResponseTimeoutError});
+            return;
+        }
+        const bool loggedIn = c.smtp->login(QStringLiteral("u"), QStringLiteral("p"));
+        QCOMPARE(loggedIn, silentAt > 2);
+        if (silentAt == 2) {
+            QCOMPARE(c.errors, QList<int>({SmtpClient::ResponseTimeoutError, SmtpClient::AuthenticationFailedError}));
+            return;
+        }
+        QVERIFY(!c.smtp->sendMail(message));
+        QCOMPARE(c.errors, QList<int>{SmtpClient::ResponseTimeoutError});
+    }
+
+    void noServer() {
+        int port = 0;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            port = probe.serverPort();
+        }
+        Client c(port);
+        QVERIFY(!c.smtp->connectToHost());
+        QCOMPARE(c.errors, QList<int>{SmtpClient::ConnectionTimeoutError});
+    }
+
+    void login_data() {
+        QTest::addColumn<int>("method");
+        QTest::addColumn<QList<QByteArray>>("replies");
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<QList<QByteArray>>("lines");
+        QTest::addColumn<QList<int>>("errors");
+        const QByteArray plain = "AUTH PLAIN " + QByteArray("\0us\xc3\xa9r\0pass word", 16).toBase64();
+        const QByteArray user = QByteArray("us\xc3\xa9r").toBase64();
+        const QByteArray pass = QByteArray("pass word").toBase64();
+        QTest::newRow("plain") << int(SmtpClient::AuthPlain) << QList<QByteArray>{"235 ok\r\n"} << true
+                               << QList<QByteArray>{plain} << QList<int>{};
+        QTest::newRow("plain refused") << int(SmtpClient::AuthPlain) << QList<QByteArray>{"535 bad\r\n"} << false
+                                       << QList<QByteArray>{plain}
+                                       << QList<int>{SmtpClient::ClientError, SmtpClient::AuthenticationFailedError};
+        QTest::newRow("login") << int(SmtpClient::AuthLogin)
+                               << QList<QByteArray>{"334 VXNlcm5hbWU6\r\n", "334 UGFzc3dvcmQ6\r\n", "235 ok\r\n"}
+                               << true << QList<QByteArray>{"AUTH LOGIN", user, pass} << QList<int>{};
+        QTest::newRow("login user refused")
+            << int(SmtpClient::AuthLogin) << QList<QByteArray>{"334 VXNlcm5hbWU6\r\n", "535 no\r\n"} << false
+            << QList<QByteArray>{"AUTH LOGIN", user}
+            << QList<int>{SmtpClient::ClientError, SmtpClient::AuthenticationFailedError};
+        QTest::newRow("other method") << 7 << QList<QByteArray>{} << true << QList<QByteArray>{} << QList<int>{};
+    }
+    void login() {
+        QFETCH(int, method);
+        QFETCH(QList<QByteArray>, replies);
+        QFETCH(bool, result);
+        QFETCH(QList<QByteArray>, lines);
+        QFETCH(QList<int>, errors);
+        ScriptedSmtpServer server;
+        QVERIFY(server.start([&](Session& s) {
+            greet(s);
+            for (const QByteArray& reply : replies) {
+                if (s.readLine().isEmpty()) return;
+                s.send(reply);
+            }
+            s.waitForClose();
+        }));
+        Client c(server.port());
+        c.smtp->setUser(QStringLiteral("stored"));
+        QVERIFY(c.smtp->connectToHost());
+        QCOMPARE(c.smtp->login(QString::fromUtf8("usér"), QStringLiteral("pass word"),
+                               static_cast<SmtpClient::AuthMethod>(method)),
+                 result);
+        QCOMPARE(c.errors, errors);
+        QCOMPARE(c.smtp->getUser(), QStringLiteral("stored"));
+        c.smtp.reset();
+        server.finish();
+        QCOMPARE(server.lines().mid(1), lines);
+    }
+
+    // Two To, one Cc, one Bcc: four RCPT lines in that order, the Bcc one with
+    // a blank after the colon; then the data, the end, and QUIT.
+    void envelopeLines() {
+        QByteArray data;
+        ScriptedSmtpServer server;
+        QVERIFY(server.start([&](Session& s) {
+            greet(s);
+            data = acceptMail(s, 4);
+            s.waitForClose();
+        }));
+        Client c(server.port());
+        MimeMessage message;
+        message.setSender(new EmailAddress(QStringLiteral("from@x.example"), QStringLiteral("Sender Name")));
+        message.addRecipient(new EmailAddress(QStringLiteral("to1@x.example"), QStringLiteral("One")));
+        message.addRecipient(new EmailAddress(QStringLiteral("to2@x.example")));
+        message.addRecipient(new EmailAddress(QStringLiteral("cc@x.example")), MimeMessage::Cc);
+        message.addRecipient(new EmailAddress(QStringLiteral("bcc@x.example")), MimeMessage::Bcc);
+        MimeText text(QStringLiteral("hello"));
+        message.addPart(&text);
+        QVERIFY(c.smtp->connectToHost());
+        QVERIFY(c.smtp->sendMail(message));
+        c.smtp->quit();
+        c.smtp.reset();
+        server.finish();
+        QCOMPARE(server.lines(),
+                 QList<QByteArray>({"EHLO localhost", "MAIL FROM: <from@x.example>", "RCPT TO:<to1@x.example>",
+                                    "RCPT TO:<to2@x.example>", "RCPT TO:<cc@x.example>", "RCPT TO: <bcc@x.example>",
+                                    "DATA", "<data>", "QUIT"}));
+        QVERIFY(
+            data.startsWith("From: Sender Name <from@x.example>\r\nTo: One <to1@x.example>, <to2@x.example>\r\n"
+                            "Cc: <cc@x.example>\r\n"));
+        QVERIFY(!data.contains("bcc"));
+    }
+
+    void recipientNot250_data() {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::newRow("251 forwarded") << QByteArray("251 will forward\r\n");
+        QTest::newRow("550 unknown") << QByteArray("550 no such user\r\n");
+    }
+    void recipientNot250() {
+        QFETCH(QByteArray, reply);
+        ScriptedSmtpServer server;
+        QVERIFY(server.start([&](Session& s) {
+            greet(s);
+            s.readLine(), s.send("250 ok\r\n");
+            s.readLine(), s.send(reply);
+            s.waitForClose();
+        }));
+        Client c(server.port());
+        MimeMessage message;
+        MimeText text(QStringLiteral("x"));
+        fillMessage(message, text);
+        message.addRecipient(new EmailAddress(QStringLiteral("second@x.example")));
+        QVERIFY(c.smtp->connectToHost());
+        QVERIFY(!c.smtp->sendMail(message));
+        c.smtp.reset();
+        server.finish();
+        QCOMPARE(server.lines().size(), 3);  // EHLO, MAIL, one RCPT; no second RCPT, no DATA
+    }
+
+    // The body is built with bare LF; on the wire every line ends with CRLF and
+    // a line that begins with "." carries a second one, so a lone "." in the
+    // user's text neither cuts the mail nor gets lost.
+    void dataTransparency() {
+        QByteArray data;
+        ScriptedSmtpServer server;
+        QVERIFY(server.start([&](Session& s) {
+            greet(s);
+            data = acceptMail(s, 1);
+            s.waitForClose();
+        }));
+        Client c(server.port());
+        MimeMessage message;
+        MimeText text(QStringLiteral("first\n.\n..two\r\n.three\rlast"));
+        fillMessage(message, text);
+        QVERIFY(c.smtp->connectToHost());
+        QVERIFY(c.smtp->sendMail(message));
+        c.smtp.reset();
+        server.finish();
+        QVERIFY2(data.contains("\r\nfirst\r\n..\r\n...two\r\n..three\r\nlast\r\n"), data.constData());
+        for (int i = data.indexOf('\n'); i >= 0; i = data.indexOf('\n', i + 1)) QCOMPARE(data.at(i - 1), '\r');
+        for (int i = data.indexOf('\r'); i >= 0; i = data.indexOf('\r', i + 1)) QCOMPARE(data.at(i + 1), '\n');
+    }
+
+    // CR, LF or NUL in an address, the user or the password never reach the
+    // wire: the step is refused before any command is written.
+    void lineBreaksAreRefused_data() {
+        QTest::addColumn<QString>("sender");
+        QTest::addColumn<QString>("recipient");
+        QTest::addColumn<QString>("user");
+        QTest::newRow("sender CRLF") << "a@x\r\nRCPT TO:<evil@x>"
+                                     << "to@x"
+                                     << "u";
+        QTest::newRow("recipient LF") << "a@x"
+                                      << "to@x\nDATA"
+                                      << "u";
+        QTest::newRow("recipient NUL") << "a@x" << QString::fromLatin1("to@x\0y", 6) << "u";
+        QTest::newRow("user CR") << "a@x"
+                                 << "to@x"
+                                 << "u\rAUTH";
+    }
+    void lineBreaksAreRefused() {
+        QFETCH(QString, sender);
+        QFETCH(QString, recipient);
+        QFETCH(QString, user);
+        ScriptedSmtpServer server;
+        QVERIFY(server.start([](Session& s) {
+            greet(s);
+            if (s.readLine().startsWith("AUTH")) s.send("535 no\r\n");
+            s.waitForClose();
+        }));
+        Client c(server.port());
+        MimeMessage message;
+        message.setSender(new EmailAddress(sender));
+        message.addRecipient(new EmailAddress(recipient), MimeMessage::Bcc);
+        MimeText text(QStringLiteral("x"));
+        message.addPart(&text);
+        QVERIFY(c.smtp->connectToHost());
+        const bool userOk = !user.contains(QLatin1Char('\r'));
+        QCOMPARE(c.smtp->login(user, QStringLiteral("p")), false);
+        if (userOk) {
+            QVERIFY(!c.smtp->sendMail(message));
+        } else {
+            QCOMPARE(c.errors, QList<int>{SmtpClient::AuthenticationFailedError});
+        }
+        c.smtp.reset();
+        server.finish();
+        // Only EHLO, and for a clean user its AUTH line, came in.
+        QCOMPARE(server.lines().size(), userOk ? 2 : 1);
+        if (userOk) QVERIFY(server.lines().at(1).startsWith("AUTH PLAIN "));
+    }
+
+    void ehloNameWithLineBreakIsRefused() {
+        SmtpClient client(QStringLiteral("127.0.0.1"), 1);
+        client.setName(QStringLiteral("host\r\nQUIT"));
+        QVERIFY(!client.connectToHost());
+        QCOMPARE(client.getSocket()->state(), QAbstractSocket::UnconnectedState);
+    }
+
+    void connectionTypesAndDefaults() {
+        SmtpClient client;
+        QCOMPARE(client.getHost(), QStringLiteral("localhost"));
+        QCOMPARE(client.getPort(), 25);
+        QCOMPARE(client.getName(), QStringLiteral("localhost"));
+        QCOMPARE(client.getConnectionTimeout(), 5000);
+        QCOMPARE(client.getResponseTimeout(), 50000);
+        QCOMPARE(client.getSendMessageTimeout(), 60000);
+        QCOMPARE(client.getAuthMethod(), SmtpClient::AuthPlain);
+        QVERIFY(!client.getSocket()->inherits("QSslSocket"));
+        client.setConnectionType(SmtpClient::TlsConnection);
+        QVERIFY(client.getSocket()->inherits("QSslSocket"));
+        QCOMPARE(client.getSocket()->parent(), &client);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSmtpWire)
+#include "tst_smtp_wire.moc"
