@@ -46,3 +46,27 @@ function(zn_add_test)
     TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0;UBSAN_OPTIONS=print_stacktrace=1")
 endfunction()
+
+# zn_add_fuzzer(NAME name SOURCES ... LIBS ... CORPUS dir): a libFuzzer target,
+# built only with ZN_FUZZ into build/fuzz and part of the target ZnFuzzers.
+# CORPUS is the committed seed corpus (relative to the calling folder);
+# scripts/test-fuzz runs each target listed in fuzz/fuzzers.txt from a copy of it.
+if(ZN_FUZZ)
+  add_custom_target(ZnFuzzers)
+  file(WRITE "${CMAKE_BINARY_DIR}/fuzz/fuzzers.txt" "")
+endif()
+function(zn_add_fuzzer)
+  cmake_parse_arguments(F "" "NAME;CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(NOT ZN_FUZZ)
+    return()
+  endif()
+  add_executable(${F_NAME} ${F_SOURCES})
+  set_target_properties(${F_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/fuzz"
+                        AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
+  target_compile_options(${F_NAME} PRIVATE ${ZN_WARNINGS})
+  target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+  add_dependencies(ZnFuzzers ${F_NAME})
+  get_filename_component(_corpus "${F_CORPUS}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+  file(APPEND "${CMAKE_BINARY_DIR}/fuzz/fuzzers.txt" "${F_NAME} ${_corpus}\n")
+endfunction()
