@@ -1,13 +1,18 @@
 # DlHttpService: the multi-connection download (dlhttp::multi_download) and the
 # download service (AddDownloadTask, StartDownloadTask, QueryDownloadTask).
 find_package(Boost 1.74 REQUIRED COMPONENTS thread system)
+find_package(ZLIB REQUIRED)
 
 if(TARGET DlHttpStream)
   add_library(DlHttpService STATIC
-    src/DownloadService.cpp
+    src/range_map.cpp
+    src/multi_download.cpp
+    src/DownloadObj.cpp
+    src/DownloadTaskManager.cpp
   )
   target_include_directories(DlHttpService PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/include")
-  target_link_libraries(DlHttpService PUBLIC DlHttpStream Boost::thread Boost::system Threads::Threads)
+  target_link_libraries(DlHttpService PUBLIC DlHttpStream Boost::thread Boost::system Threads::Threads
+                                      PRIVATE ZLIB::ZLIB)
   zn_target_defaults(DlHttpService)
 else()
   # The stream library is not there yet: offer the service's headers alone.

@@ -1,0 +1,147 @@
+#pragma once
+// One file fetched over HTTP or HTTPS into a storage object: over several ranged
+// connections at once when the server accepts byte ranges, over one otherwise.
+//
+// start() probes the server with a blocking "bytes=0-" request, reads the
+// resume meta file, opens the storage and queues the connections and the
+// one-second timer on the owner's io_service; the download is over when that
+// io_service runs out of work. Every handler runs on the one thread that runs
+// the io_service. The progress getters (file_size, bytes_done, rate,
+// file_name) may be called from any thread.
+#include <atomic>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include <boost/asio/deadline_timer.hpp>
+#include <boost/asio/io_service.hpp>
+#include <boost/date_time/posix_time/posix_time_types.hpp>
+#include <boost/system/error_code.hpp>
+
+#include "dlhttp/DownloadSettings.h"
+#include "dlhttp/http_stream.h"
+#include "dlhttp/native_file.h"
+#include "dlhttp/range_map.h"
+#include "dlhttp/storage.h"
+#include "dlhttp/url.h"
+
+namespace dlhttp {
+
+class multi_download : public std::enable_shared_from_this<multi_download> {
+public:
+    // Bytes received since the last tick and the smoothed rate (bytes/s).
+    struct download_stat {
+        std::atomic<int32_t> bytes{0};
+        std::atomic<int32_t> rate{0};
+    };
+
+    // One connection.
+    struct http_stream_object {
+        std::shared_ptr<http_stream> stream;
+        char buffer[2048];
+        int64_t range_begin = 0;  // both ends included
+        int64_t range_end = -1;
+        int64_t range_bytes = 0;
+        int64_t total_bytes = 0;
+        boost::posix_time::ptime last_active;
+        boost::system::error_code last_error;
+        bool done = false;
+        bool restart = false;
+        // Attempts in a row that ended without data (bounded by the settings).
+        int failures = 0;
+        // Data arrived since the last (re)start.
+        bool progressed = false;
+        // Waits out the rest of a tick when the rate limit's quota is used up.
+        std::unique_ptr<boost::asio::deadline_timer> rate_wait;
+    };
+    typedef std::shared_ptr<http_stream_object> connection_ptr;
+
+    explicit multi_download(boost::asio::io_service& io);
+    ~multi_download();
+    multi_download(const multi_download&) = delete;
+    multi_download& operator=(const multi_download&) = delete;
+
+    // Probes the server and queues everything on the io_service. Throws
+    // boost::system::system_error when the probe, the meta file or the storage
+    // fails.
+    void start(const std::wstring& u, const DownloadSettings& s);
+    // Stops everything: the pending handlers end and the io_service runs out of
+    // work. Called on the thread that runs the io_service (or while it does not
+    // run).
+    void stop();
+
+    // The data file's path (any thread).
+    std::wstring file_name() const;
+    // Total size, -1 while unknown (any thread).
+    int64_t file_size() const { return published_size_.load(); }
+    // Bytes written when the size is known, else bytes received (any thread).
+    int64_t bytes_done() const;
+    // The smoothed rate in bytes per second (any thread).
+    int32_t rate() const { return stat->rate.load(); }
+
+    // After the run: every byte of a known size is written.
+    bool complete() const { return file_size_ >= 0 && written.complete(); }
+    // After the run: the error that ended it for good (a storage write that
+    // failed, for example); success when none did.
+    boost::system::error_code failure() const { return failure_; }
+
+private:
+    void allocate_or_done(const connection_ptr& c, bool& got);
+    bool allocate_range(const connection_ptr& c);
+    void prepare_stream(const connection_ptr& c);
+    void open_connection(const connection_ptr& c);
+    void handle_open(const connection_ptr& c, unsigned generation, const boost::system::error_code& ec);
+    bool check_ranged_reply(const connection_ptr& c, boost::system::error_code& ec) const;
+    void read_step(const connection_ptr& c);
+    void handle_rate_wait(const connection_ptr& c, unsigned generation, const boost::system::error_code& ec);
+    void handle_read(const connection_ptr& c, unsigned generation, const boost::system::error_code& ec, std::size_t n);
+    void arm_timer();
+    void on_tick(unsigned generation, const boost::system::error_code& ec);
+    void restart_connection(const connection_ptr& c);
+    void fail(const boost::system::error_code& ec);
+    void write_meta();
+    void read_meta();
+    void close_meta();
+    void free_storage();
+    void set_size(int64_t size);
+    void mark_written(int64_t begin, int64_t end);
+    option_list range_options(const connection_ptr& c) const;
+    void stamp(const connection_ptr& c);
+
+    boost::asio::io_service& io;
+    std::list<connection_ptr> connections;
+    url final_url;
+    bool accept_multi = false;
+    bool keep_alive = false;
+    int64_t file_size_ = -1;
+    std::wstring file_name_;
+    DownloadSettings settings;
+    boost::asio::deadline_timer timer;
+    std::shared_ptr<download_stat> stat;
+    std::unique_ptr<storage_interface> storage;
+    detail::native_file meta_file;
+    range_map requested;
+    range_map written;
+    int32_t quota = -1;
+    bool abort = true;
+    bool finished = false;
+
+    // Options of every request after the probe (without "Range").
+    option_list options;
+    // Raised by every start: handlers of an earlier run do nothing.
+    unsigned generation_ = 0;
+    boost::system::error_code failure_;
+    // Progress as other threads see it.
+    std::atomic<int64_t> published_size_{-1};
+    std::atomic<int64_t> published_written_{0};
+    std::atomic<int64_t> received_{0};
+    mutable std::mutex name_lock_;
+};
+
+// Piece size for a file of `size` bytes: the smallest of 16384, 32768, ... that
+// is at least size / 2048, at most 16 MiB.
+int32_t derive_piece_size(int64_t size);
+
+}  // namespace dlhttp

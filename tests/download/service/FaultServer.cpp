@@ -1,0 +1,192 @@
+#include "FaultServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <strings.h>
+
+FaultServer::FaultServer(std::string content) : m_content(std::move(content)) {}
+
+FaultServer::~FaultServer() { stop(); }
+
+bool FaultServer::start() {
+    m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_listen < 0) return false;
+    int one = 1;
+    ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    if (::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return false;
+    if (::listen(m_listen, 64) != 0) return false;
+    socklen_t length = sizeof address;
+    ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length);
+    m_port = ntohs(address.sin_port);
+    m_acceptor = std::thread([this] { acceptLoop(); });
+    return true;
+}
+
+void FaultServer::stop() {
+    if (m_stopping.exchange(true)) return;
+    if (m_listen >= 0) ::shutdown(m_listen, SHUT_RDWR);
+    if (m_acceptor.joinable()) m_acceptor.join();
+    std::vector<std::thread> workers;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (int fd : m_clients) ::shutdown(fd, SHUT_RDWR);
+        workers.swap(m_workers);
+    }
+    for (auto& worker : workers) worker.join();
+    for (int fd : m_clients) ::close(fd);
+    m_clients.clear();
+    if (m_listen >= 0) ::close(m_listen);
+    m_listen = -1;
+}
+
+std::string FaultServer::url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + path;
+}
+
+std::vector<std::string> FaultServer::ranges() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_ranges;
+}
+
+void FaultServer::acceptLoop() {
+    while (!m_stopping) {
+        int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (m_stopping) return;
+            continue;
+        }
+        ++m_connections;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_stopping) {
+            ::close(fd);
+            return;
+        }
+        m_clients.push_back(fd);
+        m_workers.emplace_back([this, fd] { serve(fd); });
+    }
+}
+
+void FaultServer::serve(int fd) {
+    std::string pending;
+    char buffer[4096];
+    for (;;) {
+        size_t end = pending.find("\r\n\r\n");
+        while (end == std::string::npos) {
+            ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                ::shutdown(fd, SHUT_RDWR);
+                return;
+            }
+            pending.append(buffer, static_cast<size_t>(n));
+            end = pending.find("\r\n\r\n");
+        }
+        std::string head = pending.substr(0, end + 4);
+        pending.erase(0, end + 4);
+        int index = ++m_requests;
+        if (!answer(fd, head, index)) break;
+    }
+    ::shutdown(fd, SHUT_RDWR);
+}
+
+namespace {
+
+std::string headerValue(const std::string& head, const char* name) {
+    std::istringstream lines(head);
+    std::string line;
+    size_t length = std::strlen(name);
+    while (std::getline(lines, line)) {
+        if (line.size() > length && line[length] == ':' && strncasecmp(line.c_str(), name, length) == 0) {
+            std::string value = line.substr(length + 1);
+            value.erase(0, value.find_first_not_of(' '));
+            while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.pop_back();
+            return value;
+        }
+    }
+    return std::string();
+}
+
+}  // namespace
+
+bool FaultServer::answer(int fd, const std::string& head, int index) {
+    const std::string range = headerValue(head, "Range");
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_ranges.push_back(range);
+    }
+    const bool afterProbe = index > 1;
+    if (afterProbe && m_script.silentAfterProbe) {
+        char sink[1024];
+        while (!m_stopping && ::recv(fd, sink, sizeof sink, 0) > 0) {
+        }
+        return false;
+    }
+    const std::string connection = m_script.keepAlive ? "keep-alive" : "close";
+    if (afterProbe && m_script.statusAfterProbe != 0) {
+        std::string reply = "HTTP/1.1 " + std::to_string(m_script.statusAfterProbe) +
+                            " Scripted\r\nContent-Length: 0\r\nConnection: " + connection + "\r\n\r\n";
+        return sendAll(fd, reply.data(), reply.size()) && m_script.keepAlive;
+    }
+
+    std::string body = m_content;
+    if (afterProbe && m_script.sizeAfterProbe >= 0) body.resize(static_cast<size_t>(m_script.sizeAfterProbe), 'x');
+    const int64_t size = static_cast<int64_t>(body.size());
+
+    bool ranged = !range.empty() && range.compare(0, 6, "bytes=") == 0 && !m_script.noRanges &&
+                  !(m_script.ignoreRangesAfter >= 0 && index > m_script.ignoreRangesAfter);
+    int64_t first = 0;
+    int64_t last = size - 1;
+    if (ranged) {
+        char* rest = nullptr;
+        first = std::strtoll(range.c_str() + 6, &rest, 10);
+        if (rest && *rest == '-' && rest[1] != '\0')
+            last = std::min<int64_t>(std::strtoll(rest + 1, nullptr, 10), size - 1);
+        if (first >= size) {
+            std::string reply = "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */" + std::to_string(size) +
+                                "\r\nContent-Length: 0\r\nConnection: " + connection + "\r\n\r\n";
+            return sendAll(fd, reply.data(), reply.size()) && m_script.keepAlive;
+        }
+        if (afterProbe && m_script.shiftRangesBy != 0) {
+            first = std::min(first + m_script.shiftRangesBy, size - 1);
+            last = std::min(last + m_script.shiftRangesBy, size - 1);
+        }
+    }
+    std::ostringstream reply;
+    if (ranged) {
+        reply << "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " << first << "-" << last << "/" << size
+              << "\r\n";
+    } else {
+        reply << "HTTP/1.1 200 OK\r\n";
+    }
+    const int64_t length = last - first + 1;
+    reply << "Content-Length: " << length << "\r\nAccept-Ranges: bytes\r\n";
+    if (m_script.gzipAll) reply << "Content-Encoding: gzip\r\n";
+    reply << "Connection: " << connection << "\r\n\r\n";
+    const std::string text = reply.str();
+    if (!sendAll(fd, text.data(), text.size())) return false;
+    int64_t toSend = length;
+    bool drop = afterProbe && m_script.dropAfterBytes >= 0 && m_script.dropAfterBytes < length;
+    if (drop) toSend = m_script.dropAfterBytes;
+    if (toSend > 0 && !sendAll(fd, body.data() + first, static_cast<size_t>(toSend))) return false;
+    return !drop && m_script.keepAlive;
+}
+
+bool FaultServer::sendAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}

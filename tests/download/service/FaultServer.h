@@ -1,0 +1,84 @@
+#pragma once
+// A small scripted HTTP/1.1 file server on 127.0.0.1 for the download tests. It
+// serves one file at every path and can misbehave in the ways a real server or
+// a broken middlebox does: ignore ranges after some requests, answer with a
+// wrong Content-Range, drop connections in the middle of a range, stay silent,
+// answer every ranged request with a fixed status, change the file's size
+// between the probe and the ranges, or gzip-code its answers.
+//
+//   FaultServer server(content);
+//   server.script().ignoreRangesAfter = 3;
+//   server.start();
+//   download("http://127.0.0.1:" + port + "/file.bin");
+//
+// The "probe" is the first request the server sees (the download asks
+// "bytes=0-" first); most faults hit only the requests after it.
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class FaultServer {
+public:
+    struct Script {
+        // After this many requests, every further request gets 200 and the
+        // whole file, whatever its Range (-1: never).
+        int ignoreRangesAfter = -1;
+        // Ranged answers after the probe carry a Content-Range (and body) that
+        // starts this many bytes later than asked (0: correct).
+        int64_t shiftRangesBy = 0;
+        // Every answer after the probe is cut off (connection closed) after this
+        // many body bytes (-1: never).
+        int64_t dropAfterBytes = -1;
+        // Requests after the probe are read but never answered.
+        bool silentAfterProbe = false;
+        // Requests after the probe are answered with this status and no body
+        // (0: normal answers). 503, 416, ...
+        int statusAfterProbe = 0;
+        // After the probe the file has this size (-1: unchanged): ranges are
+        // answered against the new size.
+        int64_t sizeAfterProbe = -1;
+        // Answers carry "Content-Encoding: gzip" (the body stays as it is, so a
+        // client that decodes it fails and one that does not must refuse it).
+        bool gzipAll = false;
+        // Answers to ranges are 200 (no ranges accepted at all).
+        bool noRanges = false;
+        // Keep connections alive between requests.
+        bool keepAlive = true;
+    };
+
+    explicit FaultServer(std::string content);
+    ~FaultServer();
+
+    Script& script() { return m_script; }
+    bool start();
+    void stop();
+    int port() const { return m_port; }
+    std::string url(const std::string& path = "/file.bin") const;
+
+    int requests() const { return m_requests.load(); }
+    int connections() const { return m_connections.load(); }
+    // The Range header of every request, in arrival order (empty: none).
+    std::vector<std::string> ranges() const;
+
+private:
+    void acceptLoop();
+    void serve(int fd);
+    bool answer(int fd, const std::string& head, int index);
+    static bool sendAll(int fd, const char* data, size_t size);
+
+    std::string m_content;
+    Script m_script;
+    int m_listen = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stopping{false};
+    std::atomic<int> m_requests{0};
+    std::atomic<int> m_connections{0};
+    std::thread m_acceptor;
+    mutable std::mutex m_mutex;
+    std::vector<std::thread> m_workers;
+    std::vector<int> m_clients;
+    std::vector<std::string> m_ranges;
+};
