@@ -118,9 +118,6 @@ QString CFeedback::emailBody(const QString& address, const QString& content) con
 
 void CFeedback::showMessage(const QString& text, const QString& icon, const QString& title) {
     ZnMessageBox box(text, title, ZnMessageBoxButton::Ok, this);
-    // The box is this dialog's child, and the dialog is disabled while it
-    // sends: without this the box would inherit that and refuse its button.
-    box.setEnabled(true);
     if (!icon.isEmpty()) box.setIcon(icon);
     box.exec();
 }
