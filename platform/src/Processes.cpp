@@ -146,6 +146,24 @@ bool KillProcessByName(const QString& programName) {
     return true;
 }
 
+std::uint32_t FindProcessIdByName(const QString& programName) {
+    std::vector<platform::ProcessEntry> entries;
+    if (!platform::processSnapshot(&entries)) {
+        std::fputs("CreateToolhelp32Snapshot failed!\n", stdout);
+        std::fflush(stdout);
+        return 0xFFFFFFFFu;
+    }
+    const QString name = platform::processName(programName);
+    const std::uint32_t self = static_cast<std::uint32_t>(::getpid());
+    for (const platform::ProcessEntry& entry : entries) {
+        if (entry.processId == self || entry.name != name) continue;
+        std::printf("find the file you want: %s\n", entry.name.toLocal8Bit().constData());
+        std::fflush(stdout);
+        return entry.processId;
+    }
+    return 0;
+}
+
 namespace platform {
 
 bool processSnapshot(std::vector<ProcessEntry>* entries) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstdint>
@@ -137,6 +138,32 @@ TEST_F(ProcessFixture, TerminateProcessByIdEndsARealProcess) {
     ASSERT_TRUE(startSleeping(child, uniqueName("victim")));
     EXPECT_EQ(TerminateProcessById(static_cast<std::uint32_t>(child.pid())), 0);
     EXPECT_TRUE(child.killedBy(SIGKILL));
+}
+
+// The updater's look-up: the id of the first exactly named process (the
+// other letter case is another name), 0 when none runs, and the all-bits-set
+// value when the table cannot be read, which TerminateProcessById refuses.
+TEST_F(ProcessFixture, FindProcessIdByNameFindsTheFirstExactlyNamedProcess) {
+    const QString name = uniqueName("Product");
+    Child a, b, upper;
+    ASSERT_TRUE(startSleeping(a, name));
+    ASSERT_TRUE(startSleeping(b, name));
+    ASSERT_TRUE(startSleeping(upper, uniqueName("PRODUCT")));
+    const auto first = static_cast<std::uint32_t>(std::min(a.pid(), b.pid()));
+
+    EXPECT_EQ(FindProcessIdByName(name + QStringLiteral(".exe")), first);
+    EXPECT_EQ(FindProcessIdByName(uniqueName("product") + QStringLiteral(".exe")), 0u);
+    EXPECT_EQ(FindProcessIdByName(QString()), 0u);
+    EXPECT_TRUE(a.running());
+    EXPECT_TRUE(b.running());
+
+    platform::setProcessTableRoot(m_dir.path() + QStringLiteral("/no-such-table"));
+    const std::uint32_t failed = FindProcessIdByName(name + QStringLiteral(".exe"));
+    EXPECT_EQ(failed, 0xFFFFFFFFu);
+    EXPECT_EQ(TerminateProcessById(failed), -1);
+    EXPECT_TRUE(a.running());
+    EXPECT_TRUE(b.running());
+    EXPECT_TRUE(upper.running());
 }
 
 // Ids that do not name one real process are refused: as kill() arguments 0

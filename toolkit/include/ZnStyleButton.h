@@ -3,6 +3,11 @@
 // disabled) with its text centred over the image. Until setImages is called
 // it paints as a plain QPushButton. Mouse clicks are reported only through
 // clicked(false), emitted on a left release inside the button.
+//
+// The updater's variant (ZnToolkitVariant::Updater when the button is built)
+// is a flat button, reacts to a press and release of any mouse button while
+// it is enabled and the position lies inside it, and paints each image at the
+// image's own size.
 #include <QPushButton>
 #include <QRect>
 #include <QString>
@@ -40,4 +45,5 @@ private:
     QString m_strImages[5];
     bool m_bNaturalSizeIcon = false;
     QRect m_rcIcon;
+    bool m_bUpdaterVariant = false;
 };

@@ -18,6 +18,12 @@ typedef int ZnFontIndex;
 // Selects a text colour of the colour table (see ZnStyleCommon::getColor).
 typedef int ZnColorIndex;
 
+// Which program the toolkit serves. The updater's windows differ from the main
+// program's in a few details, each told at the class concerned (ZnStyleButton,
+// ZnStyleWidget, ZnStyleWidgetTitle). Widgets read it when they are built, so
+// start-up sets it before the first window.
+enum class ZnToolkitVariant { MainProgram, Updater };
+
 class ZnStyleCommon {
 public:
     ZnStyleCommon();
@@ -74,6 +80,10 @@ public:
     // drawn with an installed sans font instead. Whoever creates the
     // QApplication calls this once, before the first window is built.
     static void installPlatformFonts();
+
+    // The variant of the widgets built from now on (default: MainProgram).
+    static void setToolkitVariant(ZnToolkitVariant variant);
+    static ZnToolkitVariant toolkitVariant();
 
 private:
     QString m_strFontFamily;

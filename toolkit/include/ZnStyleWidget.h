@@ -1,6 +1,9 @@
 #pragma once
 // A widget that moves its window when dragged with the left mouse button (the
 // title bars), and paints an optional background image over its whole area.
+// In the updater's variant (ZnToolkitVariant::Updater when the widget is
+// built) a press gives the window focus for a mouse reason, and moves are
+// followed without looking at the buttons and passed on to the parent.
 #include <QPoint>
 #include <QString>
 #include <QWidget>
@@ -42,4 +45,5 @@ private:
     QDesktopWidget* m_pDesktop = nullptr;
     int m_nAvailableWidth = 0;
     int m_nAvailableHeight = 0;
+    bool m_bUpdaterVariant = false;
 };

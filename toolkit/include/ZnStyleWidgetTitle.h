@@ -1,7 +1,9 @@
 #pragma once
 // The toolkit's title bar: image background, (hidden) logo, caption and close
 // button. The owner calls setPWidget(window, x, y, true) to make it drag and
-// close that window.
+// close that window. In the updater's variant (ZnToolkitVariant::Updater) the
+// caption label is named "labelCaptionText" and the close button takes the
+// updater's images (skin folder + "AutoUpDate/win_close_*.svg").
 #include <QString>
 
 #include "ZnStyleWidget.h"

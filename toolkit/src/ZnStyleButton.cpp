@@ -3,11 +3,20 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QTextOption>
 
-ZnStyleButton::ZnStyleButton(QWidget* parent) : QPushButton(parent) {
-    QPalette pal = palette();
-    pal.setColor(QPalette::ButtonText, QColor(66, 66, 66, 255));
-    setPalette(pal);
+#include "ZnStyleCommon.h"
+
+ZnStyleButton::ZnStyleButton(QWidget* parent)
+    : QPushButton(parent),
+      m_bUpdaterVariant(ZnStyleCommon::toolkitVariant() == ZnToolkitVariant::Updater) {
+    if (m_bUpdaterVariant) {
+        setFlat(true);
+    } else {
+        QPalette pal = palette();
+        pal.setColor(QPalette::ButtonText, QColor(66, 66, 66, 255));
+        setPalette(pal);
+    }
     connect(this, &ZnStyleButton::signalUpdate, this, QOverload<>::of(&QWidget::update));
 }
 
@@ -54,13 +63,21 @@ void ZnStyleButton::leaveEvent(QEvent*) {
 }
 
 void ZnStyleButton::mousePressEvent(QMouseEvent* event) {
-    if (m_nState == 0 || !isEnabled() || event->button() != Qt::LeftButton) return;
+    if (m_bUpdaterVariant) {
+        if (m_nState == 0 || !isEnabled() || !rect().contains(event->pos())) return;
+    } else if (m_nState == 0 || !isEnabled() || event->button() != Qt::LeftButton) {
+        return;
+    }
     m_nState = 3;
     refresh();
 }
 
 void ZnStyleButton::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return;
+    if (m_bUpdaterVariant) {
+        if (!isEnabled()) return;
+    } else if (event->button() != Qt::LeftButton) {
+        return;
+    }
     if (m_nState != 0) {
         m_nState = 2;
         refresh();
@@ -79,7 +96,15 @@ void ZnStyleButton::paintEvent(QPaintEvent* event) {
 
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    if (!pixmap.isNull()) painter.drawPixmap(m_rcIcon.width() != 0 ? m_rcIcon : rect(), pixmap);
     painter.setFont(font());
+    if (m_bUpdaterVariant) {
+        if (!pixmap.isNull()) {
+            const QPoint at = m_rcIcon.width() != 0 ? m_rcIcon.topLeft() : QPoint(0, 0);
+            painter.drawPixmap(QRect(at, pixmap.size() / pixmap.devicePixelRatio()), pixmap);
+        }
+        painter.drawText(QRectF(rect()), text(), QTextOption(Qt::AlignCenter));
+        return;
+    }
+    if (!pixmap.isNull()) painter.drawPixmap(m_rcIcon.width() != 0 ? m_rcIcon : rect(), pixmap);
     painter.drawText(rect(), Qt::AlignCenter, text());
 }

@@ -7,6 +7,8 @@ ZnStyleCommon g_styleCommon;
 
 namespace {
 
+ZnToolkitVariant g_toolkitVariant = ZnToolkitVariant::MainProgram;
+
 struct FontEntry {
     int weight;
     int pixelSize;
@@ -140,3 +142,7 @@ void ZnStyleCommon::installPlatformFonts() {
         if (QFont::substitutes(name).isEmpty()) QFont::insertSubstitutions(name, sans);
     }
 }
+
+void ZnStyleCommon::setToolkitVariant(ZnToolkitVariant variant) { g_toolkitVariant = variant; }
+
+ZnToolkitVariant ZnStyleCommon::toolkitVariant() { return g_toolkitVariant; }

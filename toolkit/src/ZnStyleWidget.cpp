@@ -7,7 +7,13 @@
 #include <QPixmap>
 #include <QScreen>
 
-ZnStyleWidget::ZnStyleWidget(QWidget* parent) : QWidget(parent, Qt::WindowFlags()) { initDesktop(); }
+#include "ZnStyleCommon.h"
+
+ZnStyleWidget::ZnStyleWidget(QWidget* parent)
+    : QWidget(parent, Qt::WindowFlags()),
+      m_bUpdaterVariant(ZnStyleCommon::toolkitVariant() == ZnToolkitVariant::Updater) {
+    initDesktop();
+}
 
 void ZnStyleWidget::initDesktop() {
     // The drag bounds come from the primary screen's available area as it is
@@ -22,7 +28,10 @@ void ZnStyleWidget::initDesktop() {
 void ZnStyleWidget::setPWidget(QWidget* target, int x, int y, bool enable) {
     m_pWidget = target;
     m_ptOffset = QPoint(x, y);
-    setMouseTracking(enable);
+    if (m_bUpdaterVariant)
+        setAttribute(Qt::WA_MouseTracking, enable);
+    else
+        setMouseTracking(enable);
     m_bDragEnabled = enable;
 }
 
@@ -37,21 +46,26 @@ void ZnStyleWidget::mousePressEvent(QMouseEvent* event) {
         event->ignore();
         return;
     }
-    if (m_pWidget) m_pWidget->setFocus();
+    if (m_pWidget) {
+        if (m_bUpdaterVariant)
+            m_pWidget->setFocus(Qt::MouseFocusReason);
+        else
+            m_pWidget->setFocus();
+    }
     m_bPressed = true;
     m_ptPress = event->pos();
     event->accept();
 }
 
 void ZnStyleWidget::mouseMoveEvent(QMouseEvent* event) {
-    if (!m_bPressed || event->buttons() == Qt::NoButton) return;
+    if (!m_bPressed || (!m_bUpdaterVariant && event->buttons() == Qt::NoButton)) return;
     const QPoint target = event->globalPos() - m_ptOffset - m_ptPress;
     // A position outside the bounds is skipped, not clamped: the window stays
     // where it was until the mouse comes back inside.
     const bool inside = target.x() > -800 && target.x() <= m_nAvailableWidth - 200 && target.y() > 22 &&
                         target.y() <= m_nAvailableHeight - 100;
     if (inside && m_pWidget && m_pWidget->hasFocus()) m_pWidget->move(target);
-    event->accept();
+    if (!m_bUpdaterVariant) event->accept();
 }
 
 void ZnStyleWidget::mouseReleaseEvent(QMouseEvent* event) {

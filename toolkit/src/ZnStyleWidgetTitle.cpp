@@ -60,9 +60,18 @@ void ZnStyleWidgetTitle::initStyle() {
     m_strLogoPath = QStringLiteral(":/ZnRSC/logo.png");
     m_pLogo->setPixmap(QPixmap(m_strLogoPath));
 
-    m_pCloseButton->setImages(skin + QStringLiteral("/Application/mainWindow_close_normal.png"),
-                              skin + QStringLiteral("/Application/mainWindow_close_hover.png"),
-                              skin + QStringLiteral("/Application/mainWindow_close_normal.png"), QString());
+    if (ZnStyleCommon::toolkitVariant() == ZnToolkitVariant::Updater) {
+        m_pCaption->setObjectName(QStringLiteral("labelCaptionText"));
+        m_pCloseButton->setFixedSize(12, 12);
+        const QString images = g_styleCommon.getSkinPath() + QStringLiteral("AutoUpDate/");
+        m_pCloseButton->setImages(
+            images + QStringLiteral("win_close_normal.svg"), images + QStringLiteral("win_close_hover.svg"),
+            images + QStringLiteral("win_close_pressing.svg"), images + QStringLiteral("win_close_normal.svg"));
+    } else {
+        m_pCloseButton->setImages(skin + QStringLiteral("/Application/mainWindow_close_normal.png"),
+                                  skin + QStringLiteral("/Application/mainWindow_close_hover.png"),
+                                  skin + QStringLiteral("/Application/mainWindow_close_normal.png"), QString());
+    }
 
     m_pCaption->setFont(g_styleCommon.getFont(15));
     m_pCaption->setStyleSheet(QStringLiteral("color: rgb(72, 72, 72); "));

@@ -36,11 +36,20 @@ int TerminateProcessById(std::uint32_t processId);
 // standard output and returns false.
 bool KillProcessByName(const QString& programName);
 
+// The id of the first process, in ascending id order, whose name equals
+// platform::processName(programName), never the calling process itself; prints
+// "find the file you want: <name>\n" to standard output when one matched.
+// 0 when none matched. When the process table cannot be read it prints
+// "CreateToolhelp32Snapshot failed!\n" and returns the all-bits-set value
+// 0xFFFFFFFF, which TerminateProcessById refuses.
+std::uint32_t FindProcessIdByName(const QString& programName);
+
 namespace platform {
 
 // The other services of this layer live in namespace platform; the two process
 // helpers keep the names the product's code gives them and can be reached both
 // ways.
+using ::FindProcessIdByName;
 using ::KillProcessByName;
 using ::TerminateProcessById;
 

@@ -1,0 +1,427 @@
+#include "LiveUpdate.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDebug>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProcess>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QTextEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+#include "ButtonImageStyle.h"
+#include "CLumeronUpdateStatus.h"
+#include "CReadConfiguration.h"
+#include "ZnLinkQLabel.h"
+#include "ZnStyleButton.h"
+#include "ZnStyleCommon.h"
+#include "ZnStyleWidgetTitle.h"
+#include "ZnUtility.h"
+#include "libAutoUpdate.h"
+#include "platform/Processes.h"
+#include "platform/Programs.h"
+
+namespace {
+
+const char kScrollBarSheet[] =
+    "QScrollBar{background:transparent; width: 4px; min-height:10;}"
+    "QScrollBar::handle{background:#d8d8d8; border:2px solid transparent;min-height:20px;}"
+    "QScrollBar::handle:hover{background:#c4c4c4;min-height:20px;}"
+    "QScrollBar::sub-line{background:transparent;}QScrollBar::add-line{background:transparent;}";
+
+const char kNoteFormat[] =
+    "<html><body><p style=\"line-height:22px;height:14px;\"><span style=\"color:#484848;\">%1 </span>%2%3      "
+    "<a href=\"%4\"><span style=\" text-decoration: underline; color:%5;\">%6</span></a></p></body></html>";
+
+// The style sheet sets both colours; without it the body stays white and the
+// frame takes the toolkit's blue.
+QColor colorOr(const QString& text, const QColor& fallback) {
+    const QColor color(text);
+    return color.isValid() ? color : fallback;
+}
+
+}  // namespace
+
+LiveUpdate::LiveUpdate(QWidget* parent) : QWidget(parent) {}
+
+void LiveUpdate::initWindow() {
+    initAutoUpdate();
+    setupUi();
+    slotGetVerInfo();
+}
+
+void LiveUpdate::initAutoUpdate() {
+    m_nStage = 0;
+    m_pAutoUpdate = new libAutoUpdate(this, property("server_url").toString());
+    connect(m_pAutoUpdate, SIGNAL(signalGetInfo(int, QString)), this, SLOT(slotGetInfo(int, QString)));
+    connect(m_pAutoUpdate, SIGNAL(signalDownloadProgress(int)), this, SLOT(slotDownloadProgress(int)));
+    connect(m_pAutoUpdate, SIGNAL(signalDownloadFinished()), this, SLOT(slotDownloadFinished()));
+    connect(m_pAutoUpdate, SIGNAL(singalHttpReturnError(QString)), this, SLOT(slotHandleHttpReturnError(QString)));
+}
+
+void LiveUpdate::setupUi() {
+    const int s = m_nShadowWidth;
+    const QString images = g_styleCommon.getSkinPath() + QStringLiteral("AutoUpDate/");
+    CReadConfiguration* config = CReadConfiguration::GetInstance();
+
+    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setContentsMargins(s, s, s, s);
+    setObjectName(QStringLiteral("widgetMain"));
+    setFixedWidth(2 * s + 550);
+    setMinimumHeight(4 * s + 330);
+    setMaximumHeight(400);
+    setAutoFillBackground(false);
+    setWindowIcon(QIcon(QStringLiteral(":/LiveUpdate/logo.png")));
+
+    // Title bar with its own close button (the bar's built-in one is not used).
+    auto* title = new ZnStyleWidgetTitle(this);
+    title->setObjectName(QStringLiteral("widgetTitle"));
+    title->setFixedHeight(35);
+    title->setPWidget(this, s, s, true);
+    title->setBackgroundImage(images + QStringLiteral("update_title.svg"));
+    title->setTitleText(config->GetTitle().isEmpty() ? tr("Live Update") : config->GetTitle());
+    title->hideCloseButton();
+    auto* btnClose = new ZnStyleButton(title);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    btnClose->setGeometry(520, 12, 18, 18);
+    btnClose->setFixedSize(12, 12);
+    btnClose->setImages(images + QStringLiteral("win_close_normal.svg"), images + QStringLiteral("win_close_hover.svg"),
+                        images + QStringLiteral("win_close_pressing.svg"),
+                        images + QStringLiteral("win_close_normal.svg"));
+    btnClose->setStyleSheet(QStringLiteral("color:#ffffff;"));
+    connect(btnClose, SIGNAL(clicked()), this, SLOT(close()));
+
+    // Product row.
+    auto* labelImage = new QLabel(this);
+    labelImage->setObjectName(QStringLiteral("labelImage"));
+    labelImage->setFixedSize(50, 50);
+    labelImage->setStyleSheet(QStringLiteral("QLabel{image:url(%1);}").arg(images + QStringLiteral("updateIcon.svg")));
+    labelProductName = new QLabel(this);
+    labelProductName->setObjectName(QStringLiteral("labelProductName"));
+    auto* labelProductInfo = new QLabel(this);
+    labelProductInfo->setObjectName(QStringLiteral("labelProductInfo"));
+    labelProductInfo->setWordWrap(true);
+    labelProductInfo->setMinimumHeight(15);
+    labelProductInfo->setText(config->GetPInfo());
+    auto* productText = new QVBoxLayout();
+    productText->setContentsMargins(0, 0, 0, 0);
+    productText->setSpacing(4);
+    productText->addStretch();
+    productText->addWidget(labelProductName);
+    productText->addWidget(labelProductInfo);
+    productText->addStretch();
+    auto* productRow = new QHBoxLayout();
+    productRow->setSpacing(10);
+    productRow->addWidget(labelImage);
+    productRow->addLayout(productText);
+
+    auto* labelLine = new QLabel(this);
+    labelLine->setObjectName(QStringLiteral("labelLine"));
+    labelLine->setFixedHeight(1);
+
+    textEditUpdateInfo = new QTextEdit(this);
+    textEditUpdateInfo->setObjectName(QStringLiteral("textEditUpdateInfo"));
+    textEditUpdateInfo->setReadOnly(true);
+    textEditUpdateInfo->setFrameShape(QFrame::NoFrame);
+    textEditUpdateInfo->setUndoRedoEnabled(false);
+    textEditUpdateInfo->setMaximumHeight(120);
+    textEditUpdateInfo->setAutoFillBackground(true);
+    textEditUpdateInfo->setAttribute(Qt::WA_TranslucentBackground);
+    textEditUpdateInfo->verticalScrollBar()->setStyleSheet(QLatin1String(kScrollBarSheet));
+
+    m_pProgressRow = new QWidget(this);
+    m_pProgressRow->setObjectName(QStringLiteral("widgetProgress"));
+    auto* progressLayout = new QHBoxLayout(m_pProgressRow);
+    progressLayout->setContentsMargins(0, 0, 0, 0);
+    progressLayout->setSpacing(4);
+    progressBar = new QProgressBar(m_pProgressRow);
+    progressBar->setObjectName(QStringLiteral("progressBar"));
+    progressBar->setFixedHeight(8);
+    progressBar->setTextVisible(false);
+    labelProgressValue = new QLabel(m_pProgressRow);
+    labelProgressValue->setObjectName(QStringLiteral("labelProgressValue"));
+    progressLayout->addWidget(progressBar);
+    progressLayout->addWidget(labelProgressValue);
+    m_pProgressRow->hide();
+
+    labelNote = new ZnLinkQLabel(this);
+    labelNote->setObjectName(QStringLiteral("labelNote"));
+    labelNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    labelNote->setWordWrap(true);
+    labelNote->setOpenExternalLinks(true);
+
+    // Buttons.
+    const QString white = QStringLiteral("#ffffff");
+    auto makeButton = [&](const QString& name, const QString& text) {
+        auto* button = new ZnStyleButton(this);
+        button->setObjectName(name);
+        button->setFixedSize(120, 32);
+        button->setFont(g_styleCommon.getFont(15));
+        setButtonImageStyle(button, QStringLiteral("button_normal.svg"), QStringLiteral("button_hover.svg"),
+                            QStringLiteral("button_pressing.svg"), QStringLiteral("button_disable.svg"), white, white,
+                            white, white, images);
+        button->setText(text);
+        return button;
+    };
+    m_pButtonUpdate = makeButton(QStringLiteral("btnUpdate"), tr("Update"));
+    m_pButtonUpdate->setEnabled(false);
+    ZnStyleButton* buttonClose = makeButton(QStringLiteral("btnCancel"), tr("Close"));
+    connect(m_pButtonUpdate, SIGNAL(clicked()), this, SLOT(slotStartDownloadFile()));
+    connect(buttonClose, SIGNAL(clicked()), this, SLOT(close()));
+    auto* buttonRow = new QHBoxLayout();
+    buttonRow->setContentsMargins(0, 0, 0, 0);
+    buttonRow->setSpacing(16);
+    buttonRow->addStretch();
+    buttonRow->addWidget(m_pButtonUpdate);
+    buttonRow->addWidget(buttonClose);
+
+    auto* column = new QVBoxLayout();
+    column->setContentsMargins(38, 15, 38, 0);
+    column->setSpacing(0);
+    column->addLayout(productRow);
+    column->addSpacing(10);
+    column->addWidget(labelLine);
+    column->addSpacing(5);
+    column->addWidget(textEditUpdateInfo);
+    column->addStretch();
+    column->addWidget(m_pProgressRow);
+    column->addWidget(labelNote);
+    column->addStretch();
+    column->addLayout(buttonRow);
+    column->addSpacing(20);
+
+    auto* mainColumn = new QVBoxLayout(this);
+    mainColumn->setContentsMargins(0, 0, 0, 0);
+    mainColumn->setSpacing(0);
+    mainColumn->addWidget(title);
+    mainColumn->addLayout(column);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::MinimumExpanding);
+}
+
+void LiveUpdate::showOnTop() {
+    setWindowIcon(QIcon(QStringLiteral(":/LiveUpdate/logo.png")));
+    // Brought to the front, not kept on top.
+    show();
+    raise();
+    activateWindow();
+}
+
+bool LiveUpdate::isSilentAndHidden() const { return property("silent").toBool() && isHidden(); }
+
+void LiveUpdate::slotGetVerInfo() {
+    textEditUpdateInfo->setText(tr("Checking for update now, please wait..."));
+    repaint();
+    m_pAutoUpdate->GetInfo(CReadConfiguration::GetInstance()->GetPID(), kInfoVer);
+}
+
+void LiveUpdate::slotGetInfo(int type, QString body) {
+    qDebug() << "Zn LiveUpdate: info" << body << " type:" << type;
+    const QString pid = CReadConfiguration::GetInstance()->GetPID();
+    switch (type) {
+    case kInfoVer:
+        if (isNewVersion(body)) {
+            if (isSilentAndHidden()) showOnTop();
+            textEditUpdateInfo->setText(tr("New Release!"));
+            m_nStage = 1;
+            m_pAutoUpdate->GetInfoLang(pid, kInfoInfo, QStringLiteral("en_GB"));
+        } else {
+            if (isSilentAndHidden()) QCoreApplication::quit();
+            textEditUpdateInfo->setText(tr("No updates available."));
+        }
+        break;
+    case kInfoInfo: m_pAutoUpdate->GetUrl(body); break;
+    case kInfoLink:
+        m_strDownloadUrl = body;
+        if (!m_strDownloadUrl.isEmpty()) m_pButtonUpdate->setEnabled(true);
+        m_nStage = 3;
+        m_pAutoUpdate->GetInfo(pid, kInfoExinfo);
+        break;
+    case kInfoExinfo: m_pAutoUpdate->GetUrl(body); break;
+    case kInfoOtherUrl:
+        if (m_nStage == 1) {
+            if (Qt::mightBeRichText(body))
+                textEditUpdateInfo->setHtml(body);
+            else
+                textEditUpdateInfo->setPlainText(body);
+            m_nStage = 2;
+            m_pAutoUpdate->GetInfo(pid, kInfoLink);
+        } else if (m_nStage == 3) {
+            m_strServerDigest = body;
+        }
+        break;
+    default: break;
+    }
+}
+
+bool LiveUpdate::isNewVersion(const QString& serverVersion) {
+    const QString exe = platform::programPath(CReadConfiguration::GetInstance()->GetEXE());
+    const QString installed = ZnUtility().getFileVersion(exe);
+    return installed < serverVersion;
+}
+
+void LiveUpdate::slotStartDownloadFile() {
+    qDebug() << "Zn LiveUpdate: download URL:" << m_strDownloadUrl;
+    if (m_strDownloadUrl.isEmpty()) return;
+    progressBar->setValue(0);
+    labelProgressValue->setText(QStringLiteral("%1 %").arg(0));
+    m_pProgressRow->show();
+    m_pButtonUpdate->setEnabled(false);
+    m_strDownloadDir = platform::applicationDir();
+    if (m_pAutoUpdate->StartDownload(m_strDownloadUrl, m_strDownloadDir) == -2) showFailure();
+}
+
+void LiveUpdate::slotDownloadProgress(int percent) {
+    progressBar->setValue(percent);
+    labelProgressValue->setText(QStringLiteral("%1 %").arg(percent));
+}
+
+void LiveUpdate::slotDownloadFinished() {
+    qDebug() << "Zn LiveUpdate: download finished";
+    labelProgressValue->setText(QStringLiteral("%1 %").arg(100));
+    progressBar->setValue(100);
+    const QString path = m_pAutoUpdate->GetDownloadFilePath();
+    const QString local = getFileDigest(path);
+    qDebug() << "Zn LiveUpdate: local file md5->" << local;
+    qDebug() << "Zn LiveUpdate: server file md5->" << m_strServerDigest;
+    if (m_strServerDigest.isEmpty() || local != m_strServerDigest) {
+        showFailure();
+        return;
+    }
+    if (!stopProduct()) return;
+
+    // The download is written without the execute bit.
+    QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner | QFile::ExeUser);
+    qDebug() << "fileName" << path;
+    if (QProcess::startDetached(path, {QStringLiteral("/VERYSILENT"), QStringLiteral("/SUPPRESSMSGBOXES")})) {
+        qDebug() << "startDetached success";
+        new CLumeronUpdateStatus(0, this);
+        close();
+        m_pButtonUpdate->setEnabled(true);
+    } else {
+        qDebug() << "startDetached failed";
+        showFailure();
+    }
+}
+
+bool LiveUpdate::stopProduct() {
+    // A product that cannot be stopped would bring the failure dialog back
+    // for ever: after a few attempts the update gives up.
+    const QString exe = CReadConfiguration::GetInstance()->GetEXE();
+    for (int round = 0; round < kStopRounds; ++round) {
+        KillProcessByName(QStringLiteral("Pellact.exe"));
+        const uint32_t pid = FindProcessIdByName(exe);
+        qDebug() << "CloseProcess Ret =" << pid;
+        if (pid == 0 || TerminateProcessById(pid) == 0) return true;
+        showFailure();
+    }
+    return false;
+}
+
+void LiveUpdate::showFailure() {
+    CLumeronUpdateStatus* dialog = new CLumeronUpdateStatus(1, this);
+    dialog->exec();
+    m_pProgressRow->hide();
+    m_pButtonUpdate->setEnabled(true);
+}
+
+QString LiveUpdate::getFileDigest(const QString& filePath) {
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly)) return QString();
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    qint64 remaining = file.size();
+    char buffer[4096];
+    while (remaining > 0) {
+        const qint64 n = file.read(buffer, std::min<qint64>(remaining, sizeof buffer));
+        // A read that fails or ends early leaves the digest incomplete: such a
+        // digest must never match.
+        if (n <= 0) return QString();
+        hash.addData(buffer, int(n));
+        remaining -= n;
+    }
+    const QByteArray digest = hash.result();
+    static const char kHex[] = "0123456789ABCDEF";
+    QString text;
+    for (const char byte : digest) {
+        text += QLatin1Char(kHex[(uchar(byte) >> 4) & 0xF]);
+        text += QLatin1Char(kHex[uchar(byte) & 0xF]);
+    }
+    return text;
+}
+
+void LiveUpdate::slotHandleHttpReturnError(QString text) {
+    textEditUpdateInfo->setText(text);
+    if (isSilentAndHidden()) QCoreApplication::quit();
+}
+
+void LiveUpdate::slotMsgReceivedFromOtherInstance(QString message) {
+    qDebug() << "Zn LiveUpdate: message from another instance:" << message;
+    if (message == QLatin1String("active")) showOnTop();
+}
+
+bool LiveUpdate::event(QEvent* event) {
+    const bool result = QWidget::event(event);
+    if (event->type() == QEvent::Polish && !m_bPolished) {
+        m_bPolished = true;
+        initProductView();
+    }
+    return result;
+}
+
+void LiveUpdate::initProductView() {
+    const QString name = CReadConfiguration::GetInstance()->GetPName();
+    if (labelProductName) labelProductName->setText(name);
+    if (!labelNote) return;
+    if (QFileInfo::exists(platform::applicationDir() + QStringLiteral("/custom"))) {
+        labelNote->hide();
+        return;
+    }
+    QTimer::singleShot(0, this, [this, name] { updateNoteText(name); });
+}
+
+void LiveUpdate::updateNoteText(const QString& productName) {
+    labelNote->setText(
+        QString::fromLatin1(kNoteFormat)
+            .arg(tr("Note:"), property("extra_note").toString(),
+                 tr("You can always download the newest version of %1 by clicking here:").arg(productName),
+                 CReadConfiguration::GetInstance()->GetDownloadPageUrl(), labelNote->linkColor(), tr("Download")));
+    adjustSize();
+}
+
+int LiveUpdate::shadowAlpha(int width, int ring) {
+    const double alpha = (std::sqrt(double(std::max(width, 0))) - std::sqrt(double(std::max(ring, 0)))) * 50.0;
+    return std::clamp(int(alpha), 0, 255);
+}
+
+void LiveUpdate::paintEvent(QPaintEvent*) {
+    const int n = m_nShadowWidth;
+    const QColor shadow = colorOr(m_strShadowColor, QColor(62, 137, 255));
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    if (n == 1) {
+        painter.fillRect(rect(), shadow);
+    } else if (n > 1) {
+        for (int i = 0; i < n; ++i) {
+            QPainterPath outline;
+            outline.setFillRule(Qt::WindingFill);
+            const int inset = n - i;
+            outline.addRoundedRect(QRectF(inset, inset, width() - 2 * inset, height() - 2 * inset), 0, 0);
+            QColor color = shadow;
+            color.setAlpha(shadowAlpha(n, i));
+            painter.setPen(color);
+            painter.drawPath(outline);
+        }
+    }
+    painter.fillRect(contentsRect(), colorOr(m_strBgColor, Qt::white));
+}

@@ -1,0 +1,100 @@
+#pragma once
+// The updater's window. initWindow() builds it and starts the check at once:
+//
+//   "ver" (newer, as plain text, than the product executable's FileVersion)
+//     -> "info" (lang=en_GB) -> the release notes at the URL it names (shown)
+//     -> "link" (installer URL; enables Update) -> "exinfo" -> the SHA-1 at
+//        the URL it names
+//
+// Update downloads the installer into the application folder; when the
+// download has finished and its SHA-1 (upper-case hex) equals the server's,
+// the first "Pellact.exe" and the first process of the product's executable
+// are stopped and the installer is started detached with "/VERYSILENT" and
+// "/SUPPRESSMSGBOXES"; then the window closes. Every failure shows the
+// failure dialog and enables Update again.
+//
+// main() sets the dynamic properties "silent", "app_name", "server_url" and
+// "extra_note" and the shadow width before initWindow(). The style sheet sets
+// bgColor and shadowColor (the body and the painted shadow frame).
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+class QTextEdit;
+class ZnLinkQLabel;
+class ZnStyleButton;
+class libAutoUpdate;
+
+class LiveUpdate : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(QString bgColor READ bgColor WRITE setBgColor)
+    Q_PROPERTY(QString shadowColor READ shadowColor WRITE setShadowColor)
+public:
+    explicit LiveUpdate(QWidget* parent = nullptr);
+
+    QString bgColor() const { return m_strBgColor; }
+    void setBgColor(const QString& color) { m_strBgColor = color; }
+    QString shadowColor() const { return m_strShadowColor; }
+    void setShadowColor(const QString& color) { m_strShadowColor = color; }
+    void setShadowWidth(int width) { m_nShadowWidth = width; }
+
+    // Builds the facade and the window, then asks for "ver".
+    void initWindow();
+    // Shows the window and brings it to the front without keeping it on top.
+    void showOnTop();
+
+    // True when the product's installed FileVersion is less than `serverVersion`
+    // as plain text (no numeric parsing: "1.9.0" is not less than "1.10.0").
+    bool isNewVersion(const QString& serverVersion);
+    // SHA-1 of the file as 40 upper-case hex digits; a null text when the file
+    // cannot be opened or cannot be read to its end.
+    static QString getFileDigest(const QString& filePath);
+    // Alpha of ring `ring` (0 = outermost) of a shadow frame `width` pixels wide,
+    // within 0..255.
+    static int shadowAlpha(int width, int ring);
+
+    // Stop attempts of the product before the update gives up.
+    static constexpr int kStopRounds = 3;
+
+public slots:
+    void slotGetVerInfo();
+    void slotGetInfo(int type, QString body);
+    void slotStartDownloadFile();
+    void slotDownloadProgress(int percent);
+    void slotDownloadFinished();
+    void slotHandleHttpReturnError(QString text);
+    void slotMsgReceivedFromOtherInstance(QString message);
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void initAutoUpdate();
+    void setupUi();
+    void initProductView();
+    void updateNoteText(const QString& productName);
+    void showFailure();
+    // Stops Pellact and the product; false when the product could not be
+    // stopped (the failure dialog has been shown for each attempt).
+    bool stopProduct();
+    bool isSilentAndHidden() const;
+
+    libAutoUpdate* m_pAutoUpdate = nullptr;
+    bool m_bPolished = false;
+    QString m_strDownloadUrl;
+    QString m_strServerDigest;
+    QString m_strDownloadDir;
+    int m_nStage = 0;
+    QTextEdit* textEditUpdateInfo = nullptr;
+    ZnStyleButton* m_pButtonUpdate = nullptr;
+    QProgressBar* progressBar = nullptr;
+    QLabel* labelProgressValue = nullptr;
+    QLabel* labelProductName = nullptr;
+    QWidget* m_pProgressRow = nullptr;
+    ZnLinkQLabel* labelNote = nullptr;
+    QString m_strBgColor;
+    QString m_strShadowColor;
+    int m_nShadowWidth = 5;
+};

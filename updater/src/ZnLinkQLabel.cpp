@@ -1,0 +1,3 @@
+#include "ZnLinkQLabel.h"
+
+ZnLinkQLabel::ZnLinkQLabel(QWidget* parent) : QLabel(parent) {}
