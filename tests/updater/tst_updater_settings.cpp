@@ -26,9 +26,7 @@ QByteArray readFile(const QString& path) {
 }
 
 // The translations the build made.
-QString builtQm(const QString& name) {
-    return QStringLiteral(ZN_APP_DIR "/language/qm/LiveUpdate/") + name;
-}
+QString builtQm(const QString& name) { return QStringLiteral(ZN_APP_DIR "/language/qm/LiveUpdate/") + name; }
 
 }  // namespace
 
