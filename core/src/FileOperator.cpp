@@ -1,12 +1,10 @@
 #include "Tessiva/FileOperator.h"
 
-#include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 #include <vector>
 
 #include "NativePath.h"
