@@ -1,0 +1,109 @@
+#pragma once
+// Drives a dlhttp::http_stream to the end of an operation in a test, in the
+// blocking or the asynchronous form, and checks on the way that no handler is
+// called from inside the call that starts its operation.
+#include "dlhttp/http_stream.h"
+
+#include <boost/asio/io_context.hpp>
+#include <boost/system/error_code.hpp>
+
+#include <string>
+
+namespace streamtest {
+
+struct Opened {
+    boost::system::error_code ec;
+    bool calledInside = false;  // the handler ran before async_open returned
+    int calls = 0;
+};
+
+inline void runIo(boost::asio::io_context& io, const bool& done) {
+    while (!done) {
+        if (io.stopped()) io.restart();
+        if (io.run_one() == 0 && !done) break;
+    }
+    io.restart();
+}
+
+inline Opened open(boost::asio::io_context& io, dlhttp::http_stream& s, const std::string& url, bool async) {
+    Opened result;
+    if (!async) {
+        s.open(dlhttp::url(url), result.ec);
+        result.calls = 1;
+        return result;
+    }
+    bool returned = false;
+    bool done = false;
+    s.async_open(dlhttp::url(url), [&](const boost::system::error_code& ec) {
+        if (!returned) result.calledInside = true;
+        ++result.calls;
+        result.ec = ec;
+        done = true;
+    });
+    returned = true;
+    runIo(io, done);
+    return result;
+}
+
+inline Opened request(boost::asio::io_context& io, dlhttp::http_stream& s, const dlhttp::option_list& options,
+                      bool async) {
+    Opened result;
+    if (!async) {
+        s.request(options, result.ec);
+        result.calls = 1;
+        return result;
+    }
+    bool returned = false;
+    bool done = false;
+    s.async_request(options, [&](const boost::system::error_code& ec) {
+        if (!returned) result.calledInside = true;
+        ++result.calls;
+        result.ec = ec;
+        done = true;
+    });
+    returned = true;
+    runIo(io, done);
+    return result;
+}
+
+struct Body {
+    std::string bytes;
+    boost::system::error_code ec;  // of the read that ended the body
+    bool calledInside = false;
+};
+
+// Reads the body to its end (a read of 0 bytes, or an error), in pieces of
+// `chunk` bytes.
+inline Body readBody(boost::asio::io_context& io, dlhttp::http_stream& s, bool async, std::size_t chunk = 7) {
+    Body body;
+    std::string buf(chunk, '\0');
+    for (int guard = 0; guard < 1000000; ++guard) {
+        std::size_t n = 0;
+        boost::system::error_code ec;
+        if (!async) {
+            n = s.read_some(boost::asio::buffer(&buf[0], buf.size()), ec);
+        } else {
+            bool returned = false;
+            bool done = false;
+            s.async_read_some(boost::asio::buffer(&buf[0], buf.size()),
+                              [&](const boost::system::error_code& e, std::size_t got) {
+                                  if (!returned) body.calledInside = true;
+                                  ec = e;
+                                  n = got;
+                                  done = true;
+                              });
+            returned = true;
+            runIo(io, done);
+        }
+        body.bytes.append(buf.data(), n);
+        if (n == 0 || ec) {
+            body.ec = ec;
+            return body;
+        }
+    }
+    return body;
+}
+
+inline const char* formName(bool async) { return async ? "async" : "blocking"; }
+
+}  // namespace streamtest
