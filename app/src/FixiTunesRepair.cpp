@@ -272,8 +272,10 @@ void FixiTunes::SlotOneKeyUninstallFinished(bool isSuccess) {
 void FixiTunes::OnInstall(int state, const ST_INSTALL_ITUNES_RESULT* result) {
     QString text;
     if (state == kInstallItunesState_Installing) {
-        const QString file =
-            result ? QFileInfo(QString::fromStdWString(result->strInstallerPath)).fileName() : QString();
+        // The engine reports Windows paths: a backslash separates folders too.
+        QString path = result ? QString::fromStdWString(result->strInstallerPath) : QString();
+        path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        const QString file = QFileInfo(path).fileName();
         text = tr("Installing ") + file + QStringLiteral(" ...");
         emit SignalUpdateCompleteRepairData(text, kUpdateDataStep_InstallComponent);
     } else if (state == kInstallItunesState_Finished) {
@@ -343,10 +345,17 @@ void FixiTunes::OnUninstall(int state, const ST_UNINSTALL_ITUNES_RESULT* result)
         text = tr("Deleting ") + (result ? QString::fromStdWString(result->strPath) : QString()) + tr(" ...");
         emit SignalUpdateCompleteUninstallData(text, kUpdateDataStep_DeleteUserData);
         break;
-    case kUninstallItunesState_Finished:
+    case kUninstallItunesState_Finished: {
+        // User data is deleted only once iTunes itself has been uninstalled, and
+        // the user can stop only that deletion: a run that ends stopped after a
+        // deletion began has removed iTunes, and its failure is the user's own
+        // cancel, not an error. It ends on the success view (the result page
+        // then leaves out the data-removed text, see SlotCompletelyUninstallSuccess).
+        const bool deletionStopped = !s_bFirstDeletion && LoadEngineFlag(m_bStopUninstall);
         s_bFirstDeletion = true;
         emit SignalUpdateCompleteUninstallData(text, kUpdateDataStep_Done);
-        if (result && result->bSuccess == 1) {
+        if (result &&
+            (result->bSuccess == 1 || (deletionStopped && result->nErrorCode != kItunesEngineError_FileOccupied))) {
             emit SignalUpdateCompleteUninstallData(text, kUpdateDataStep_Done);
             emit SignalCompletelyUninstalliTunesSuccess();
         } else if (result && result->nErrorCode == kItunesEngineError_FileOccupied) {
@@ -356,6 +365,7 @@ void FixiTunes::OnUninstall(int state, const ST_UNINSTALL_ITUNES_RESULT* result)
             emit SignalCompletelyUninstalliTunesFailed(kFixStatus_UninstallFailedUnknown);
         }
         break;
+    }
     default: break;
     }
 }

@@ -225,8 +225,13 @@ private slots:
         QTest::newRow("files in use") << true << false
                                       << run(R"({"bSuccess": 0, "nErrorCode": -2, "vecOccupiedFile": ["C:/u/b.m4a"]})")
                                       << 15 << "b.m4a";
+        // A stop can only come once iTunes is gone and its data is being
+        // deleted: the uninstall's success, without the data-removed text.
         QTest::newRow("deletion stopped")
-            << true << true << stopped(R"({"bSuccess": 0, "nErrorCode": -1})") << 14 << QString();
+            << true << true << stopped(R"({"bSuccess": 0, "nErrorCode": -1})") << 1 << QString();
+        QTest::newRow("deletion stopped, files in use")
+            << true << true << stopped(R"({"bSuccess": 0, "nErrorCode": -2, "vecOccupiedFile": ["C:/u/a.m4a"]})") << 15
+            << "a.m4a";
         // The data was not all removed, whatever the engine's end says.
         QTest::newRow("deletion stopped, engine says done")
             << true << true << stopped(R"({"bSuccess": 1})") << 1 << QString();
