@@ -1,6 +1,6 @@
 // Start-up of the main program: the style object's folders and font family,
-// the Log folder, and one instance at a time (the program itself is run in a
-// temporary application folder).
+// the Log folder, one instance at a time and the end of a running iTunes (the
+// program itself is run in a temporary application folder).
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -144,6 +144,29 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(apptest::startCount(folder.pellact()), 2, 20000);
         QVERIFY(third.isRunning());
         third.stop();
+    }
+
+    // The start ends a running iTunes: here the demo's iTunes program, which
+    // runs until it is ended and is found by its process name.
+    void startEndsARunningiTunes() {
+        QProcess itunes;
+        itunes.start(QStringLiteral(ZN_ITUNES_STANDIN), QStringList());
+        QVERIFY(itunes.waitForStarted());
+        // It keeps running by itself.
+        QVERIFY(!itunes.waitForFinished(300));
+
+        ProgramFolder folder;
+        QVERIFY(folder.isValid());
+        testsupport::GuardedProcess program;
+        folder.configure(program);
+        QString error;
+        QVERIFY2(program.start(&error), qPrintable(error));
+        const bool ended = itunes.waitForFinished(20000);
+        if (!ended) itunes.kill();
+        QVERIFY2(ended, "the running iTunes was not ended at start");
+        QCOMPARE(itunes.exitStatus(), QProcess::CrashExit);  // ended by a signal, not by itself
+        QTRY_COMPARE_WITH_TIMEOUT(apptest::startCount(folder.pellact()), 1, 20000);
+        program.stop();
     }
 };
 

@@ -2,13 +2,16 @@
 // would: a quick clean of one subtype deletes exactly that subtype's files, and
 // a full uninstall with the user data removes the installation and the data
 // and nothing outside the tree (nor other programs' backups, nor what a link
-// inside the data points to).
+// inside the data points to); the demo's iTunes is ended before a clean.
 #include <QCheckBox>
 #include <QtTest>
+
+#include <signal.h>
 
 #include "AdvancedRepairGuide.h"
 #include "CheckBoxWidget.h"
 #include "CleaniTunesUserDataFinished.h"
+#include "Controller.h"
 #include "FixiTunesHome.h"
 #include "FixiTunesProcess.h"
 #include "FlowsTestSupport.h"
@@ -18,6 +21,21 @@
 #include "ZnStyleButtonWidget.h"
 
 using namespace flowtest;
+
+namespace {
+
+// The process whose program is `path` (a zombie has none), or 0.
+qint64 runningProgram(const QString& path) {
+    const QString wanted = QFileInfo(path).canonicalFilePath();
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        if (isPid && QFileInfo(QStringLiteral("/proc/%1/exe").arg(entry)).symLinkTarget() == wanted) return pid;
+    }
+    return 0;
+}
+
+}  // namespace
 
 class TestFlowDemo : public QObject {
     Q_OBJECT
@@ -87,6 +105,35 @@ private slots:
             if (!file.startsWith(podcasts)) expected << file;
         QCOMPARE(treeListing(m_env->rootPath()), expected);
         QVERIFY(QFileInfo(m_env->rootPath() + QLatin1Char('/') + podcasts).isDir());
+    }
+
+    // The demo's iTunes, started as Open iTunes starts it, keeps running until
+    // the clean ends it before it deletes anything.
+    void cleanEndsTheDemoiTunes() {
+        QVERIFY(makeTree(
+            {QStringLiteral("--sound"), QStringLiteral("--itunes-program"), QStringLiteral(ZN_ITUNES_STANDIN)}));
+        const QString program = m_env->rootPath() + QStringLiteral("/Program Files/iTunes/iTunes");
+        FixiTunes window;
+        window.show();
+        QVERIFY2(waitForPage<CFixiTunesHome>(window), qPrintable(pageName(currentPage(window))));
+        QCOMPARE(g_pController->OpeniTunes(), 1);
+        qint64 pid = 0;
+        QTRY_VERIFY_WITH_TIMEOUT((pid = runningProgram(program)) > 0, 10000);
+        QTest::qWait(300);
+        QCOMPARE(runningProgram(program), pid);
+
+        chooseTile(window, "widget_CleaniTunesQuickly");
+        click(currentPage(window), "pushButton_quickScan");
+        auto* scan = currentPageAs<CScaniTunesData>(window);
+        QVERIFY(scan);
+        auto* clean = scan->findChild<QAbstractButton*>(QStringLiteral("pushButton_Clean"));
+        QTRY_VERIFY_WITH_TIMEOUT(clean->isEnabled(), 20000);
+        QCOMPARE(runningProgram(program), pid);
+        clean->click();
+        const bool ended = QTest::qWaitFor([&]() { return runningProgram(program) == 0; }, 10000);
+        if (!ended) ::kill(static_cast<pid_t>(pid), SIGKILL);
+        QVERIFY2(ended, "iTunes still runs after the clean started");
+        QVERIFY(waitForPage<CCleaniTunesUserDataFinished>(window, 30000));
     }
 
     void fullUninstallWithUserData() {
