@@ -1,6 +1,7 @@
 #include "dlhttp/multi_download.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cctype>
 #include <codecvt>
@@ -137,6 +138,7 @@ void multi_download::start(const std::wstring& u, const DownloadSettings& s) {
     probe->stream->request_options(probe_options);
     probe->stream->check_certificate(settings.check_certificate);
     if (!settings.ca_file.empty()) probe->stream->ca_file(settings.ca_file);
+    probe->stream->handshake_timeout(std::chrono::seconds(std::max(1, settings.open_time_out)));
     connections.push_back(probe);
     probe->stream->open(final_url, ec);
     if (ec) throw boost::system::system_error(ec);
@@ -261,6 +263,7 @@ void multi_download::prepare_stream(const connection_ptr& c) {
     c->stream->proxy(settings.proxy);
     c->stream->check_certificate(settings.check_certificate);
     if (!settings.ca_file.empty()) c->stream->ca_file(settings.ca_file);
+    c->stream->handshake_timeout(std::chrono::seconds(std::max(1, settings.open_time_out)));
     c->progressed = false;
     stamp(c);
 }

@@ -22,6 +22,9 @@ struct DownloadSettings {
     int32_t piece_size = -1;
     // Seconds without data after which a connection is restarted.
     int32_t time_out = 11;
+    // Seconds an open (connect, TLS, proxy, request and answer head, the
+    // probe's included) may take before it fails.
+    int32_t open_time_out = 30;
     // The largest range one request asks for, in pieces.
     int32_t request_piece_num = 10;
     // The resume meta file; empty: the data file path + ".cfg".

@@ -125,7 +125,7 @@ bool FaultServer::answer(int fd, const std::string& head, int index) {
         m_ranges.push_back(range);
     }
     const bool afterProbe = index > 1;
-    if (afterProbe && m_script.silentAfterProbe) {
+    if ((afterProbe && m_script.silentAfterProbe) || m_script.silentAll) {
         char sink[1024];
         while (!m_stopping && ::recv(fd, sink, sizeof sink, 0) > 0) {
         }

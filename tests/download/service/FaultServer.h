@@ -34,6 +34,8 @@ public:
         int64_t dropAfterBytes = -1;
         // Requests after the probe are read but never answered.
         bool silentAfterProbe = false;
+        // No request is ever answered, the probe's included.
+        bool silentAll = false;
         // Requests after the probe are answered with this status and no body
         // (0: normal answers). 503, 416, ...
         int statusAfterProbe = 0;
