@@ -1,0 +1,46 @@
+#pragma once
+// The update server as the tests need it: a real nginx on 127.0.0.1 that
+// answers "<prefix>/verinfo?pid=..&type=<ver|info|link|exinfo>" by $arg_type
+// and serves the release notes, the installer and its digest as files.
+#include <QCryptographicHash>
+#include <QMap>
+#include <QString>
+
+#include "testsupport/TestNginx.h"
+
+namespace updatertest {
+
+struct UpdateServerContent {
+    QString version = QStringLiteral("2.1.0.0");  // body of "ver"
+    QByteArray notes = "<h3>What's New</h3><p>Faster repairs.</p>";
+    QByteArray installer;             // served as /download/CorvaneSetup.exe
+    QString digest;                   // body of the digest file; empty: the installer's SHA-1 in upper case
+    bool emptyLink = false;           // "link" answers an empty body
+    QMap<QString, int> failingTypes;  // type name -> HTTP status answered instead
+};
+
+inline QString upperSha1(const QByteArray& data) {
+    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex().toUpper());
+}
+
+// Configures `nginx` (before start) to serve `content`.
+inline void configureUpdateServer(testsupport::TestNginx& nginx, const UpdateServerContent& content) {
+    nginx.addFile(QStringLiteral("notes/whatsnew.html"), content.notes);
+    nginx.addFile(QStringLiteral("download/CorvaneSetup.exe"), content.installer);
+    const QString digest = content.digest.isEmpty() ? upperSha1(content.installer) : content.digest;
+    nginx.addFile(QStringLiteral("download/CorvaneSetup.sha1"), digest.toLatin1());
+
+    QString location = QStringLiteral("location = /verinfo {\n  default_type text/plain;\n");
+    for (auto it = content.failingTypes.begin(); it != content.failingTypes.end(); ++it)
+        location += QStringLiteral("  if ($arg_type = %1) { return %2; }\n").arg(it.key()).arg(it.value());
+    location += QStringLiteral("  if ($arg_type = ver) { return 200 \"%1\"; }\n").arg(content.version);
+    location += QStringLiteral("  if ($arg_type = info) { return 200 \"@HTTP@/notes/whatsnew.html\"; }\n");
+    location += content.emptyLink
+                    ? QStringLiteral("  if ($arg_type = link) { return 200 \"\"; }\n")
+                    : QStringLiteral("  if ($arg_type = link) { return 200 \"@HTTP@/download/CorvaneSetup.exe\"; }\n");
+    location += QStringLiteral("  if ($arg_type = exinfo) { return 200 \"@HTTP@/download/CorvaneSetup.sha1\"; }\n");
+    location += QStringLiteral("  return 404;\n}\n");
+    nginx.addConfig(location);
+}
+
+}  // namespace updatertest

@@ -1,0 +1,156 @@
+// The update-server client against a real nginx: the query URLs, the reply
+// types told from the reply URL, the retries of a failing query and the
+// "ver.txt" copy of a release-notes reply.
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "HttpGet.h"
+#include "UpdateServer.h"
+#include "libAutoUpdate.h"
+#include "platform/Programs.h"
+#include "testsupport/ServerUtil.h"
+
+using testsupport::TestNginx;
+
+class UpdaterClientTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_app;
+
+    static QStringList requestUris(const TestNginx& nginx, int atLeast) {
+        QStringList uris;
+        for (const auto& entry : nginx.accessLog(atLeast)) uris << entry.uri;
+        return uris;
+    }
+
+private slots:
+    void initTestCase() { platform::setApplicationDir(m_app.path()); }
+    void cleanupTestCase() { platform::setApplicationDir(QString()); }
+
+    // The type name is the text after "type=" up to the next "&"; a URL
+    // without a known type is reported as 100 and then -1 with the same body.
+    void replyTypes_data() {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QList<int>>("types");
+        QTest::newRow("link") << QStringLiteral("http://h/verinfo?pid=7&type=link") << QList<int>{2};
+        QTest::newRow("info with lang") << QStringLiteral("http://h/verinfo?pid=7&type=info&lang=en_GB")
+                                        << QList<int>{1};
+        QTest::newRow("ver at the end") << QStringLiteral("http://h/verinfo?pid=7&type=ver") << QList<int>{0};
+        QTest::newRow("exinfo") << QStringLiteral("http://h/verinfo?type=exinfo&pid=7") << QList<int>{3};
+        QTest::newRow("notes file") << QStringLiteral("http://h/notes/whatsnew.html") << QList<int>{100, -1};
+        QTest::newRow("unknown type") << QStringLiteral("http://h/verinfo?pid=7&type=other") << QList<int>{100, -1};
+        QTest::newRow("no url") << QString() << QList<int>{-1};
+    }
+    void replyTypes() {
+        QFETCH(QString, url);
+        QFETCH(QList<int>, types);
+        libAutoUpdate facade(nullptr, QStringLiteral("http://127.0.0.1:1/verinfo?"));
+        QSignalSpy spy(&facade, &libAutoUpdate::signalGetInfo);
+        facade.slotGetInfo(url, QStringLiteral("body"));
+        QList<int> got;
+        for (const auto& args : spy) {
+            got << args.at(0).toInt();
+            QCOMPARE(args.at(1).toString(), QStringLiteral("body"));
+        }
+        QCOMPARE(got, types);
+    }
+
+    // The query URLs as the server sees them; the language only for "info";
+    // bodies taken whole as UTF-8.
+    void queriesReachTheServer() {
+        ZN_REQUIRE_BINARY("nginx");
+        TestNginx nginx;
+        updatertest::UpdateServerContent content;
+        content.version = QStringLiteral("2.1 “beta” ");
+        updatertest::configureUpdateServer(nginx, content);
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+
+        libAutoUpdate facade(nullptr, nginx.httpUrl(QStringLiteral("/verinfo?")));
+        QSignalSpy spy(&facade, &libAutoUpdate::signalGetInfo);
+        facade.GetInfo(QStringLiteral("P-7"), kInfoVer);
+        QTRY_COMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toInt(), 0);
+        QCOMPARE(spy.at(0).at(1).toString(), content.version);
+
+        facade.GetInfoLang(QStringLiteral("P-7"), kInfoInfo, QStringLiteral("en_GB"));
+        QTRY_COMPARE(spy.count(), 2);
+        QCOMPARE(spy.at(1).at(0).toInt(), 1);
+        QCOMPARE(spy.at(1).at(1).toString(), nginx.httpUrl(QStringLiteral("/notes/whatsnew.html")));
+
+        facade.GetInfoLang(QStringLiteral("P-7"), kInfoLink, QStringLiteral("en_GB"));
+        QTRY_COMPARE(spy.count(), 3);
+        QCOMPARE(spy.at(2).at(0).toInt(), 2);
+
+        QCOMPARE(requestUris(nginx, 3),
+                 (QStringList{"/verinfo?pid=P-7&type=ver", "/verinfo?pid=P-7&type=info&lang=en_GB",
+                              "/verinfo?pid=P-7&type=link"}));
+    }
+
+    // A failing query is sent four times in all, then reported once; the next
+    // query starts counting anew.
+    void aFailingQueryIsSentFourTimes() {
+        ZN_REQUIRE_BINARY("nginx");
+        TestNginx nginx;
+        updatertest::UpdateServerContent content;
+        content.failingTypes.insert(QStringLiteral("ver"), 500);
+        content.failingTypes.insert(QStringLiteral("link"), 500);
+        updatertest::configureUpdateServer(nginx, content);
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+
+        libAutoUpdate facade(nullptr, nginx.httpUrl(QStringLiteral("/verinfo?")));
+        QSignalSpy errors(&facade, &libAutoUpdate::singalHttpReturnError);
+        QSignalSpy replies(&facade, &libAutoUpdate::signalGetInfo);
+        facade.GetInfo(QStringLiteral("P"), kInfoVer);
+        QTRY_COMPARE(errors.count(), 1);
+        const QString text = errors.at(0).at(0).toString();
+        QVERIFY2(text.startsWith(QStringLiteral("Network error: ")), qPrintable(text));
+        QVERIFY2(text.endsWith(QStringLiteral(",please check the network.")), qPrintable(text));
+
+        facade.GetInfo(QStringLiteral("P"), kInfoLink);
+        QTRY_COMPARE(errors.count(), 2);
+        QCOMPARE(replies.count(), 0);
+        const QStringList uris = requestUris(nginx, 8);
+        QCOMPARE(uris.size(), 8);
+        QCOMPARE(uris.count(QStringLiteral("/verinfo?pid=P&type=ver")), 4);
+        QCOMPARE(uris.count(QStringLiteral("/verinfo?pid=P&type=link")), 4);
+    }
+
+    // A reply holding "What's New" is copied to "ver.txt" in the application
+    // folder (before it is reported); another reply leaves the file alone.
+    void releaseNotesAreCopiedToVerTxt() {
+        ZN_REQUIRE_BINARY("nginx");
+        TestNginx nginx;
+        nginx.addFile(QStringLiteral("notes.html"), "<h3>What's New</h3> in 2.1");
+        nginx.addFile(QStringLiteral("plain.txt"), "nothing new");
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+        const QString verTxt = m_app.path() + QStringLiteral("/ver.txt");
+        QFile::remove(verTxt);
+
+        HttpGet get;
+        bool fileThereAtSignal = false;
+        connect(&get, &HttpGet::signalGetFinished, this, [&] { fileThereAtSignal = QFile::exists(verTxt); });
+        QSignalSpy spy(&get, &HttpGet::signalGetFinished);
+        get.get(nginx.httpUrl(QStringLiteral("/notes.html")));
+        QTRY_COMPARE(spy.count(), 1);
+        QVERIFY(fileThereAtSignal);
+        QFile file(verTxt);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("<h3>What's New</h3> in 2.1\n"));
+        file.close();
+
+        get.get(nginx.httpUrl(QStringLiteral("/plain.txt")));
+        QTRY_COMPARE(spy.count(), 2);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("<h3>What's New</h3> in 2.1\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(UpdaterClientTest)
+#include "tst_updater_client.moc"

@@ -1,0 +1,431 @@
+// The update window against a real update server (nginx) and a scripted
+// download service: the check road, the version test, silent starts, the
+// finish (digest, stopping the product, starting the installer) and its
+// failures, the note line, the second-instance message and the painting.
+#include <QApplication>
+#include <QLabel>
+#include <QProcess>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QTimer>
+#include <QtTest>
+#include <unistd.h>
+
+#include "ButtonImageStyle.h"
+#include "CLumeronUpdateStatus.h"
+#include "CReadConfiguration.h"
+#include "FakeDownloadService.h"
+#include "LiveUpdate.h"
+#include "LiveUpdateStartup.h"
+#include "UpdateServer.h"
+#include "UpdaterAppFolder.h"
+#include "libAutoUpdate.h"
+#include "platform/Processes.h"
+#include "platform/Programs.h"
+#include "testsupport/GuiTestSupport.h"
+#include "testsupport/ServerUtil.h"
+
+using testsupport::TestNginx;
+using updatertest::FakeDownloadService;
+using updatertest::UpdaterAppFolder;
+
+namespace {
+
+QString productName() { return QStringLiteral("ZnProduct-%1").arg(::getpid()); }
+
+// Closes the next failure dialog with its OK button, counting it.
+void answerFailureDialog(int* count, QString* text = nullptr) {
+    testsupport::onNextModal([count, text](QWidget* modal) {
+        if (auto* dialog = qobject_cast<CLumeronUpdateStatus*>(modal)) {
+            ++*count;
+            if (text) *text = dialog->findChild<QLabel*>(QStringLiteral("labelText"))->text();
+            QTest::mouseClick(dialog->findChild<QWidget*>(QStringLiteral("pushButtonOk")), Qt::LeftButton);
+        } else {
+            modal->close();
+        }
+    });
+}
+
+}  // namespace
+
+class UpdaterWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    UpdaterAppFolder* m_app = nullptr;
+    TestNginx* m_nginx = nullptr;
+
+    bool startServer(const updatertest::UpdateServerContent& content) {
+        m_nginx = new TestNginx;
+        updatertest::configureUpdateServer(*m_nginx, content);
+        QString error;
+        if (!m_nginx->start(&error)) qWarning() << error;
+        return m_nginx->isRunning();
+    }
+
+    LiveUpdate* makeWindow(bool silent, const QString& serverUrl = QString()) {
+        CReadConfiguration::GetInstance()->ReadConfig();
+        auto* window = new LiveUpdate;
+        window->setProperty("silent", silent);
+        window->setProperty("app_name", CReadConfiguration::GetInstance()->GetPName());
+        window->setProperty("server_url",
+                            serverUrl.isEmpty() ? m_nginx->httpUrl(QStringLiteral("/verinfo?")) : serverUrl);
+        window->setProperty("extra_note", QStringLiteral("Extra. "));
+        window->initWindow();
+        return window;
+    }
+
+    static QString text(LiveUpdate* window) {
+        return window->findChild<QTextEdit*>(QStringLiteral("textEditUpdateInfo"))->toPlainText();
+    }
+    static QWidget* updateButton(LiveUpdate* window) {
+        return window->findChild<QWidget*>(QStringLiteral("btnUpdate"));
+    }
+    static QWidget* progressRow(LiveUpdate* window) {
+        return window->findChild<QWidget*>(QStringLiteral("widgetProgress"));
+    }
+
+    // Runs the check of a new window until the Update button is enabled and
+    // the digest has been fetched (the last of six requests).
+    LiveUpdate* checkedWindow() {
+        LiveUpdate* window = makeWindow(false);
+        window->show();
+        // Each reply to a fetched URL (the notes, the digest) ends with type -1.
+        QSignalSpy replies(window->findChild<libAutoUpdate*>(), &libAutoUpdate::signalGetInfo);
+        const auto urlReplies = [&replies] {
+            int count = 0;
+            for (const auto& args : replies) count += args.at(0).toInt() == -1;
+            return count;
+        };
+        QTest::qWaitFor([&] { return urlReplies() == 2; }, 10000);
+        return window;
+    }
+
+private slots:
+    void initTestCase() { initStyleCommon(QStringLiteral(ZN_APP_DIR "/skin/")); }
+
+    void init() {
+        m_app = new UpdaterAppFolder(productName());
+        platform::setApplicationDir(m_app->path());
+    }
+    void cleanup() {
+        delete m_nginx;
+        m_nginx = nullptr;
+        platform::setApplicationDir(QString());
+        platform::setProcessTableRoot(QString());
+        delete m_app;
+    }
+
+    // One full check asks, in this order: ver, info (en_GB), the notes, link,
+    // exinfo, the digest; the notes are shown and Update is enabled.
+    void theCheckRoad() {
+        ZN_REQUIRE_BINARY("nginx");
+        QVERIFY(startServer({}));
+        LiveUpdate* window = checkedWindow();
+        QVERIFY(updateButton(window)->isEnabled());
+        QStringList uris;
+        for (const auto& entry : m_nginx->accessLog(6)) uris << entry.uri;
+        QCOMPARE(uris, (QStringList{"/verinfo?pid=CORVANE-2&type=ver", "/verinfo?pid=CORVANE-2&type=info&lang=en_GB",
+                                    "/notes/whatsnew.html", "/verinfo?pid=CORVANE-2&type=link",
+                                    "/verinfo?pid=CORVANE-2&type=exinfo", "/download/CorvaneSetup.sha1"}));
+        QCOMPARE(text(window), QStringLiteral("What's New\nFaster repairs."));
+        QVERIFY(!progressRow(window)->isVisible());
+        delete window;
+    }
+
+    // The installed version is compared with the server's as plain text.
+    void theVersionTestIsPlainText_data() {
+        QTest::addColumn<QString>("installed");
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("1.9.0 vs 1.10.0") << "1.9.0"
+                                         << "1.10.0"
+                                         << "No updates available.";
+        QTest::newRow("same") << "2.0.1.6"
+                              << "2.0.1.6"
+                              << "No updates available.";
+        QTest::newRow("newer") << "2.0.1.6"
+                               << "2.0.1.7"
+                               << "New Release!";
+        QTest::newRow("no version block") << ""
+                                          << "0.1"
+                                          << "New Release!";
+    }
+    void theVersionTestIsPlainText() {
+        QFETCH(QString, installed);
+        QFETCH(QString, server);
+        QFETCH(QString, shown);
+        ZN_REQUIRE_BINARY("nginx");
+        m_app->setInstalledVersion(installed);
+        updatertest::UpdateServerContent content;
+        content.version = server;
+        content.failingTypes.insert(QStringLiteral("info"), 404);  // stop the road after "ver"
+        QVERIFY(startServer(content));
+        LiveUpdate* window = makeWindow(false);
+        QTRY_COMPARE(text(window), shown);
+        delete window;
+    }
+
+    // Silent, update found: the window comes up with "New Release!". (The
+    // silent starts that end the program are run with the program itself.)
+    void aSilentStartShowsTheWindowForAnUpdate() {
+        ZN_REQUIRE_BINARY("nginx");
+        QVERIFY(startServer({}));
+        LiveUpdate* window = makeWindow(true);
+        QVERIFY(window->isHidden());
+        QTRY_VERIFY(window->isVisible());
+        QTRY_COMPARE(updateButton(window)->isEnabled(), true);
+        delete window;
+    }
+
+    // An empty "link" keeps Update disabled, and the road still asks "exinfo".
+    void anEmptyLinkKeepsUpdateDisabled() {
+        ZN_REQUIRE_BINARY("nginx");
+        updatertest::UpdateServerContent content;
+        content.emptyLink = true;
+        QVERIFY(startServer(content));
+        LiveUpdate* window = makeWindow(false);
+        QTRY_COMPARE(m_nginx->accessLog().size(), 6);
+        const auto log = m_nginx->accessLog();
+        QCOMPARE(log.at(4).uri, QStringLiteral("/verinfo?pid=CORVANE-2&type=exinfo"));
+        QTest::qWait(100);
+        QVERIFY(!updateButton(window)->isEnabled());
+        delete window;
+    }
+
+    // The whole finish: the digest matches, the product's first process is
+    // ended, the installer (with its execute bit) is started detached with
+    // "/VERYSILENT /SUPPRESSMSGBOXES" and the window closes.
+    void aVerifiedDownloadStartsTheInstaller() {
+        ZN_REQUIRE_BINARY("nginx");
+        updatertest::UpdateServerContent content;
+        content.installer = updatertest::fakeInstaller(10);
+        QVERIFY(startServer(content));
+        // The downloaded file, as the service leaves it (without execute bit).
+        QVERIFY(updatertest::writeFile(m_app->path(QStringLiteral("CorvaneSetup.exe")), content.installer));
+        QProcess first, second;
+        first.start(m_app->productPath(), {QStringLiteral("300")});
+        QVERIFY(first.waitForStarted());
+        second.start(m_app->productPath(), {QStringLiteral("300")});
+        QVERIFY(second.waitForStarted());
+
+        FakeDownloadService fake;
+        fake.script({FakeDownloadService::status(3, 100, 0.5f), FakeDownloadService::status(4)});
+        LiveUpdate* window = checkedWindow();
+        QVERIFY(window->isVisible());
+        QTest::mouseClick(updateButton(window), Qt::LeftButton);
+        QCOMPARE(fake.lastUrl, m_nginx->httpUrl(QStringLiteral("/download/CorvaneSetup.exe")));
+        QCOMPARE(fake.lastTarget, m_app->path(QStringLiteral("CorvaneSetup.exe")));
+        QVERIFY(!updateButton(window)->isEnabled());
+        QVERIFY(progressRow(window)->isVisible());
+
+        QTRY_VERIFY(!window->isVisible());
+        QTRY_COMPARE(updatertest::readFile(m_app->path(QStringLiteral("CorvaneSetup.exe.args"))),
+                     QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
+        QVERIFY(first.waitForFinished(5000));
+        QCOMPARE(first.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(second.state(), QProcess::Running);
+        second.kill();
+        second.waitForFinished();
+        delete window;
+    }
+
+    // A digest in lower case (or none) never matches: the failure dialog, no
+    // installer run, Update enabled again and the progress row hidden.
+    void aDifferingDigestFails() {
+        ZN_REQUIRE_BINARY("nginx");
+        updatertest::UpdateServerContent content;
+        content.installer = updatertest::fakeInstaller(10);
+        content.digest = updatertest::upperSha1(content.installer).toLower();
+        QVERIFY(startServer(content));
+        QVERIFY(updatertest::writeFile(m_app->path(QStringLiteral("CorvaneSetup.exe")), content.installer));
+        FakeDownloadService fake;
+        fake.script({FakeDownloadService::status(4)});
+        LiveUpdate* window = checkedWindow();
+
+        int dialogs = 0;
+        QString dialogText;
+        answerFailureDialog(&dialogs, &dialogText);
+        QTest::mouseClick(updateButton(window), Qt::LeftButton);
+        QTRY_COMPARE(dialogs, 1);
+        QCOMPARE(
+            dialogText,
+            QStringLiteral("Update Failed. Please make sure you are connected to a stable network and try again."));
+        QTRY_VERIFY(updateButton(window)->isEnabled());
+        QVERIFY(!progressRow(window)->isVisible());
+        QVERIFY(window->isVisible());
+        QVERIFY(!QFile::exists(m_app->path(QStringLiteral("CorvaneSetup.exe.args"))));
+        delete window;
+    }
+
+    // A product that cannot be stopped (here: the process table cannot be
+    // read) gives the failure dialog three times, then the update gives up
+    // without starting the installer and enables Update again.
+    void aProductThatCannotBeStoppedEndsTheAttempt() {
+        ZN_REQUIRE_BINARY("nginx");
+        updatertest::UpdateServerContent content;
+        content.installer = updatertest::fakeInstaller(10);
+        QVERIFY(startServer(content));
+        QVERIFY(updatertest::writeFile(m_app->path(QStringLiteral("CorvaneSetup.exe")), content.installer));
+        FakeDownloadService fake;
+        fake.script({FakeDownloadService::status(4)});
+        LiveUpdate* window = checkedWindow();
+
+        platform::setProcessTableRoot(m_app->path(QStringLiteral("no-process-table")));
+        // Answers every failure dialog while this test runs.
+        int dialogs = 0;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&dialogs] {
+            if (auto* dialog = qobject_cast<CLumeronUpdateStatus*>(QApplication::activeModalWidget())) {
+                ++dialogs;
+                dialog->close();
+            }
+        });
+        answer.start(20);
+        QTest::mouseClick(updateButton(window), Qt::LeftButton);
+        QTRY_VERIFY(updateButton(window)->isEnabled());
+        QCOMPARE(dialogs, LiveUpdate::kStopRounds);
+        QVERIFY(window->isVisible());
+        QVERIFY(!QFile::exists(m_app->path(QStringLiteral("CorvaneSetup.exe.args"))));
+        delete window;
+    }
+
+    // The download cannot be started: the failure dialog; the task fails in
+    // the engine: "Download failed." with Update kept disabled.
+    void downloadFailures() {
+        ZN_REQUIRE_BINARY("nginx");
+        QVERIFY(startServer({}));
+        FakeDownloadService fake;
+        fake.startResult = false;
+        LiveUpdate* window = checkedWindow();
+        int dialogs = 0;
+        answerFailureDialog(&dialogs);
+        QTest::mouseClick(updateButton(window), Qt::LeftButton);
+        QTRY_COMPARE(dialogs, 1);
+        QTRY_VERIFY(updateButton(window)->isEnabled());
+        QVERIFY(!progressRow(window)->isVisible());
+
+        fake.startResult = true;
+        fake.script({FakeDownloadService::status(3, 1000, 0.375f), FakeDownloadService::status(1)});
+        QTest::mouseClick(updateButton(window), Qt::LeftButton);
+        QTRY_COMPARE(text(window), QStringLiteral("Download failed."));
+        QVERIFY(!updateButton(window)->isEnabled());
+        QVERIFY(progressRow(window)->isVisible());
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("labelProgressValue"))->text(), QStringLiteral("37 %"));
+        delete window;
+    }
+
+    // The note line: the extra note and the download page, unless "/custom"
+    // exists in the application folder.
+    void theNoteLine() {
+        LiveUpdate* window = makeWindow(false, QStringLiteral("http://127.0.0.1:1/verinfo?"));
+        window->show();
+        auto* note = window->findChild<QLabel*>(QStringLiteral("labelNote"));
+        QTRY_VERIFY(note->text().contains(QStringLiteral("https://www.corvane.example/download")));
+        QVERIFY(note->text().contains(
+            QStringLiteral("Extra. You can always download the newest version of Corvane by clicking here:")));
+        QVERIFY(note->isVisible());
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("labelProductName"))->text(), QStringLiteral("Corvane"));
+        delete window;
+
+        QVERIFY(updatertest::writeFile(m_app->path(QStringLiteral("custom")), QByteArray()));
+        window = makeWindow(false, QStringLiteral("http://127.0.0.1:1/verinfo?"));
+        window->show();
+        note = window->findChild<QLabel*>(QStringLiteral("labelNote"));
+        QTest::qWait(50);
+        QVERIFY(!note->isVisible());
+        QVERIFY(note->text().isEmpty());
+        delete window;
+    }
+
+    // Only exactly "active" brings the window up.
+    void messagesFromAnotherInstance() {
+        LiveUpdate* window = makeWindow(true, QStringLiteral("http://127.0.0.1:1/verinfo?"));
+        window->slotMsgReceivedFromOtherInstance(QStringLiteral("Active"));
+        QVERIFY(window->isHidden());
+        window->slotMsgReceivedFromOtherInstance(QStringLiteral("active"));
+        QVERIFY(window->isVisible());
+        delete window;
+    }
+
+    // The shadow frame's alpha stays within 0..255 for any width; the
+    // outermost ring is the faintest.
+    void shadowAlpha() {
+        QCOMPARE(LiveUpdate::shadowAlpha(5, 0), 111);
+        QCOMPARE(LiveUpdate::shadowAlpha(5, 4), 11);
+        for (int width : {2, 5, 26, 30, 100, 1000}) {
+            for (int ring = 0; ring < width; ++ring) {
+                const int alpha = LiveUpdate::shadowAlpha(width, ring);
+                QVERIFY2(alpha >= 0 && alpha <= 255, qPrintable(QStringLiteral("%1/%2").arg(width).arg(ring)));
+                if (ring > 0) QVERIFY(alpha <= LiveUpdate::shadowAlpha(width, ring - 1));
+            }
+        }
+        // Painting a wide frame works as well.
+        LiveUpdate* window = makeWindow(false, QStringLiteral("http://127.0.0.1:1/verinfo?"));
+        window->setShadowWidth(40);
+        QVERIFY(!window->grab().isNull());
+        delete window;
+    }
+
+    // The result dialog by status; its caption is the parent's product name.
+    void statusDialog_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("image");
+        QTest::newRow("failed")
+            << 1 << "Update Failed. Please make sure you are connected to a stable network and try again." << true;
+        QTest::newRow("completed") << 0 << "Update completed!" << true;
+        QTest::newRow("other") << 7 << "TextLabel" << false;
+    }
+    void statusDialog() {
+        QFETCH(int, status);
+        QFETCH(QString, text);
+        QFETCH(bool, image);
+        QWidget owner;
+        owner.setProperty("app_name", QStringLiteral("Corvane"));
+        CLumeronUpdateStatus dialog(status, &owner);
+        QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("labelText"))->text(), text);
+        auto* gif = dialog.findChild<QLabel*>(QStringLiteral("labelGif"));
+        QCOMPARE(gif->pixmap() && !gif->pixmap()->isNull(), image);
+        if (!image) QCOMPARE(gif->text(), QStringLiteral("gif"));
+        QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("labelCaptionText"))->text(), QStringLiteral("Corvane"));
+        dialog.show();
+        QTest::mouseClick(dialog.findChild<QWidget*>(QStringLiteral("pushButtonOk")), Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+    }
+
+    void buttonImageStyle() {
+        QPushButton button;
+        button.setStyleSheet(QStringLiteral("QPushButton{color:red;}"));
+        setButtonImageStyle(&button, "n.svg", "h.svg", "p.svg", "d.svg", "#1", "#2", "#3", "#4", "/img/");
+        QCOMPARE(button.styleSheet(),
+                 QStringLiteral("QPushButton::hover{ color: #2; border: none; image: url(/img/h.svg); }"
+                                "QPushButton::pressed{ color: #3; border:none; image: url(/img/p.svg);}"
+                                "QPushButton::!enabled{ color: #4; border:none; image: url(/img/d.svg);}"
+                                "QPushButton{ color: #1; border:none; image: url(/img/n.svg);}"));
+    }
+
+    // SHA-1 in upper-case hex; a file that cannot be read to the size it
+    // reports gives a null digest (which never matches).
+    void fileDigest() {
+        QVERIFY(updatertest::writeFile(m_app->path(QStringLiteral("abc")), "abc"));
+        QCOMPARE(LiveUpdate::getFileDigest(m_app->path(QStringLiteral("abc"))),
+                 QStringLiteral("A9993E364706816ABA3E25717850C26C9CD0D89D"));
+        QVERIFY(LiveUpdate::getFileDigest(m_app->path(QStringLiteral("missing"))).isNull());
+        QVERIFY(updatertest::writeFile(m_app->path(QStringLiteral("big")), QByteArray(10000, 'x')));
+        QCOMPARE(LiveUpdate::getFileDigest(m_app->path(QStringLiteral("big"))),
+                 updatertest::upperSha1(QByteArray(10000, 'x')));
+
+        // Kernel attribute files report 4096 bytes and hold fewer.
+        const QString attribute = QStringLiteral("/sys/devices/system/cpu/online");
+        if (!QFileInfo(attribute).isReadable() ||
+            QFileInfo(attribute).size() <= updatertest::readFile(attribute).size())
+            QSKIP("no attribute file that reports more bytes than it holds");
+        QVERIFY(LiveUpdate::getFileDigest(attribute).isNull());
+    }
+};
+
+QTEST_MAIN(UpdaterWindowTest)
+#include "tst_updater_window.moc"
