@@ -21,6 +21,7 @@
 #include "ZnMessageBox.h"
 #include "ZnSkinPath.h"
 #include "ZnStyleCommon.h"
+#include "platform/DetachedProcess.h"
 #include "platform/Endpoints.h"
 #include "platform/Processes.h"
 #include "platform/Programs.h"
@@ -300,7 +301,7 @@ void FixiTunes::StartPellact() {
         m_pPellactProcess = new QProcess(this);
         m_pPellactProcess->setObjectName(QStringLiteral("pellactProcess"));
     }
-    QProcess::startDetached(
+    platform::startDetached(
         platform::programPath(QStringLiteral("Pellact.exe")),
         {QCoreApplication::applicationName() + QStringLiteral(".exe"),
          platform::endpoint(platform::Endpoint::FeedbackMailTo), QCoreApplication::applicationFilePath(),
@@ -322,12 +323,12 @@ void FixiTunes::SlotFeedback() {
 }
 
 void FixiTunes::CheckUpdate() {
-    QProcess::startDetached(platform::programPath(QStringLiteral("Velkin.exe")), {QStringLiteral("--silent=true")});
+    platform::startDetached(platform::programPath(QStringLiteral("Velkin.exe")), {QStringLiteral("--silent=true")});
 }
 
 void FixiTunes::SlotCheckUpdateDialog() {
     qDebug() << "SlotCheckUpdateDialog--->called";
-    QProcess::startDetached(platform::programPath(QStringLiteral("Velkin.exe")),
+    platform::startDetached(platform::programPath(QStringLiteral("Velkin.exe")),
                             {QStringLiteral("--updateURL=") + platform::endpoint(platform::Endpoint::UpdateServer) +
                              QStringLiteral("/verinfo?")});
 }
