@@ -19,9 +19,6 @@
 
 namespace {
 
-// How long 7-Zip may take to unpack the installer.
-constexpr int kUnzipTimeoutMs = 30000;
-
 QString now() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss.zzz ddd")); }
 
 }  // namespace
@@ -188,11 +185,20 @@ void FixiTunes::SlotUnzipiTunesSetup() {
     const QStringList arguments = {QStringLiteral("x"), InstallerPath(), QStringLiteral("-y"),
                                    QStringLiteral("-o") + target};
     qDebug() << "SlotUnzipiTunesSetup=====argu===" << arguments;
+    // 7-Zip may take minutes on the real installer; only a hung one is killed
+    // (see FileTools.h). Warnings (exit code 1) with the folder present count
+    // as success; errors (2 and above) do not.
     const UnzipResult result =
-        RunUnzip(platform::programPath(QStringLiteral("7z.exe")), arguments, target, kUnzipTimeoutMs);
+        RunUnzip(platform::programPath(QStringLiteral("7z.exe")), arguments, target, UnzipTimeoutMs());
     qDebug() << "isRun==" << result.finished;
     qDebug() << "runTime===" << result.elapsedMs;
     qDebug() << "isUnzipSuccess======" << result.success() << "==tempPath====" << target;
+    if (result.hasWarnings())
+        qWarning() << "SlotUnzipiTunesSetup=====7-Zip reported warnings (exit code 1); the installer was unpacked==="
+                   << result.output;
+    else if (!result.success())
+        qWarning() << "SlotUnzipiTunesSetup=====unpacking failed===exitCode" << result.exitCode << "==finished"
+                   << result.finished << "==folder" << result.folderExists << "===" << result.output;
     if (result.success())
         emit SignalUnzipiTunesPackageFinished();
     else

@@ -69,23 +69,32 @@ private slots:
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 
+    // 7-Zip's exit codes: 0 success, 1 warnings (a success when the folder is
+    // there), 2 and above errors.
     void unzipResults_data() {
         QTest::addColumn<QString>("body");
         QTest::addColumn<int>("timeoutMs");
         QTest::addColumn<bool>("success");
+        QTest::addColumn<bool>("warnings");
         QTest::addColumn<bool>("finished");
         // The target folder is "$4" without its "-o" prefix.
         const QString mk = "d=$(echo \"$4\" | sed 's/^-o//'); mkdir -p \"$d\"; ";
-        QTest::newRow("good") << mk + "exit 0" << 10000 << true << true;
-        QTest::newRow("failing after partial output") << mk + "exit 2" << 10000 << false << true;
-        QTest::newRow("no output") << QString("exit 0") << 10000 << false << true;
-        QTest::newRow("slow") << mk + "exec sleep 30" << 500 << false << false;
-        QTest::newRow("crash") << mk + "kill -SEGV $$" << 10000 << false << true;
+        QTest::newRow("good") << mk + "exit 0" << 10000 << true << false << true;
+        QTest::newRow("warnings") << mk + "echo 'WARNING: a file was skipped'; exit 1" << 10000 << true << true << true;
+        QTest::newRow("warnings without the folder") << QString("exit 1") << 10000 << false << false << true;
+        QTest::newRow("fatal error after partial output") << mk + "exit 2" << 10000 << false << false << true;
+        QTest::newRow("command line error") << mk + "exit 7" << 10000 << false << false << true;
+        QTest::newRow("out of memory") << mk + "exit 8" << 10000 << false << false << true;
+        QTest::newRow("stopped by the user") << mk + "exit 255" << 10000 << false << false << true;
+        QTest::newRow("no output") << QString("exit 0") << 10000 << false << false << true;
+        QTest::newRow("hung, killed at the limit") << mk + "exec sleep 30" << 500 << false << false << false;
+        QTest::newRow("crash") << mk + "kill -SEGV $$" << 10000 << false << false << true;
     }
     void unzipResults() {
         QFETCH(QString, body);
         QFETCH(int, timeoutMs);
         QFETCH(bool, success);
+        QFETCH(bool, warnings);
         QFETCH(bool, finished);
         QTemporaryDir tmp;
         const QString program = fakeProgram(tmp.path(), body);
@@ -93,8 +102,21 @@ private slots:
         const UnzipResult r =
             RunUnzip(program, {"x", tmp.path() + "/iTunesSetup.exe", "-y", "-o" + target}, target, timeoutMs);
         QCOMPARE(r.success(), success);
+        QCOMPARE(r.hasWarnings(), warnings);
         QCOMPARE(r.finished, finished);
         QVERIFY(r.started);
+        if (warnings) QVERIFY(r.output.contains("WARNING: a file was skipped"));
+    }
+
+    // The installer's unpacking waits minutes, not seconds, before it kills
+    // 7-Zip; a test may shorten it and set it back.
+    void unzipTimeLimit() {
+        QVERIFY(kUnzipTimeoutMs >= 5 * 60 * 1000);
+        QCOMPARE(UnzipTimeoutMs(), kUnzipTimeoutMs);
+        SetUnzipTimeoutMs(1500);
+        QCOMPARE(UnzipTimeoutMs(), 1500);
+        SetUnzipTimeoutMs(0);
+        QCOMPARE(UnzipTimeoutMs(), kUnzipTimeoutMs);
     }
 
     void unzipMissingProgram() {
@@ -146,6 +168,22 @@ private slots:
         thread.SetFilePath(0, tmp.path() + "/missing.exe");
         thread.wait();
         QVERIFY(thread.GetHashValue().isEmpty());
+    }
+
+    // The thread object may go while it hashes (or right after its result):
+    // it stops between blocks and is waited for, never destroyed running.
+    void hashThreadDestroyedWhileRunning() {
+        QTemporaryDir tmp;
+        QByteArray block(1 << 20, 'h');
+        QFile file(tmp.path() + "/iTunesSetup.exe");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 16; ++i) file.write(block);
+        file.close();
+        for (int round = 0; round < 5; ++round) {
+            auto* thread = new CGetHashThread;
+            thread->SetFilePath(0, file.fileName());
+            delete thread;
+        }
     }
 
     void hashComparison_data() {

@@ -1,5 +1,6 @@
 #pragma once
 // File-system helpers of the installer acquisition.
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -9,15 +10,31 @@
 // folder itself is removed as a link. True when the folder is gone afterwards.
 bool DeleteDirectory(const QString& folderPath);
 
-// Result of unpacking an archive with 7-Zip.
+// How long unpacking the installer may take: generous, since the real installer
+// is about 200 MB and a slow disk takes minutes; a 7-Zip that hangs is still
+// killed at the end of it.
+constexpr int kUnzipTimeoutMs = 10 * 60 * 1000;
+
+// The limit the installer acquisition uses: kUnzipTimeoutMs unless a test set
+// another one with SetUnzipTimeoutMs (0 or less: back to kUnzipTimeoutMs).
+int UnzipTimeoutMs();
+void SetUnzipTimeoutMs(int timeoutMs);
+
+// Result of unpacking an archive with 7-Zip. 7-Zip's exit codes: 0 no error,
+// 1 warnings only (non-fatal: the archive was unpacked), 2 and above errors
+// (2 fatal error, 7 command line, 8 out of memory, 255 stopped).
 struct UnzipResult {
     bool started = false;   // the program could be started
     bool finished = false;  // it ended within the time limit (else it was killed)
     int exitCode = -1;      // its exit code when it ended normally
     bool folderExists = false;
     qint64 elapsedMs = 0;
-    // Success: a normal exit with code 0 within the time limit and the folder present.
-    bool success() const { return started && finished && exitCode == 0 && folderExists; }
+    QByteArray output;  // what it wrote (standard output and error)
+    // Success: a normal exit within the time limit with code 0, or with code 1
+    // (warnings), and the folder present.
+    bool success() const { return started && finished && (exitCode == 0 || exitCode == 1) && folderExists; }
+    // A success that 7-Zip reported with warnings.
+    bool hasWarnings() const { return success() && exitCode == 1; }
 };
 
 // Runs `program` with `arguments` and waits at most timeoutMs; kills it on

@@ -38,6 +38,14 @@ bool DeleteDirectory(const QString& folderPath) {
     return !QFileInfo::exists(folderPath);
 }
 
+namespace {
+int g_unzipTimeoutMs = 0;
+}  // namespace
+
+int UnzipTimeoutMs() { return g_unzipTimeoutMs > 0 ? g_unzipTimeoutMs : kUnzipTimeoutMs; }
+
+void SetUnzipTimeoutMs(int timeoutMs) { g_unzipTimeoutMs = timeoutMs; }
+
 UnzipResult RunUnzip(const QString& program, const QStringList& arguments, const QString& targetFolder, int timeoutMs) {
     UnzipResult result;
     QElapsedTimer clock;
@@ -55,6 +63,7 @@ UnzipResult RunUnzip(const QString& program, const QStringList& arguments, const
             result.exitCode = process.exitCode();
         }
     }
+    result.output = process.readAll();
     result.elapsedMs = clock.elapsed();
     result.folderExists = QFileInfo(targetFolder).isDir();
     return result;

@@ -6,6 +6,11 @@
 
 CGetHashThread::CGetHashThread(QObject* parent) : QThread(parent), m_nCheckType(0) {}
 
+CGetHashThread::~CGetHashThread() {
+    requestInterruption();
+    wait();
+}
+
 void CGetHashThread::SetFilePath(int checkType, QString path) {
     m_strFilePath = path;
     m_nCheckType = checkType;
@@ -14,20 +19,37 @@ void CGetHashThread::SetFilePath(int checkType, QString path) {
     start();
 }
 
-QString CGetHashThread::GetHashValue() { return m_strHashValue; }
+QString CGetHashThread::GetHashValue() {
+    QMutexLocker lock(&m_mutex);
+    return m_strHashValue;
+}
 
 void CGetHashThread::run() {
     QFile file(m_strFilePath);
     QString value;
     if (file.open(QIODevice::ReadOnly)) {
-        // Streamed in blocks: the installer is about 200 MB.
+        // Streamed in blocks (the installer is about 200 MB); a stop request
+        // ends it between blocks.
         QCryptographicHash hash(QCryptographicHash::Sha1);
-        if (hash.addData(&file)) value = QString::fromLatin1(hash.result().toHex());
+        QByteArray block(1 << 20, Qt::Uninitialized);
+        bool complete = false;
+        while (!isInterruptionRequested()) {
+            const qint64 n = file.read(block.data(), block.size());
+            if (n <= 0) {
+                complete = n == 0;
+                break;
+            }
+            hash.addData(block.constData(), int(n));
+        }
+        if (complete) value = QString::fromLatin1(hash.result().toHex());
         file.close();
     }
-    m_strHashValue = value;
-    qDebug() << "run m_strHashValue =========" << m_strHashValue;
-    emit SignalCheckFinished(m_nCheckType, m_strHashValue);
+    {
+        QMutexLocker lock(&m_mutex);
+        m_strHashValue = value;
+    }
+    qDebug() << "run m_strHashValue =========" << value;
+    emit SignalCheckFinished(m_nCheckType, value);
 }
 
 bool IsSameHash(const QString& computed, const QString& expected) {
