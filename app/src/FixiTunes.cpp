@@ -237,6 +237,15 @@ void FixiTunes::RefreshiTunesVersion() {
 // ---------------------------------------------------------------------------
 
 void FixiTunes::CreateToolsMenu() {
+    // In the product's look rather than the platform's: white, a thin grey
+    // border, dark grey entries and the toolkit's blue under the pointer.
+    m_toolsMenu.setFont(g_styleCommon.getFont(15));
+    m_toolsMenu.setStyleSheet(
+        QStringLiteral("QMenu{background-color:#ffffff;border:1px solid #e6e6e6;padding:4px 0px;}"
+                       "QMenu::item{background-color:transparent;color:#484848;padding:6px 28px 6px 20px;}"
+                       "QMenu::item:selected{background-color:#377dff;color:#ffffff;}"
+                       "QMenu::item:disabled{color:#b4b4b4;}"
+                       "QMenu::separator{height:1px;background-color:#e6e6e6;margin:4px 0px;}"));
     auto add = [this](QAction*& action, const QString& text, void (FixiTunes::*slot)()) {
         action = new QAction(text, this);
         m_toolsMenu.addAction(action);
@@ -258,6 +267,8 @@ void FixiTunes::CreateToolsMenu() {
 
 void FixiTunes::SlotToolsMenu() {
     if (!m_bToolsMenuCreated) CreateToolsMenu();
+    // The menu opens over the page: no tile stays lit beneath it.
+    if (m_pFixiTunesHome) m_pFixiTunesHome->ClearTileHover();
     m_toolsMenu.move(pos() + ui->btnTools->pos() + QPoint(0, 40));
     m_toolsMenu.show();
 }

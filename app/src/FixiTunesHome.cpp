@@ -1,5 +1,7 @@
 #include "FixiTunesHome.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QLabel>
 
 #include "ZnStyleButtonWidget.h"
@@ -14,12 +16,40 @@ namespace {
 const char kHoverSheet[] = "QLabel{color:#377dff;}";
 const char kNormalSheet[] = "QLabel{color:#484848;}";
 
+// Clears the tiles' hover look when the page is hidden or its window is no
+// longer the active one (a dialog opened over it, another program in front).
+class HoverGuard : public QObject {
+public:
+    explicit HoverGuard(CFixiTunesHome* page) : QObject(page), m_page(page) { page->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::Show:
+            // The window is known once the page is shown in it; a filter is
+            // installed only once however often this runs.
+            if (watched == m_page && m_page->window() != m_page) m_page->window()->installEventFilter(this);
+            break;
+        case QEvent::Hide:
+            if (watched == m_page) m_page->ClearTileHover();
+            break;
+        case QEvent::WindowDeactivate: m_page->ClearTileHover(); break;
+        default: break;
+        }
+        return false;
+    }
+
+private:
+    CFixiTunesHome* m_page;
+};
+
 }  // namespace
 
 CFixiTunesHome::CFixiTunesHome(QWidget* parent) : QWidget(parent), ui(new Ui::CFixiTunesHome) {
     ui->setupUi(this);
     InitStyle();
     InitConnect();
+    new HoverGuard(this);  // a child of the page
 }
 
 CFixiTunesHome::~CFixiTunesHome() { delete ui; }
@@ -29,6 +59,15 @@ void CFixiTunesHome::SetiTunesVersion(const QString& version) {
         ui->label_version->setText(tr("No iTunes on Your PC"));
     else
         ui->label_version->setText(tr("iTunes Version: ") + version);
+}
+
+void CFixiTunesHome::ClearTileHover() {
+    // A leave event puts a tile back into its normal state, and its mouseLeave
+    // signal gives the title its normal colour.
+    for (ZnStyleButtonWidget* tile : findChildren<ZnStyleButtonWidget*>()) {
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(tile, &leave);
+    }
 }
 
 void CFixiTunesHome::InitStyle() {

@@ -23,6 +23,13 @@ public:
     // the version text.
     void SetiTunesVersion(const QString& version);
 
+    // Gives every tile its normal picture and title colour again. A tile learns
+    // that the pointer left it only from a leave event, which does not come when
+    // the page is hidden or a menu or dialog opens over it; the page calls this
+    // itself when it is hidden and when its window loses activation, and the
+    // main window when it opens its tools menu.
+    void ClearTileHover();
+
 signals:
     void SignalFixiTunesScene(enumFixScene scene);
 

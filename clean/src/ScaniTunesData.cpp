@@ -40,7 +40,7 @@ CScaniTunesData::CScaniTunesData(QWidget* parent) : QWidget(parent), ui(new Ui::
 
     // The select-all box stands over the category table's header.
     m_pAllCheckBox = new CCheckBoxWidget(ui->tableFirstLevelDirList);
-    m_pAllCheckBox->setGeometry(80, 11, 160, 18);
+    m_pAllCheckBox->setGeometry(80, 12, 140, 14);
     m_pAllCheckBox->setEnabled(false);
     connect(m_pAllCheckBox, &CCheckBoxWidget::SignalClickedCheckBox, this, &CScaniTunesData::SlotSetAlliTunesCheckBox);
 

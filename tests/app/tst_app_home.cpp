@@ -130,6 +130,45 @@ private slots:
         QCOMPARE(textColour(m_page->findChild<QLabel*>(QLatin1String(kTiles[1].title))), kHover);
     }
 
+    // A tile gets no leave event when the page is hidden under the pointer (a
+    // tile was clicked) or a dialog or menu opens over it: it loses its hover
+    // look then too, picture and title.
+    void hoverEndsWithoutALeaveEvent_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("page hidden") << "hide";
+        QTest::newRow("window deactivated") << "deactivate";
+        QTest::newRow("asked by the main window") << "clear";
+    }
+    void hoverEndsWithoutALeaveEvent() {
+        QFETCH(QString, how);
+        // The page inside a window, as the main window holds it.
+        QWidget window;
+        window.resize(1000, 577);
+        m_page->setParent(&window);
+        m_page->show();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* tile = m_page->findChild<ZnStyleButtonWidget*>(QLatin1String(kTiles[2].tile));
+        auto* title = m_page->findChild<QLabel*>(QLatin1String(kTiles[2].title));
+        const QImage normal = tile->grab().toImage();
+        sendEnter(tile);
+        QCOMPARE(textColour(title), kHover);
+        QVERIFY(tile->grab().toImage() != normal);
+
+        if (how == QLatin1String("hide")) {
+            m_page->hide();
+            m_page->show();
+        } else if (how == QLatin1String("deactivate")) {
+            QEvent deactivate(QEvent::WindowDeactivate);
+            QApplication::sendEvent(&window, &deactivate);
+        } else {
+            m_page->ClearTileHover();
+        }
+        QCOMPARE(textColour(title), kNormal);
+        QCOMPARE(tile->grab().toImage(), normal);
+        m_page->setParent(nullptr);
+    }
+
     // The hovered tile shows its hover picture; a pressed tile shows its normal
     // picture again.
     void hoverSwapsThePictureAndPressShowsTheNormalOne_data() {

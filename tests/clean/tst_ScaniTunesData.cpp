@@ -130,8 +130,14 @@ private slots:
         }
         QVERIFY(categories->horizontalHeader()->minimumHeight() >= 40);
         QCOMPARE(categories->currentRow(), 0);
-        // The select-all box stands over the category table's header.
-        QCOMPARE(page.findChild<CCheckBoxWidget*>()->parentWidget(), categories);
+        // The select-all box stands over the category table's header, at
+        // (80, 12), 140 x 14; its text fits beside the box in that width.
+        auto* all = page.findChild<CCheckBoxWidget*>();
+        QCOMPARE(all->parentWidget(), categories);
+        QCOMPARE(all->geometry(), QRect(80, 12, 140, 14));
+        auto* allText = all->findChild<QLabel*>(QStringLiteral("label"));
+        QCOMPARE(allText->text(), QStringLiteral("All iTunes Data"));
+        QVERIFY(14 + 12 + allText->fontMetrics().horizontalAdvance(allText->text()) <= 140);
 
         const QStringList media = {QStringLiteral("Type"), QStringLiteral("Size")};
         const QStringList backups = {QStringLiteral("Device Name"), QStringLiteral("Backup Time"),

@@ -1,5 +1,9 @@
-// Views of the main program: the main window as it starts (detection page), and
-// the About box. flows/home shows the home page.
+// Views of the main program: the main window as it starts (detection page), its
+// tools menu, and the About box. flows/home shows the home page.
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+
 #include "About.h"
 #include "FixiTunes.h"
 #include "Showcase.h"
@@ -11,3 +15,16 @@ ZN_SHOWCASE_VIEW("app/mainwindow-start") {
 }
 
 ZN_SHOWCASE_VIEW("app/about") { return new CAbout; }
+
+ZN_SHOWCASE_VIEW("app/tools-menu") {
+    // The menu with the pointer on one entry.
+    auto* window = new FixiTunes;
+    window->SlotToolsMenu();
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* menu = qobject_cast<QMenu*>(top);
+        if (!menu || menu->actions().isEmpty() || menu->actions().first()->parent() != window) continue;
+        menu->setActiveAction(menu->actions().at(2));
+        return menu;
+    }
+    return nullptr;
+}
