@@ -195,7 +195,9 @@ private slots:
         QVERIFY2(mail.ok, qPrintable(mail.error));
         QCOMPARE(mail.parts.size(), 3);
         const QString body = QString::fromUtf8(mail.parts.at(0).payload);
-        QVERIFY2(body.startsWith(QStringLiteral("客户邮箱：\tjane@example.com\n版本号：\t")), qPrintable(body));
+        QVERIFY2(
+            body.startsWith(QStringLiteral("客户邮箱：\tjane@example.com\n版本号：\t" ZN_EXPECTED_FILE_VERSION "\n")),
+            qPrintable(body));
         QVERIFY2(body.endsWith(QStringLiteral("\niTunes works again")), qPrintable(body));
         QCOMPARE(mail.parts.at(1).fileName, QStringLiteral("crashcore.dmp"));
         QCOMPARE(mail.parts.at(1).payload, dump);
