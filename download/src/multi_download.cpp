@@ -176,16 +176,9 @@ void multi_download::start(const std::wstring& u, const DownloadSettings& s) {
     }
     if (size >= 0 && size != file_size_) set_size(size);
 
-    if (accept_multi) {
-        keep_alive = lower(response.find(option_names::connection)) == "keep-alive";
-        if (settings.meta_file.empty()) settings.meta_file = file_name() + L".cfg";
-        read_meta();
-        if (written.complete()) {
-            close_meta();
-            return;
-        }
-    }
-
+    // The storage first: its lock on the data file keeps a second run of the
+    // same target out before that run could read (and, when it is locked,
+    // remove) the resume record of the first.
     storage_interface* made = settings.storage ? settings.storage() : make_default_storage();
     if (!made)
         throw boost::system::system_error(boost::system::errc::make_error_code(boost::system::errc::not_enough_memory));
@@ -194,6 +187,17 @@ void multi_download::start(const std::wstring& u, const DownloadSettings& s) {
     if (ec) {
         storage.reset();
         throw boost::system::system_error(ec);
+    }
+
+    if (accept_multi) {
+        keep_alive = lower(response.find(option_names::connection)) == "keep-alive";
+        if (settings.meta_file.empty()) settings.meta_file = file_name() + L".cfg";
+        read_meta();
+        if (written.complete()) {
+            close_meta();
+            free_storage();
+            return;
+        }
     }
 
     if (settings.connections_limit == -1) settings.connections_limit = 5;

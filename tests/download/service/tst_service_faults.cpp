@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <mutex>
@@ -39,6 +40,22 @@ private:
 
 dlhttp::storage_interface* makeFullDiskStorage() { return new FullDiskStorage; }
 
+// A disk that is full while the flag is set, and has room again after.
+std::atomic<bool> g_diskFull{true};
+
+class SwitchedDiskStorage : public dlhttp::default_storge {
+public:
+    std::int64_t write(const char* buffer, std::int64_t offset, int size) override {
+        if (g_diskFull && ++writes_ > 100) return -1;
+        return default_storge::write(buffer, offset, size);
+    }
+
+private:
+    int writes_ = 0;
+};
+
+dlhttp::storage_interface* makeSwitchedDiskStorage() { return new SwitchedDiskStorage; }
+
 struct Row {
     const char* name;
     std::function<void(FaultServer::Script&)> script;
@@ -67,6 +84,8 @@ public:
             settings.time_out = 1;
             settings.open_time_out = 2;
             if (settings.save_path.find(L"fulldisk") != std::wstring::npos) settings.storage = makeFullDiskStorage;
+            if (settings.save_path.find(L"switcheddisk") != std::wstring::npos)
+                settings.storage = makeSwitchedDiskStorage;
         };
     }
     static void TearDownTestSuite() {
@@ -148,6 +167,28 @@ TEST_P(FaultMatrix, EndsWithinTheBoundAndNeverFinishesWrong) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, FaultMatrix, ::testing::Range(0, static_cast<int>(rows().size())),
                          [](const ::testing::TestParamInfo<int>& info) { return "row" + std::to_string(info.param); });
+
+// A run that failed in the middle of its transfer (the disk filled up) is
+// started again once there is room: nothing of the failed run interferes, and
+// the file ends complete and exact.
+TEST_F(FaultMatrix, FailedRunThenAGoodOne) {
+    const std::string content = randomBytes(3 * 1024 * 1024 + 3, 77);
+    FaultServer server(content);
+    ASSERT_TRUE(server.start());
+    const std::string target = "/tmp/dl3-switcheddisk-" + std::to_string(::getpid()) + ".bin";
+    g_diskFull = true;
+    const servicetest::RunResult first = servicetest::runDownload(server.url(), target, 90);
+    ASSERT_TRUE(first.started);
+    EXPECT_EQ(first.state, DownloadTaskFailed);
+    EXPECT_FALSE(fileExists(target));
+    g_diskFull = false;
+    const servicetest::RunResult second = servicetest::runDownload(server.url(), target, 90);
+    server.stop();
+    EXPECT_EQ(second.id, first.id);
+    EXPECT_EQ(second.state, DownloadTaskFinished);
+    EXPECT_TRUE(readFile(target) == content);
+    std::remove(target.c_str());
+}
 
 // The last byte of a range: a server that drops every range answer one byte
 // short. The missing byte must be fetched on the restart, not left for a

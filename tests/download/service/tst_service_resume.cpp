@@ -107,6 +107,39 @@ private slots:
         QVERIFY2(m_nginx.start(&error), qPrintable(error));
     }
 
+    // Two runs of one target at once (two processes): the data file's lock
+    // keeps the second out (failed), and the first still ends with the file
+    // intact.
+    void twoRunsOfOneTarget() {
+        const QString url = m_nginx.httpUrl("/resume/file.bin");
+        const QString dir = m_out.path() + "/twice";
+        QVERIFY(QDir().mkpath(dir));
+        const std::string target = (dir + "/file.bin").toStdString();
+        QProcess first;
+        first.start(DL_RESUME_TOOL, {url, QString::fromStdString(target)});
+        QVERIFY(first.waitForStarted());
+        bool downloading = false;
+        while (!downloading && first.waitForReadyRead(10000)) {
+            while (first.canReadLine()) {
+                const QList<QByteArray> parts = first.readLine().trimmed().split(' ');
+                if (parts.size() == 4 && parts[3] == "3" && parts[1].toLongLong() > 0) downloading = true;
+            }
+        }
+        QVERIFY(downloading);
+        QProcess second;
+        second.start(DL_RESUME_TOOL, {url, QString::fromStdString(target)});
+        QVERIFY(second.waitForFinished(60000));
+        QCOMPARE(second.exitCode(), 10 + int(DownloadTaskFailed));
+        // The second run left the first one's resume record alone.
+        if (first.state() == QProcess::Running) QVERIFY(fileExists(target + ".cfg"));
+        QVERIFY(first.waitForFinished(300000));
+        QCOMPARE(first.exitCode(), 0);
+        QVERIFY(readFile(target) == m_content);
+        QVERIFY(!fileExists(target + ".tmp"));
+        QVERIFY(!fileExists(target + ".cfg"));
+        QDir(dir).removeRecursively();
+    }
+
     void killAndResume() {
         const quint32 seed = QRandomGenerator::global()->generate();
         qInfo("seed %u", seed);
