@@ -1,0 +1,191 @@
+// The updater as a program: silent starts that end by themselves, the single
+// instance between real processes, and whole updates through the real
+// download service against nginx (ranged requests, digest, product stopped,
+// installer started), including a window closed and a process killed
+// midway through the download.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <signal.h>
+#include <unistd.h>
+
+#include "CReadConfiguration.h"
+#include "LiveUpdate.h"
+#include "LiveUpdateStartup.h"
+#include "UpdateServer.h"
+#include "UpdaterAppFolder.h"
+#include "libAutoUpdate.h"
+#include "platform/Programs.h"
+#include "testsupport/ServerUtil.h"
+
+using testsupport::TestNginx;
+using updatertest::UpdaterAppFolder;
+
+namespace {
+
+QString productName() { return QStringLiteral("ZnProduct-%1").arg(::getpid()); }
+
+// A running program whose merged output the test reads as it comes.
+class Program {
+public:
+    Program(const QString& program, const QStringList& arguments, const QString& runtimeDir) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.start(program, arguments);
+        m_process.waitForStarted();
+    }
+    ~Program() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    QString output() {
+        m_output += QString::fromLocal8Bit(m_process.readAll());
+        return m_output;
+    }
+    // Waits (processing events) until the output holds `text`.
+    bool waitForOutput(const QString& text, int timeoutMs = 20000) {
+        return QTest::qWaitFor([&] { return output().contains(text); }, timeoutMs);
+    }
+    bool waitForExit(int timeoutMs = 20000) {
+        const bool done = QTest::qWaitFor([&] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
+        output();
+        return done;
+    }
+    bool running() const { return m_process.state() != QProcess::NotRunning; }
+    int exitCode() const { return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1; }
+    void kill() {
+        ::kill(static_cast<pid_t>(m_process.processId()), SIGKILL);
+        m_process.waitForFinished(5000);
+    }
+
+private:
+    QProcess m_process;
+    QString m_output;
+};
+
+// A copy of sleep under `name`, started from `dir`.
+QProcess* startSleeper(const QString& dir, const QString& name, QObject* parent) {
+    const QString path = dir + QLatin1Char('/') + name;
+    if (!QFile::exists(path)) {
+        QFile::copy(QStringLiteral("/bin/sleep"), path);
+        QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+    }
+    auto* process = new QProcess(parent);
+    process->start(path, {QStringLiteral("300")});
+    process->waitForStarted();
+    return process;
+}
+
+}  // namespace
+
+class UpdaterProgramTest : public QObject {
+    Q_OBJECT
+
+private:
+    UpdaterAppFolder* m_app = nullptr;
+    QTemporaryDir* m_runtime = nullptr;
+
+    // Velkin copied into the test's application folder, so that it runs from there.
+    QString velkin() {
+        const QString path = m_app->path(QStringLiteral("Velkin"));
+        if (!QFile::exists(path)) QFile::copy(QStringLiteral(ZN_APP_DIR "/Velkin"), path);
+        return path;
+    }
+    QString runtime() const { return m_runtime->path(); }
+
+    static int count(const QString& text, const QString& what) { return text.count(what); }
+
+private slots:
+    void init() {
+        m_app = new UpdaterAppFolder(productName());
+        m_runtime = new QTemporaryDir;
+        QFile::setPermissions(m_runtime->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    void cleanup() {
+        platform::setApplicationDir(QString());
+        delete m_runtime;
+        delete m_app;
+    }
+
+    // Silent, no newer build (or a server that fails): the program ends by
+    // itself with 0, never having asked for more than "ver".
+    void silentStartsEndByThemselves() {
+        ZN_REQUIRE_BINARY("nginx");
+        TestNginx nginx;
+        updatertest::UpdateServerContent content;
+        content.version = QStringLiteral("2.0.1.6");
+        updatertest::configureUpdateServer(nginx, content);
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+
+        Program noUpdate(velkin(), {"--silent=true", "--updateURL=" + nginx.httpUrl(QStringLiteral("/verinfo?"))},
+                         runtime());
+        QVERIFY(noUpdate.waitForExit());
+        QCOMPARE(noUpdate.exitCode(), 0);
+        QVERIFY(noUpdate.output().contains(QStringLiteral("Zn LiveUpdate: info \"2.0.1.6\"  type: 0")));
+        QCOMPARE(nginx.accessLog().size(), 1);
+
+        Program failing(velkin(), {"--silent=true", "--updateURL=http://127.0.0.1:1/verinfo?"}, runtime());
+        QVERIFY(failing.waitForExit());
+        QCOMPARE(failing.exitCode(), 0);
+    }
+
+    // A second start ends with 0 after sending "active" (a silent one sends
+    // nothing); a socket left by a killed instance blocks no later start.
+    void oneInstanceAtATime() {
+        const QStringList stay = {"--updateURL=http://127.0.0.1:1/verinfo?"};
+        Program first(velkin(), stay, runtime());
+        QVERIFY(first.waitForOutput(QStringLiteral("pid = ")));
+
+        Program silentSecond(velkin(), {"--silent=true"}, runtime());
+        QVERIFY(silentSecond.waitForExit());
+        QCOMPARE(silentSecond.exitCode(), 0);
+        Program second(velkin(), stay, runtime());
+        QVERIFY(second.waitForExit());
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(!second.output().contains(QStringLiteral("pid = ")));
+        // Messages arrive in order: had the silent start sent one, it would
+        // be there before this one.
+        QVERIFY(first.waitForOutput(QStringLiteral("message from another instance: \"active\"")));
+        QCOMPARE(count(first.output(), QStringLiteral("message from another instance")), 1);
+        QVERIFY(first.running());
+
+        first.kill();
+        QVERIFY(!QDir(runtime()).entryList({QStringLiteral("*.socket")}, QDir::System).isEmpty());
+        Program next(velkin(), stay, runtime());
+        QVERIFY(next.waitForOutput(QStringLiteral("pid = ")));
+        Program another(velkin(), stay, runtime());
+        QVERIFY(another.waitForExit());
+        QCOMPARE(another.exitCode(), 0);
+        QVERIFY(next.waitForOutput(QStringLiteral("message from another instance: \"active\"")));
+    }
+
+    // Two starts at the same moment: one runs, the other ends with 0.
+    void twoStartsAtOnceGiveOneInstance() {
+        const QStringList stay = {"--updateURL=http://127.0.0.1:1/verinfo?"};
+        for (int round = 0; round < 3; ++round) {
+            Program a(velkin(), stay, runtime());
+            Program b(velkin(), stay, runtime());
+            QVERIFY(QTest::qWaitFor([&] { return !a.running() || !b.running(); }, 20000));
+            Program& ended = a.running() ? b : a;
+            Program& kept = a.running() ? a : b;
+            ended.waitForExit();
+            QCOMPARE(ended.exitCode(), 0);
+            QVERIFY(kept.waitForOutput(QStringLiteral("pid = ")));
+            QVERIFY(kept.waitForOutput(QStringLiteral("message from another instance: \"active\"")));
+            QVERIFY(kept.running());
+        }
+    }
+};
+
+QTEST_MAIN(UpdaterProgramTest)
+#include "tst_updater_program.moc"
