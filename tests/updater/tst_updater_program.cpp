@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -184,6 +185,141 @@ private slots:
             QVERIFY(kept.waitForOutput(QStringLiteral("message from another instance: \"active\"")));
             QVERIFY(kept.running());
         }
+    }
+
+    // A whole update: Update clicked, the installer fetched in 206 ranged
+    // requests by the download service, its SHA-1 checked, Pellact and the
+    // product's first process ended, the installer started with
+    // "/VERYSILENT /SUPPRESSMSGBOXES", and the program ends with 0.
+    void aWholeUpdate() {
+        ZN_REQUIRE_BINARY("nginx");
+        TestNginx nginx;
+        updatertest::UpdateServerContent content;
+        content.installer = updatertest::fakeInstaller(40000);  // about 5 MB
+        updatertest::configureUpdateServer(nginx, content);
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+
+        QTemporaryDir others;
+        QProcess* pellact = startSleeper(others.path(), QStringLiteral("Pellact"), this);
+        QProcess* product = startSleeper(m_app->path(), productName(), this);
+        QProcess* product2 = startSleeper(m_app->path(), productName(), this);
+
+        Program run(QStringLiteral(ZN_CLICK_HELPER), {m_app->path(), nginx.httpUrl(QStringLiteral("/verinfo?"))},
+                    runtime());
+        QVERIFY(run.waitForExit(60000));
+        QCOMPARE(run.exitCode(), 0);
+        QVERIFY2(run.output().contains(QStringLiteral("clicking update")), qPrintable(run.output()));
+
+        const QString target = m_app->path(QStringLiteral("CorvaneSetup.exe"));
+        QCOMPARE(updatertest::upperSha1(updatertest::readFile(target)), updatertest::upperSha1(content.installer));
+        QVERIFY(!QFile::exists(target + QStringLiteral(".tmp")));
+        QVERIFY(!QFile::exists(target + QStringLiteral(".cfg")));
+        QTRY_COMPARE(updatertest::readFile(target + QStringLiteral(".args")),
+                     QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
+
+        int ranged = 0;
+        for (const auto& entry : nginx.accessLog())
+            if (entry.uri == QLatin1String("/download/CorvaneSetup.exe") && entry.status == 206) {
+                QVERIFY(entry.range.startsWith(QStringLiteral("bytes=")));
+                ++ranged;
+            }
+        QVERIFY2(ranged >= 2, qPrintable(QString::number(ranged)));
+
+        // Both ended by a kill (a crash exit as QProcess sees it).
+        QTRY_COMPARE(pellact->state(), QProcess::NotRunning);
+        QCOMPARE(pellact->exitStatus(), QProcess::CrashExit);
+        QTRY_COMPARE(product->state(), QProcess::NotRunning);
+        QCOMPARE(product->exitStatus(), QProcess::CrashExit);
+        QCOMPARE(product2->state(), QProcess::Running);
+        product2->kill();
+        product2->waitForFinished();
+    }
+
+    // The window closed while the download runs: the worker stops with the
+    // window (no call into it), and the task's files stay for a resume.
+    void closingTheWindowMidDownload() {
+        ZN_REQUIRE_BINARY("nginx");
+        TestNginx nginx;
+        updatertest::UpdateServerContent content;
+        content.installer = updatertest::fakeInstaller(40000);
+        updatertest::configureUpdateServer(nginx, content);
+        nginx.addThrottle(QStringLiteral("/download/CorvaneSetup.exe"), 32 * 1024);
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+
+        platform::setApplicationDir(m_app->path());
+        CReadConfiguration::GetInstance()->ReadConfig();
+        initStyleCommon(QStringLiteral(ZN_APP_DIR "/skin/"));
+        auto* window = new LiveUpdate;
+        window->setProperty("server_url", nginx.httpUrl(QStringLiteral("/verinfo?")));
+        window->initWindow();
+        window->show();
+        auto* update = window->findChild<QPushButton*>(QStringLiteral("btnUpdate"));
+        QTRY_VERIFY_WITH_TIMEOUT(update->isEnabled(), 10000);
+        QTRY_VERIFY(window->findChild<libAutoUpdate*>() != nullptr);
+        QSignalSpy progress(window->findChild<libAutoUpdate*>(), &libAutoUpdate::signalDownloadProgress);
+        update->click();
+        QTRY_VERIFY_WITH_TIMEOUT(progress.count() > 0, 20000);
+
+        window->findChild<QPushButton*>(QStringLiteral("btnCancel"))->click();
+        QVERIFY(!window->isVisible());
+        delete window;
+        const QString target = m_app->path(QStringLiteral("CorvaneSetup.exe"));
+        QVERIFY(QFile::exists(target + QStringLiteral(".tmp")));
+        QVERIFY(QFile::exists(target + QStringLiteral(".cfg")));
+        QVERIFY(!QFile::exists(target));
+        // The poller's next turns find no window; nothing may arrive anywhere.
+        QTest::qWait(2000);
+        nginx.stop();
+    }
+
+    // The program killed midway: the next run resumes from the ".cfg" file,
+    // asking only for what is still missing, and completes the update.
+    void aKilledDownloadResumes() {
+        ZN_REQUIRE_BINARY("nginx");
+        TestNginx nginx;
+        updatertest::UpdateServerContent content;
+        content.installer = updatertest::fakeInstaller(20000);  // about 2.6 MB
+        updatertest::configureUpdateServer(nginx, content);
+        nginx.addThrottle(QStringLiteral("/download/CorvaneSetup.exe"), 24 * 1024);
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+        const QStringList arguments = {m_app->path(), nginx.httpUrl(QStringLiteral("/verinfo?"))};
+        const QString target = m_app->path(QStringLiteral("CorvaneSetup.exe"));
+
+        {
+            Program first(QStringLiteral(ZN_CLICK_HELPER), arguments, runtime());
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    const auto found =
+                        QRegularExpression(QStringLiteral("progress ([0-9]+)")).globalMatch(first.output());
+                    int last = 0;
+                    auto it = found;
+                    while (it.hasNext()) last = it.next().captured(1).toInt();
+                    return last >= 25;
+                },
+                60000));
+            // Let the resume record catch up with the data (it is written every second).
+            QTest::qWait(1500);
+            first.kill();
+        }
+        QVERIFY(QFile::exists(target + QStringLiteral(".cfg")));
+        const int firstRunRequests = nginx.accessLog().size();
+
+        Program second(QStringLiteral(ZN_CLICK_HELPER), arguments, runtime());
+        QVERIFY(second.waitForExit(90000));
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(updatertest::upperSha1(updatertest::readFile(target)), updatertest::upperSha1(content.installer));
+        QTRY_COMPARE(updatertest::readFile(target + QStringLiteral(".args")),
+                     QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
+
+        qint64 secondRunBytes = 0;
+        const auto log = nginx.accessLog();
+        for (int i = firstRunRequests; i < log.size(); ++i)
+            if (log.at(i).uri == QLatin1String("/download/CorvaneSetup.exe")) secondRunBytes += log.at(i).bodyBytesSent;
+        QVERIFY2(secondRunBytes < content.installer.size() * 3 / 4,
+                 qPrintable(QStringLiteral("%1 of %2").arg(secondRunBytes).arg(content.installer.size())));
     }
 };
 
