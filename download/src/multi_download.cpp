@@ -107,6 +107,13 @@ void multi_download::set_size(int64_t size) {
 void multi_download::mark_written(int64_t begin, int64_t end) {
     written.add(begin, end);
     published_written_ = written.count();
+    if (accept_multi && written.complete() && !abort) {
+        // Every byte is written: end now instead of at the next tick. The
+        // timer's handler still writes the record once more, closes it and
+        // frees the storage.
+        finished = true;
+        stop();
+    }
 }
 
 void multi_download::stamp(const connection_ptr& c) { c->last_active = now(); }
