@@ -120,8 +120,9 @@ void FixiTunes::SlotCheckLocaliTunesSetup() {
 
 void FixiTunes::SlotDownloadiTunesSetup() {
     if (m_pDownloadManager) {
-        // Nothing of the download it was running may still arrive.
-        m_pDownloadManager->disconnect(this);
+        // Nothing of the download it was running may still arrive, here or at
+        // the progress page.
+        m_pDownloadManager->disconnect();
         m_pDownloadManager->deleteLater();
         m_pDownloadManager = nullptr;
     }

@@ -228,19 +228,24 @@ public:
 };
 
 // Collects the program's debug lines while it exists; lines may come from
-// any thread.
+// any thread (engine, hash and Qt's own threads), also while the collector is
+// being destroyed: the current collector is only reached under one lock that
+// outlives every collector, and the destructor takes it, so it waits for a
+// line being recorded and no thread records into a collector that is gone.
 class LogLines {
 public:
     LogLines() {
+        QMutexLocker lock(&s_mutex);
         s_current = this;
         m_previous = qInstallMessageHandler(&LogLines::handler);
     }
     ~LogLines() {
         qInstallMessageHandler(m_previous);
-        s_current = nullptr;
+        QMutexLocker lock(&s_mutex);
+        if (s_current == this) s_current = nullptr;
     }
     QStringList lines() const {
-        QMutexLocker lock(&m_mutex);
+        QMutexLocker lock(&s_mutex);
         return m_lines;
     }
     bool contains(const QString& text) const {
@@ -251,17 +256,20 @@ public:
 
 private:
     static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-        if (LogLines* self = s_current) {
-            {
-                QMutexLocker lock(&self->m_mutex);
-                self->m_lines << message;
-            }
-            if (self->m_previous) self->m_previous(type, context, message);
+        QtMessageHandler previous = nullptr;
+        {
+            QMutexLocker lock(&s_mutex);
+            if (!s_current) return;
+            s_current->m_lines << message;
+            previous = s_current->m_previous;
         }
+        // Outside the lock: the next handler may end the program (a fatal
+        // message), which logs once more.
+        if (previous && previous != &LogLines::handler) previous(type, context, message);
     }
+    static inline QMutex s_mutex;
     static inline LogLines* s_current = nullptr;
     QtMessageHandler m_previous = nullptr;
-    mutable QMutex m_mutex;
     QStringList m_lines;
 };
 
