@@ -593,7 +593,10 @@ void http_stream::read_chunk_size_line(const buffer_list& buffers, const read_ha
 void http_stream::handle_chunk_size_line(const buffer_list& buffers, const read_handler& handler,
                                          const boost::system::error_code& ec, std::size_t bytes) {
     if (ec) {
-        if (ec == boost::asio::error::not_found) return handler(make_error_code(invalid_chunked_encoding), 0);
+        // A size line longer than any size line can be is garbage, also when
+        // the connection ends before its line end.
+        if (ec == boost::asio::error::not_found || response_buffer_.size() > max_chunk_size_line)
+            return handler(make_error_code(invalid_chunked_encoding), 0);
         return handler(normalized(ec), 0);
     }
     if (bytes > max_chunk_size_line) return handler(make_error_code(invalid_chunked_encoding), 0);

@@ -137,6 +137,9 @@ protected:
     int_type underflow() override;
 
 private:
+    // Lets the tests drive the connect loop with an endpoint list of their own.
+    friend struct http_stream_test_access;
+
     template <typename MutableBuffers>
     static buffer_list to_buffer_list(const MutableBuffers& buffers) {
         buffer_list list;

@@ -1,0 +1,549 @@
+// Reading responses with scripted servers on 127.0.0.1: interim and error
+// heads, chunked and gzip bodies, the end of a body on kept-alive and closing
+// connections, relative redirect targets, and misbehaving servers (silence,
+// endless heads, broken or huge chunk sizes, a gzip bomb), in the blocking and
+// the asynchronous form.
+#include "ScriptedServer.h"
+#include "StreamTestUtil.h"
+
+#include "dlhttp/http_error.h"
+#include "dlhttp/http_stream.h"
+
+#include <boost/asio/post.hpp>
+#include <zlib.h>
+
+#include <QtTest>
+
+#include <istream>
+
+using streamtest::formName;
+
+namespace dlhttp {
+// Reaches the stream's connect loop, so a test can hand it an endpoint list
+// (no name here resolves to both ::1 and 127.0.0.1).
+struct http_stream_test_access {
+    static boost::system::error_code connectEach(boost::asio::io_context& io, http_stream& s,
+                                                 const std::vector<boost::asio::ip::tcp::endpoint>& endpoints) {
+        s.sock_.install_plain();
+        bool done = false;
+        boost::system::error_code result;
+        s.connect_each(*s.sock_.lowest_layer(), std::make_shared<http_stream::endpoint_list>(endpoints), 0, false,
+                       boost::asio::error::not_found, [&](const boost::system::error_code& ec) {
+                           result = ec;
+                           done = true;
+                       });
+        streamtest::runIo(io, done);
+        return result;
+    }
+};
+}  // namespace dlhttp
+
+namespace {
+
+// Reads one request head and writes `reply`; then closes the connection, as a
+// server does when the request asked for "Connection: close" (or `close` is
+// set), else keeps it until the peer closes.
+ScriptedServer::Script reply(const std::string& bytes, bool close = false) {
+    return [bytes, close](ScriptedServer::Connection& c) {
+        std::string head = c.readHead();
+        c.write(bytes);
+        if (close || head.find("Connection: keep-alive\r\n") == std::string::npos) return;
+        c.readToEnd();
+    };
+}
+
+std::string gzipped(const std::string& text) {
+    z_stream z = z_stream();
+    deflateInit2(&z, 9, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, text.size()) + 64, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(out.size() - z.avail_out);
+    deflateEnd(&z);
+    return out;
+}
+
+std::string chunked(const std::string& body, std::size_t piece) {
+    std::string out;
+    char size[32];
+    for (std::size_t i = 0; i < body.size(); i += piece) {
+        std::size_t n = std::min(piece, body.size() - i);
+        snprintf(size, sizeof size, "%zx\r\n", n);
+        out += size + body.substr(i, n) + "\r\n";
+    }
+    return out + "0\r\n\r\n";
+}
+
+void addForms() {
+    QTest::addColumn<bool>("async");
+    QTest::newRow("blocking") << false;
+    QTest::newRow("async") << true;
+}
+
+}  // namespace
+
+class TestStreamResponse : public QObject {
+    Q_OBJECT
+
+private slots:
+    void interimResponse_data();
+    void interimResponse();
+    void errorStatusKeepsHead_data() { addForms(); }
+    void errorStatusKeepsHead();
+    void chunkedBody_data();
+    void chunkedBody();
+    void chunkedThenNextRequest_data() { addForms(); }
+    void chunkedThenNextRequest();
+    void badChunks_data();
+    void badChunks();
+    void gzipBody_data();
+    void gzipBody();
+    void gzipBomb_data() { addForms(); }
+    void gzipBomb();
+    void headLimits_data();
+    void headLimits();
+    void silentServer_data();
+    void silentServer();
+    void relativeLocation_data();
+    void relativeLocation();
+    void invalidRedirectTarget();
+    void framingFieldsAreExact_data() { addForms(); }
+    void framingFieldsAreExact();
+    void bodyThroughIstream();
+    void closeDuringBodyRead();
+    void connectClosesBetweenEndpoints();
+    void badScheme_data() { addForms(); }
+    void badScheme();
+};
+
+void TestStreamResponse::interimResponse_data() {
+    QTest::addColumn<bool>("async");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QString>("interim");
+    QTest::addColumn<int>("expected");
+    for (bool async : {false, true}) {
+        QTest::newRow(formName(async)) << async << "GET"
+                                       << "HTTP/1.1 100 Continue\r\n\r\n"
+                                       << 0;
+        QTest::newRow(qPrintable(QString("POST, %1").arg(formName(async)))) << async << "POST"
+                                                                            << "HTTP/1.1 100 Continue\r\n\r\n"
+                                                                            << int(dlhttp::continue_request);
+        QTest::newRow(qPrintable(QString("field after 100, %1").arg(formName(async))))
+            << async << "GET"
+            << "HTTP/1.1 100 Continue\r\nX: y\r\n\r\n"
+            << int(dlhttp::malformed_status_line);
+    }
+}
+
+void TestStreamResponse::interimResponse() {
+    QFETCH(bool, async);
+    QFETCH(QString, method);
+    QFETCH(QString, interim);
+    QFETCH(int, expected);
+    ScriptedServer server(reply(interim.toStdString() + "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"));
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    dlhttp::option_list options;
+    options.insert("_request_method", method.toStdString());
+    s.request_options(options);
+    streamtest::Opened opened = streamtest::open(io, s, server.url("/c"), async);
+    QCOMPARE(opened.ec.value(), expected);
+    if (expected == 0) {
+        QCOMPARE(s.response_options().find("_status_code"), std::string("200"));
+        QCOMPARE(streamtest::readBody(io, s, async).bytes, std::string("ok"));
+    } else if (expected == dlhttp::continue_request) {
+        QCOMPARE(s.response_options().find("_status_code"), std::string("100"));
+    }
+}
+
+void TestStreamResponse::errorStatusKeepsHead() {
+    QFETCH(bool, async);
+    ScriptedServer server(
+        reply("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\nSet-Cookie: sid=abc; Path=/\r\nConnection: "
+              "close\r\n\r\nnot here!"));
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    streamtest::Opened opened = streamtest::open(io, s, server.url("/missing"), async);
+    QCOMPARE(opened.ec, make_error_code(dlhttp::not_found));
+    QVERIFY(!opened.calledInside);
+    QCOMPARE(s.content_length(), int64_t(9));
+    QCOMPARE(s.cookies().size(), std::size_t(1));
+    QCOMPARE(s.status_code(), 404);
+    QCOMPARE(streamtest::readBody(io, s, async).bytes, std::string("not here!"));
+}
+
+void TestStreamResponse::chunkedBody_data() {
+    QTest::addColumn<bool>("async");
+    QTest::addColumn<QString>("sizeLine");
+    QTest::addColumn<bool>("keepAlive");
+    for (bool async : {false, true}) {
+        for (const char* line : {"1a", "1A;name=value", " 1a", "001a"})
+            QTest::newRow(qPrintable(QString("%1, %2").arg(line, formName(async)))) << async << line << true;
+        QTest::newRow(qPrintable(QString("closing, %1").arg(formName(async)))) << async << "1a" << false;
+    }
+}
+
+void TestStreamResponse::chunkedBody() {
+    QFETCH(bool, async);
+    QFETCH(QString, sizeLine);
+    QFETCH(bool, keepAlive);
+    const std::string data = "abcdefghijklmnopqrstuvwxyz";
+    ScriptedServer server(reply("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + sizeLine.toStdString() +
+                                "\r\n" + data + "\r\n5\r\n12345\r\n0\r\n\r\n"));
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    dlhttp::option_list options;
+    options.insert("Connection", keepAlive ? "keep-alive" : "close");
+    s.request_options(options);
+    QCOMPARE(streamtest::open(io, s, server.url("/chunks"), async).ec, boost::system::error_code());
+    streamtest::Body body = streamtest::readBody(io, s, async, 4);
+    QCOMPARE(body.bytes, data + "12345");
+    QVERIFY(!body.calledInside);
+    // The end: a clean 0 on a kept-alive connection, end of file otherwise;
+    // reading again reports it again.
+    boost::system::error_code end = keepAlive ? boost::system::error_code() : boost::asio::error::eof;
+    QCOMPARE(body.ec, end);
+    QCOMPARE(streamtest::readBody(io, s, async).ec, end);
+}
+
+void TestStreamResponse::chunkedThenNextRequest() {
+    QFETCH(bool, async);
+    ScriptedServer server([](ScriptedServer::Connection& c) {
+        c.readHead();
+        c.write("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\none\r\n0\r\nX-Trailer: t\r\n\r\n");
+        c.readHead();
+        c.write("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\ntwo");
+        c.readToEnd();
+    });
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    dlhttp::option_list options;
+    options.insert("Connection", "keep-alive");
+    s.request_options(options);
+    QCOMPARE(streamtest::open(io, s, server.url("/a"), async).ec, boost::system::error_code());
+    QCOMPARE(streamtest::readBody(io, s, async).bytes, std::string("one"));
+    // The trailer and the final line end were taken with the last chunk: the
+    // next response on the connection is read from its status line.
+    QCOMPARE(streamtest::request(io, s, options, async).ec, boost::system::error_code());
+    QCOMPARE(streamtest::readBody(io, s, async).bytes, std::string("two"));
+}
+
+void TestStreamResponse::badChunks_data() {
+    QTest::addColumn<bool>("async");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("good");
+    const std::pair<const char*, const char*> cases[] = {
+        {"zz\r\nabc\r\n0\r\n\r\n", ""},                 // no number
+        {"\r\n", ""},                                   // empty size line
+        {"3\r\nabc\r\nFFFFFFFFFFFFFFFFFF\r\n", "abc"},  // beyond 64 bits
+        {"3\r\nabcXY4\r\nabcd\r\n0\r\n\r\n", "abc"},    // no line end after the data
+        {"3\r\nabc\r\n8000000000000000\r\n", "abc"},    // beyond any body
+    };
+    for (bool async : {false, true})
+        for (const auto& c : cases)
+            QTest::newRow(
+                qPrintable(QString("%1, %2").arg(QString(c.first).toUtf8().toPercentEncoding(), formName(async))))
+                << async << c.first << c.second;
+    // A size line that never ends.
+    for (bool async : {false, true})
+        QTest::newRow(qPrintable(QString("endless size line, %1").arg(formName(async))))
+            << async << QString(4000, '1') << "";
+}
+
+void TestStreamResponse::badChunks() {
+    QFETCH(bool, async);
+    QFETCH(QString, body);
+    QFETCH(QString, good);
+    ScriptedServer server(reply("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + body.toStdString()));
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    QCOMPARE(streamtest::open(io, s, server.url("/bad"), async).ec, boost::system::error_code());
+    streamtest::Body read = streamtest::readBody(io, s, async, 64);
+    QCOMPARE(read.bytes, good.toStdString());
+    QCOMPARE(read.ec, make_error_code(dlhttp::invalid_chunked_encoding));
+}
+
+void TestStreamResponse::gzipBody_data() {
+    QTest::addColumn<bool>("async");
+    QTest::addColumn<bool>("isChunked");
+    QTest::addColumn<bool>("keepAlive");
+    for (bool async : {false, true})
+        for (bool isChunked : {false, true})
+            for (bool keepAlive : {false, true})
+                QTest::newRow(qPrintable(
+                    QString("%1, %2, %3")
+                        .arg(isChunked ? "chunked" : "length", keepAlive ? "kept" : "closing", formName(async))))
+                    << async << isChunked << keepAlive;
+}
+
+void TestStreamResponse::gzipBody() {
+    QFETCH(bool, async);
+    QFETCH(bool, isChunked);
+    QFETCH(bool, keepAlive);
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "line " + std::to_string(i * 7919 % 1000) + "\n";
+    std::string packed = gzipped(text);
+    std::string framing = isChunked ? "Transfer-Encoding: chunked\r\n\r\n" + chunked(packed, 700)
+                                    : "Content-Length: " + std::to_string(packed.size()) + "\r\n\r\n" + packed;
+    std::string response = "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\n" + framing;
+    // Two responses on one connection: the second gzip body starts the
+    // inflater afresh.
+    ScriptedServer server([&](ScriptedServer::Connection& c) {
+        for (int i = 0; i < 2; ++i) {
+            if (c.readHead().empty()) return;
+            c.write(response);
+        }
+        c.readToEnd();
+    });
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    dlhttp::option_list options;
+    options.insert("Connection", keepAlive ? "keep-alive" : "close");
+    s.request_options(options);
+    QCOMPARE(streamtest::open(io, s, server.url("/z"), async).ec, boost::system::error_code());
+    streamtest::Body body = streamtest::readBody(io, s, async, 1000);
+    QCOMPARE(body.bytes.size(), text.size());
+    QVERIFY(body.bytes == text);
+    if (!keepAlive) return;
+    QCOMPARE(body.ec, boost::system::error_code());
+    QCOMPARE(streamtest::request(io, s, options, async).ec, boost::system::error_code());
+    QVERIFY(streamtest::readBody(io, s, async, 333).bytes == text);
+}
+
+void TestStreamResponse::gzipBomb() {
+    QFETCH(bool, async);
+    std::string packed = gzipped(std::string(16 * 1024 * 1024, '\0'));
+    ScriptedServer server(reply("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " +
+                                    std::to_string(packed.size()) + "\r\n\r\n" + packed,
+                                true));
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    s.max_inflated_bytes(1024 * 1024);
+    QCOMPARE(streamtest::open(io, s, server.url("/bomb"), async).ec, boost::system::error_code());
+    streamtest::Body body = streamtest::readBody(io, s, async, 64 * 1024);
+    QCOMPARE(body.ec, boost::system::error_code(boost::asio::error::message_size));
+    QVERIFY(body.bytes.size() <= 1024 * 1024);
+}
+
+void TestStreamResponse::headLimits_data() {
+    QTest::addColumn<bool>("async");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("expected");
+    for (bool async : {false, true}) {
+        QTest::newRow(qPrintable(QString("endless status line, %1").arg(formName(async))))
+            << async << "status" << int(dlhttp::malformed_status_line);
+        QTest::newRow(qPrintable(QString("endless header line, %1").arg(formName(async))))
+            << async << "line" << int(dlhttp::malformed_response_headers);
+        QTest::newRow(qPrintable(QString("endless head, %1").arg(formName(async))))
+            << async << "head" << int(dlhttp::malformed_response_headers);
+    }
+}
+
+void TestStreamResponse::headLimits() {
+    QFETCH(bool, async);
+    QFETCH(QString, kind);
+    QFETCH(int, expected);
+    ScriptedServer server([kind](ScriptedServer::Connection& c) {
+        c.readHead();
+        if (kind == "status") c.write("HTTP/1.1 200 ");
+        if (kind != "status") c.write("HTTP/1.1 200 OK\r\n");
+        if (kind == "line") c.write("X-Long: ");
+        // Far more than any head may hold, then silence until the peer closes.
+        std::string piece = kind == "head" ? std::string("X-Many: aaaaaaaaaaaaaaaa\r\n") : std::string(1000, 'a');
+        for (int i = 0; i < 300 && !c.stopped(); ++i) {
+            std::string block;
+            for (int j = 0; j < 10; ++j) block += piece;
+            c.write(block);
+        }
+        c.readToEnd();
+    });
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    streamtest::Opened opened = streamtest::open(io, s, server.url("/endless"), async);
+    QCOMPARE(opened.ec, boost::system::error_code(expected, dlhttp::http_category()));
+}
+
+void TestStreamResponse::silentServer_data() {
+    QTest::addColumn<bool>("async");
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<bool>("afterRequest");
+    for (bool async : {false, true}) {
+        QTest::newRow(qPrintable(QString("no answer, %1").arg(formName(async)))) << async << "http" << true;
+        QTest::newRow(qPrintable(QString("half a head, %1").arg(formName(async)))) << async << "http" << false;
+        QTest::newRow(qPrintable(QString("no TLS handshake, %1").arg(formName(async)))) << async << "https" << false;
+    }
+}
+
+void TestStreamResponse::silentServer() {
+    QFETCH(bool, async);
+    QFETCH(QString, scheme);
+    QFETCH(bool, afterRequest);
+    ScriptedServer server([scheme, afterRequest](ScriptedServer::Connection& c) {
+        if (scheme == "http") {
+            c.readHead();
+            if (!afterRequest) c.write("HTTP/1.1 200 OK\r\nContent-");
+        }
+        c.readToEnd();
+    });
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    s.handshake_timeout(std::chrono::milliseconds(300));
+    streamtest::Opened opened = streamtest::open(io, s, server.url("/silent", scheme.toStdString()), async);
+    QCOMPARE(opened.ec, boost::system::error_code(boost::asio::error::timed_out));
+    QCOMPARE(opened.calls, 1);
+}
+
+void TestStreamResponse::relativeLocation_data() {
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<QString>("expected");  // after "http://127.0.0.1:<port>"
+    QTest::newRow("file in the folder") << "next.bin"
+                                        << "/dir/next.bin";
+    QTest::newRow("absolute path") << "/abs"
+                                   << "/abs";
+    QTest::newRow("query") << "?page=2"
+                           << "/dir/file?page=2";
+    QTest::newRow("sub folder") << "sub/x.bin"
+                                << "/dir/sub/x.bin";
+    QTest::newRow("full URL") << "http://example.test/x"
+                              << "";
+}
+
+void TestStreamResponse::relativeLocation() {
+    QFETCH(QString, location);
+    QFETCH(QString, expected);
+    ScriptedServer server(
+        reply("HTTP/1.1 302 Found\r\nLocation: " + location.toStdString() + "\r\nContent-Length: 0\r\n\r\n"));
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    s.max_redirects(0);
+    QCOMPARE(streamtest::open(io, s, server.url("/dir/file?x=1"), true).ec, make_error_code(dlhttp::found));
+    std::string want = expected.isEmpty() ? location.toStdString() : server.url(expected.toStdString());
+    QCOMPARE(s.location(), want);
+}
+
+void TestStreamResponse::invalidRedirectTarget() {
+    ScriptedServer server(reply("HTTP/1.1 301 Moved\r\nLocation: http://h:8a/x\r\nContent-Length: 0\r\n\r\n"));
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    QCOMPARE(streamtest::open(io, s, server.url("/r"), true).ec, make_error_code(dlhttp::invalid_redirect_address));
+    // The blocking open throws for a target that is no URL.
+    bool thrown = false;
+    try {
+        streamtest::open(io, s, server.url("/r"), false);
+    } catch (const boost::system::system_error&) {
+        thrown = true;
+    }
+    QVERIFY(thrown);
+}
+
+void TestStreamResponse::framingFieldsAreExact() {
+    QFETCH(bool, async);
+    // "Chunked" and "Close" with capitals are not the framing values: the body
+    // is read as it comes, and the connection counts as kept alive.
+    ScriptedServer server(
+        reply("HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\nConnection: Close\r\nContent-Length: 11\r\n\r\n"
+              "3\r\nabc\r\n0\r\n"));
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    dlhttp::option_list options;
+    options.insert("Connection", "keep-alive");
+    s.request_options(options);
+    QCOMPARE(streamtest::open(io, s, server.url("/f"), async).ec, boost::system::error_code());
+    QVERIFY(s.keep_alive());
+    streamtest::Body body = streamtest::readBody(io, s, async, 3);
+    QCOMPARE(body.bytes, std::string("3\r\nabc\r\n0\r\n"));
+    QCOMPARE(body.ec, boost::system::error_code());
+}
+
+void TestStreamResponse::bodyThroughIstream() {
+    ScriptedServer server(reply("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nfirst line\nsecond line\n", true));
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    boost::system::error_code ec;
+    s.open(dlhttp::url(server.url("/text")), ec);
+    QVERIFY2(!ec, ec.message().c_str());
+    std::istream in(&s);
+    std::string a, b, c;
+    std::getline(in, a);
+    std::getline(in, b);
+    QCOMPARE(a, std::string("first line"));
+    QCOMPARE(b, std::string("second line"));
+    QVERIFY(!std::getline(in, c));
+}
+
+void TestStreamResponse::closeDuringBodyRead() {
+    ScriptedServer server([](ScriptedServer::Connection& c) {
+        c.readHead();
+        c.write("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc");
+        c.readToEnd();
+    });
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    QCOMPARE(streamtest::open(io, s, server.url("/stall"), true).ec, boost::system::error_code());
+    char buf[100];
+    int calls = 0;
+    std::string got;
+    boost::system::error_code last;
+    std::function<void()> next = [&] {
+        s.async_read_some(boost::asio::buffer(buf), [&](const boost::system::error_code& ec, std::size_t n) {
+            ++calls;
+            got.append(buf, n);
+            last = ec;
+            if (!ec && n > 0) next();
+        });
+    };
+    next();
+    // The download's stall timer closes the stream while a read waits.
+    boost::asio::steady_timer timer(io, std::chrono::milliseconds(50));
+    timer.async_wait([&](const boost::system::error_code&) {
+        boost::system::error_code ignored;
+        s.close(ignored);
+    });
+    io.run();
+    QCOMPARE(got, std::string("abc"));
+    QCOMPARE(last, boost::system::error_code(boost::asio::error::operation_aborted));
+    QCOMPARE(calls, 2);
+}
+
+void TestStreamResponse::connectClosesBetweenEndpoints() {
+    // ::1 refuses (nothing listens there on this port), then the IPv4 server
+    // answers: the socket opened for IPv6 must be closed before the retry.
+    ScriptedServer server(reply("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", true));
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    std::vector<boost::asio::ip::tcp::endpoint> endpoints = {
+        {boost::asio::ip::make_address("::1"), server.port()},
+        {boost::asio::ip::make_address("127.0.0.1"), server.port()}};
+    QCOMPARE(dlhttp::http_stream_test_access::connectEach(io, s, endpoints), boost::system::error_code());
+    QVERIFY(s.is_open());
+}
+
+void TestStreamResponse::badScheme() {
+    QFETCH(bool, async);
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    for (const char* u : {"ftp://127.0.0.1/x", "gopher://127.0.0.1/x"}) {
+        dlhttp::url target(u);
+        streamtest::Opened opened;
+        if (!async) {
+            s.open(target, opened.ec);
+        } else {
+            bool returned = false, done = false;
+            s.async_open(target, [&](const boost::system::error_code& ec) {
+                opened.calledInside = !returned;
+                opened.ec = ec;
+                done = true;
+            });
+            returned = true;
+            streamtest::runIo(io, done);
+        }
+        QCOMPARE(opened.ec, boost::system::error_code(boost::asio::error::operation_not_supported));
+        QVERIFY(!opened.calledInside);
+    }
+}
+
+QTEST_APPLESS_MAIN(TestStreamResponse)
+#include "tst_stream_response.moc"
