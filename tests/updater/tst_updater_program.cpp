@@ -277,6 +277,37 @@ private slots:
         nginx.stop();
     }
 
+    // The window closed midway in a program of its own: the program ends
+    // with 0 while its download still runs, leaving the task's files, and the
+    // next run completes the update from them.
+    void aProgramClosedMidDownloadEndsAndResumes() {
+        ZN_REQUIRE_BINARY("nginx");
+        TestNginx nginx;
+        updatertest::UpdateServerContent content;
+        content.installer = updatertest::fakeInstaller(20000);
+        updatertest::configureUpdateServer(nginx, content);
+        nginx.addThrottle(QStringLiteral("/download/CorvaneSetup.exe"), 24 * 1024);
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+        const QString target = m_app->path(QStringLiteral("CorvaneSetup.exe"));
+        const QStringList arguments = {m_app->path(), nginx.httpUrl(QStringLiteral("/verinfo?"))};
+
+        Program closed(QStringLiteral(ZN_CLICK_HELPER), arguments + QStringList{QStringLiteral("close-on-progress")},
+                       runtime());
+        QVERIFY(closed.waitForExit(60000));
+        QVERIFY2(closed.output().contains(QStringLiteral("progress ")), qPrintable(closed.output()));
+        QCOMPARE(closed.exitCode(), 0);
+        QVERIFY(QFile::exists(target + QStringLiteral(".tmp")));
+        QVERIFY(!QFile::exists(target));
+
+        Program next(QStringLiteral(ZN_CLICK_HELPER), arguments, runtime());
+        QVERIFY(next.waitForExit(90000));
+        QCOMPARE(next.exitCode(), 0);
+        QCOMPARE(updatertest::upperSha1(updatertest::readFile(target)), updatertest::upperSha1(content.installer));
+        QTRY_COMPARE(updatertest::readFile(target + QStringLiteral(".args")),
+                     QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
+    }
+
     // The program killed midway: the next run resumes from the ".cfg" file,
     // asking only for what is still missing, and completes the update.
     void aKilledDownloadResumes() {

@@ -1,12 +1,13 @@
 // The updater as a program that clicks Update itself, for the tests that
 // follow a real download in a process of its own (and kill it midway):
 //
-//   updater_click_helper APP_DIR SERVER_URL
+//   updater_click_helper APP_DIR SERVER_URL [close-on-progress]
 //
 // Runs like Velkin from APP_DIR against SERVER_URL ("<server>/verinfo?"),
 // clicks Update once the check has fetched the digest, prints "progress N"
 // for each progress value and ends with the event loop's result (the window
-// closes once the installer has been started).
+// closes once the installer has been started). With "close-on-progress" it
+// clicks Close at the first progress value instead, while the download runs.
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
@@ -19,10 +20,11 @@
 #include "platform/Programs.h"
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: updater_click_helper APP_DIR SERVER_URL\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: updater_click_helper APP_DIR SERVER_URL [close-on-progress]\n");
         return 2;
     }
+    const bool closeOnProgress = argc == 4 && QByteArray(argv[3]) == "close-on-progress";
     QApplication app(argc, argv);
     platform::setApplicationDir(QString::fromLocal8Bit(argv[1]));
     CReadConfiguration::GetInstance()->ReadConfig();
@@ -47,9 +49,11 @@ int main(int argc, char** argv) {
             QMetaObject::invokeMethod(window.findChild<QObject*>(QStringLiteral("btnUpdate")), "click");
         });
     });
-    QObject::connect(facade, &libAutoUpdate::signalDownloadProgress, [](int percent) {
+    QObject::connect(facade, &libAutoUpdate::signalDownloadProgress, &window, [&window, closeOnProgress](int percent) {
         std::printf("progress %d\n", percent);
         std::fflush(stdout);
+        if (closeOnProgress)
+            QMetaObject::invokeMethod(window.findChild<QObject*>(QStringLiteral("btnCancel")), "click");
     });
     QObject::connect(facade, &libAutoUpdate::singalHttpReturnError, [](const QString& text) {
         std::printf("error %s\n", qPrintable(text));
