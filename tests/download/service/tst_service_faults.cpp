@@ -89,6 +89,8 @@ public:
         };
     }
     static void TearDownTestSuite() {
+        std::lock_guard<std::mutex> lock(g_tableLock);
+        if (g_table.empty()) return;
         std::printf("\n%-34s %6s %8s %9s %12s %8s\n", "row", "state", "seconds", "requests", "connections", "content");
         for (const Outcome& o : g_table)
             std::printf("%-34s %6d %8.1f %9d %12d %8s\n", o.name.c_str(), o.state, o.seconds, o.requests, o.connections,
