@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <QProcess>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QTextEdit>
@@ -29,6 +28,7 @@
 #include "ZnStyleWidgetTitle.h"
 #include "ZnUtility.h"
 #include "libAutoUpdate.h"
+#include "platform/DetachedProcess.h"
 #include "platform/Processes.h"
 #include "platform/Programs.h"
 
@@ -304,7 +304,9 @@ void LiveUpdate::slotDownloadFinished() {
     // The download is written without the execute bit.
     QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner | QFile::ExeUser);
     qDebug() << "fileName" << path;
-    if (QProcess::startDetached(path, {QStringLiteral("/VERYSILENT"), QStringLiteral("/SUPPRESSMSGBOXES")})) {
+    // The download service's threads may still be winding down: start the
+    // installer without allocating in the forked child.
+    if (platform::startDetached(path, {QStringLiteral("/VERYSILENT"), QStringLiteral("/SUPPRESSMSGBOXES")})) {
         qDebug() << "startDetached success";
         new CLumeronUpdateStatus(0, this);
         close();
