@@ -123,6 +123,7 @@ boost::system::error_code http_stream::prepare_open(const url& u) {
     url_ = u;
     content_type_.clear();
     content_length_ = -1;
+    body_length_ = -1;
     status_code_ = 0;
     body_bytes_read_ = 0;
     request_buffer_.consume(request_buffer_.size());

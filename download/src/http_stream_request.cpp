@@ -99,6 +99,7 @@ boost::system::error_code http_stream::compose_request(const option_list& opts, 
     body_bytes_read_ = 0;
     gzip_ = false;
     content_length_ = -1;
+    body_length_ = -1;
     status_code_ = 0;
     chunk_remaining_ = 0;
     inflate_done_ = false;

@@ -5,6 +5,8 @@
 #include "dlhttp/http_stream.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <sstream>
@@ -51,12 +53,12 @@ boost::system::error_code http_stream::end_of_body() const {
 }
 
 bool http_stream::body_complete() const {
-    return keep_alive_ && content_length_ >= 0 && body_bytes_read_ >= static_cast<uint64_t>(content_length_);
+    return keep_alive_ && body_length_ >= 0 && body_bytes_read_ >= static_cast<uint64_t>(body_length_);
 }
 
 uint64_t http_stream::body_bytes_left() const {
-    if (!keep_alive_ || content_length_ < 0) return std::numeric_limits<uint64_t>::max();
-    uint64_t length = static_cast<uint64_t>(content_length_);
+    if (!keep_alive_ || body_length_ < 0) return std::numeric_limits<uint64_t>::max();
+    uint64_t length = static_cast<uint64_t>(body_length_);
     return body_bytes_read_ >= length ? 0 : length - body_bytes_read_;
 }
 
@@ -206,6 +208,14 @@ bool http_stream::apply_head(const std::string& head, const open_handler& handle
         return false;
     }
     make_location_absolute();
+    body_length_ = -1;
+    std::string length;
+    if (response_options_.find(option_names::content_length, length)) {
+        char* end = nullptr;
+        errno = 0;
+        long long value = std::strtoll(length.c_str(), &end, 10);
+        if (errno == 0 && end != length.c_str() && value >= 0) body_length_ = value;
+    }
     bool redirect = status_code_ == moved_permanently || status_code_ == found;
     if (!blocking_ && redirect) {
         boost::system::error_code ignored;

@@ -258,6 +258,10 @@ private:
     uint32_t max_redirects_ = 5;
     std::string content_type_;
     int64_t content_length_ = 0;
+    // Length of the body as its "Content-Length" field gives it, -1 when
+    // absent. content_length_ may hold the total size of a ranged answer
+    // instead, so the end of a body is judged by this one.
+    int64_t body_length_ = -1;
     uint64_t body_bytes_read_ = 0;
     std::string location_;
     boost::asio::streambuf request_buffer_;

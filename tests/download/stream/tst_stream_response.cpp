@@ -110,6 +110,8 @@ private slots:
     void relativeLocation_data();
     void relativeLocation();
     void invalidRedirectTarget();
+    void rangedBodyEndsAtItsLength_data() { addForms(); }
+    void rangedBodyEndsAtItsLength();
     void framingFieldsAreExact_data() { addForms(); }
     void framingFieldsAreExact();
     void bodyThroughIstream();
@@ -437,6 +439,24 @@ void TestStreamResponse::invalidRedirectTarget() {
         thrown = true;
     }
     QVERIFY(thrown);
+}
+
+void TestStreamResponse::rangedBodyEndsAtItsLength() {
+    QFETCH(bool, async);
+    // content_length() reports the total after "/", yet the body of a kept-alive
+    // ranged answer ends after its own Content-Length, not at the file's end.
+    ScriptedServer server(
+        reply("HTTP/1.1 206 Partial Content\r\nContent-Length: 4\r\nContent-Range: bytes 0-3/5000\r\n\r\nabcd"));
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    dlhttp::option_list options;
+    options.insert("Connection", "keep-alive");
+    s.request_options(options);
+    QCOMPARE(streamtest::open(io, s, server.url("/range"), async).ec, boost::system::error_code());
+    QCOMPARE(s.content_length(), int64_t(5000));
+    streamtest::Body body = streamtest::readBody(io, s, async, 3);
+    QCOMPARE(body.bytes, std::string("abcd"));
+    QCOMPARE(body.ec, boost::system::error_code());
 }
 
 void TestStreamResponse::framingFieldsAreExact() {
