@@ -131,6 +131,7 @@ private slots:
                                     "/notes/whatsnew.html", "/verinfo?pid=CORVANE-2&type=link",
                                     "/verinfo?pid=CORVANE-2&type=exinfo", "/download/CorvaneSetup.sha1"}));
         QCOMPARE(text(window), QStringLiteral("What's New\nFaster repairs."));
+        QVERIFY(!window->windowIcon().isNull());
         QVERIFY(!progressRow(window)->isVisible());
         delete window;
     }

@@ -53,7 +53,10 @@ QColor colorOr(const QString& text, const QColor& fallback) {
 
 }  // namespace
 
-LiveUpdate::LiveUpdate(QWidget* parent) : QWidget(parent) {}
+// The window icon lives in this static library; register it before use.
+static void initUpdaterResources() { Q_INIT_RESOURCE(VelkinResources); }
+
+LiveUpdate::LiveUpdate(QWidget* parent) : QWidget(parent) { initUpdaterResources(); }
 
 void LiveUpdate::initWindow() {
     initAutoUpdate();
