@@ -2,6 +2,7 @@
 # download service (AddDownloadTask, StartDownloadTask, QueryDownloadTask).
 find_package(Boost 1.74 REQUIRED COMPONENTS thread system)
 find_package(ZLIB REQUIRED)
+find_package(OpenSSL REQUIRED)
 
 if(TARGET DlHttpStream)
   add_library(DlHttpService STATIC
@@ -12,7 +13,7 @@ if(TARGET DlHttpStream)
   )
   target_include_directories(DlHttpService PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/include")
   target_link_libraries(DlHttpService PUBLIC DlHttpStream Boost::thread Boost::system Threads::Threads
-                                      PRIVATE ZLIB::ZLIB)
+                                      PRIVATE ZLIB::ZLIB OpenSSL::SSL)
   zn_target_defaults(DlHttpService)
 else()
   # The stream library is not there yet: offer the service's headers alone.

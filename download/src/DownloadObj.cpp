@@ -1,6 +1,8 @@
 #include "dlhttp/DownloadObj.h"
 
 #include <exception>
+
+#include <boost/asio/post.hpp>
 #include <filesystem>
 #include <system_error>
 
@@ -34,7 +36,21 @@ int32_t DownloadObj::state() const {
 void DownloadObj::publish(int32_t state, bool end) {
     std::lock_guard<std::mutex> lock(state_lock_);
     state_ = state;
-    if (end) running_ = false;
+    if (end) {
+        running_ = false;
+        idle_.notify_all();
+    }
+}
+
+void DownloadObj::request_stop() {
+    // The engine is stopped on the task's own thread, where all its handlers run.
+    std::shared_ptr<dlhttp::multi_download> engine = engine_;
+    boost::asio::post(io_, [engine] { engine->stop(); });
+}
+
+bool DownloadObj::wait_idle(std::chrono::steady_clock::time_point deadline) const {
+    std::unique_lock<std::mutex> lock(state_lock_);
+    return idle_.wait_until(lock, deadline, [this] { return !running_; });
 }
 
 void DownloadObj::run() {

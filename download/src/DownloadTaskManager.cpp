@@ -1,9 +1,11 @@
 #include "dlhttp/DownloadTaskManager.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include <boost/thread/thread.hpp>
+#include <openssl/ssl.h>
 #include <zlib.h>
 
 namespace {
@@ -24,8 +26,30 @@ DownloadTaskManager* DownloadTaskManager::instance(bool create) {
         // Never freed: detached task threads may use it until the process ends.
         manager = new DownloadTaskManager();
         g_manager = manager;
+        // OpenSSL registers its clean-up at exit when it is first set up; set
+        // it up now, so that its clean-up runs after ours (exit handlers run
+        // in reverse order) and no task is in the middle of TLS by then.
+        OPENSSL_init_ssl(0, nullptr);
+        std::atexit(&DownloadTaskManager::stop_all_at_exit);
     }
     return manager;
+}
+
+void DownloadTaskManager::stop_all_at_exit() {
+    DownloadTaskManager* manager = instance(false);
+    if (!manager) return;
+    std::vector<std::shared_ptr<DownloadObj>> running;
+    {
+        std::lock_guard<std::mutex> lock(manager->task_lock_);
+        for (const auto& entry : manager->tasks_) {
+            if (entry.second->running()) running.push_back(entry.second);
+        }
+    }
+    for (const auto& task : running) task->request_stop();
+    // A task still in its probe (a blocking open) ends within its open
+    // time-out; the exit waits a few seconds at most.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    for (const auto& task : running) task->wait_idle(deadline);
 }
 
 std::string DownloadTaskManager::url_key(const std::wstring& url) {

@@ -4,6 +4,8 @@
 // A run happens on a thread of its own (StartDownloadTask); state and progress
 // may be read from any thread while it runs.
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -41,6 +43,12 @@ public:
     // Fills everything but the reserved field (any thread).
     void query(DownloadTaskStatus& status) const;
 
+    // Asks a running task to stop (any thread): its run ends incomplete and
+    // keeps its files for a later resume.
+    void request_stop();
+    // Waits until the task does not run, at most until `deadline`.
+    bool wait_idle(std::chrono::steady_clock::time_point deadline) const;
+
 private:
     int32_t finish();
     void drain();
@@ -55,6 +63,7 @@ private:
     std::mutex lock_;
     // Guards `running_` and `state_` (held only for a read or a write).
     mutable std::mutex state_lock_;
+    mutable std::condition_variable idle_;
     bool running_ = false;
     std::wstring url_;
     std::wstring url_key_;

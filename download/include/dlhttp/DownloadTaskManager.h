@@ -34,6 +34,11 @@ public:
     // lower-case hex without leading zeros.
     static std::string url_key(const std::wstring& url);
 
+    // At process exit (registered with the manager's creation): stops every
+    // running task and waits a moment for their threads, so that no task
+    // thread works on while the process tears its libraries down.
+    static void stop_all_at_exit();
+
 private:
     DownloadTaskManager() = default;
     std::shared_ptr<DownloadObj> find(uint32_t id);

@@ -140,6 +140,30 @@ private slots:
         QDir(dir).removeRecursively();
     }
 
+    // The process exits (main returns) while its task downloads over TLS: the
+    // exit is clean (no crash, no sanitizer report), the task's files stay,
+    // and the next run completes the file.
+    void exitWhileDownloading() {
+        const QString url = m_nginx.httpsUrl("/resume/file.bin");
+        const QString dir = m_out.path() + "/exit";
+        QVERIFY(QDir().mkpath(dir));
+        const std::string target = (dir + "/file.bin").toStdString();
+        QProcess first;
+        first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        first.start(DL_RESUME_TOOL, {url, QString::fromStdString(target), m_nginx.caCertPath(), "0.3"});
+        QVERIFY(first.waitForFinished(120000));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first.exitCode(), 5);
+        QVERIFY(!fileExists(target));
+        QVERIFY(fileExists(target + ".tmp"));
+        QProcess second;
+        second.start(DL_RESUME_TOOL, {url, QString::fromStdString(target), m_nginx.caCertPath()});
+        QVERIFY(second.waitForFinished(300000));
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(readFile(target) == m_content);
+        QDir(dir).removeRecursively();
+    }
+
     void killAndResume() {
         const quint32 seed = QRandomGenerator::global()->generate();
         qInfo("seed %u", seed);
