@@ -191,7 +191,7 @@ void http_stream::resolve(const std::string& host, const std::string& service,
                           const boost::function<void(const boost::system::error_code&, const endpoint_list&)>& next) {
     resolver_.async_resolve(
         host, service, boost::asio::ip::resolver_base::address_configured,
-        [this, next](const boost::system::error_code& ec, const boost::asio::ip::tcp::resolver::results_type& results) {
+        [next](const boost::system::error_code& ec, const boost::asio::ip::tcp::resolver::results_type& results) {
             endpoint_list endpoints;
             for (const auto& entry : results) endpoints.push_back(entry.endpoint());
             next(ec, endpoints);

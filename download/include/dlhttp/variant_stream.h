@@ -32,10 +32,12 @@ public:
     // Installing an alternative deletes the one held before (a plain socket is
     // closed with it; the tunnel socket under a TLS stream is left as it is).
     void install_plain() {
+        ended_ = false;
         tls_.reset();
         plain_.reset(new boost::asio::ip::tcp::socket(io_));
     }
     ssl_stream& install_tls(boost::asio::ip::tcp::socket& tunnel) {
+        ended_ = false;
         plain_.reset();
         tls_.reset(new ssl_stream(tunnel));
         return *tls_;
@@ -72,10 +74,17 @@ public:
 
     template <typename Buffers>
     std::size_t read_some(const Buffers& buffers, boost::system::error_code& ec) {
-        if (plain_) return plain_->read_some(buffers, ec);
-        if (tls_) return tls_->stream().read_some(buffers, ec);
-        ec = boost::asio::error::bad_descriptor;
-        return 0;
+        std::size_t n = 0;
+        if (ended_)
+            ec = boost::asio::error::eof;
+        else if (plain_)
+            n = plain_->read_some(buffers, ec);
+        else if (tls_)
+            n = tls_->stream().read_some(buffers, ec);
+        else
+            ec = boost::asio::error::bad_descriptor;
+        note_end(ec);
+        return n;
     }
 
     template <typename Buffers>
@@ -86,11 +95,19 @@ public:
         return 0;
     }
 
+    // Once the peer has ended the connection, further reads end at once: a
+    // second wait for the end would never be woken (edge-triggered reactor).
     template <typename Buffers, typename Handler>
     void async_read_some(const Buffers& buffers, Handler&& handler) {
-        if (plain_) return plain_->async_read_some(buffers, std::forward<Handler>(handler));
-        if (tls_) return tls_->stream().async_read_some(buffers, std::forward<Handler>(handler));
-        post_failure(std::forward<Handler>(handler));
+        if (ended_) return post_failure(std::forward<Handler>(handler), boost::asio::error::eof);
+        typename std::decay<Handler>::type h(std::forward<Handler>(handler));
+        auto watch = [this, h = std::move(h)](const boost::system::error_code& ec, std::size_t n) mutable {
+            note_end(ec);
+            h(ec, n);
+        };
+        if (plain_) return plain_->async_read_some(buffers, std::move(watch));
+        if (tls_) return tls_->stream().async_read_some(buffers, std::move(watch));
+        post_failure(std::move(watch));
     }
 
     template <typename Buffers, typename Handler>
@@ -102,14 +119,20 @@ public:
 
 private:
     template <typename Handler>
-    void post_failure(Handler&& handler) {
+    void post_failure(Handler&& handler, boost::system::error_code ec = boost::asio::error::bad_descriptor) {
         typename std::decay<Handler>::type h(std::forward<Handler>(handler));
-        boost::asio::post(io_, [h = std::move(h)]() mutable { h(boost::asio::error::bad_descriptor, 0); });
+        boost::asio::post(io_, [h = std::move(h), ec]() mutable { h(ec, 0); });
+    }
+    void note_end(const boost::system::error_code& ec) {
+        if (ec == boost::asio::error::eof || ec == boost::asio::error::shut_down ||
+            ec == boost::asio::ssl::error::stream_truncated)
+            ended_ = true;
     }
 
     boost::asio::io_context& io_;
     std::unique_ptr<boost::asio::ip::tcp::socket> plain_;
     std::unique_ptr<ssl_stream> tls_;
+    bool ended_ = false;  // the peer has ended the connection
 };
 
 }  // namespace detail

@@ -112,6 +112,8 @@ private slots:
     void invalidRedirectTarget();
     void rangedBodyEndsAtItsLength_data() { addForms(); }
     void rangedBodyEndsAtItsLength();
+    void readAfterCutHead_data() { addForms(); }
+    void readAfterCutHead();
     void framingFieldsAreExact_data() { addForms(); }
     void framingFieldsAreExact();
     void bodyThroughIstream();
@@ -457,6 +459,19 @@ void TestStreamResponse::rangedBodyEndsAtItsLength() {
     streamtest::Body body = streamtest::readBody(io, s, async, 3);
     QCOMPARE(body.bytes, std::string("abcd"));
     QCOMPARE(body.ec, boost::system::error_code());
+}
+
+void TestStreamResponse::readAfterCutHead() {
+    QFETCH(bool, async);
+    // The server ends the connection in the middle of the head: the open
+    // fails, and a read after it ends as well instead of waiting.
+    ScriptedServer server(reply("HTTP/1.1 302 Found\r\nLocation: next/x.bin\r\n", true));
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    s.max_redirects(0);
+    QVERIFY(streamtest::open(io, s, server.url("/cut"), async).ec);
+    streamtest::Body body = streamtest::readBody(io, s, async, 1);
+    QVERIFY(body.ec);
 }
 
 void TestStreamResponse::framingFieldsAreExact() {
