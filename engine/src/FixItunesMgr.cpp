@@ -1,19 +1,49 @@
 // The repair manager: version and bitness, the product check, the repairs,
 // the uninstall and the install, on the tree or as the script says.
-#include <QProcess>
-#include <QString>
-
 #include <algorithm>
+#include <cerrno>
 #include <map>
+#include <thread>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include "Managers.h"
 #include "Scripted.h"
+
+extern char** environ;
 
 namespace sorvel {
 
 namespace {
 
 const fs::path kITunesProgram = "iTunes";  // the program inside the iTunes folder
+
+// Starts `program` in a session of its own. posix_spawn neither allocates nor
+// takes locks in the child, so it is safe while other threads run (a fork that
+// allocates can wait for ever for a lock another thread held at the fork). A
+// small thread reaps the program when it ends, so it never stays a zombie.
+bool spawnDetached(const fs::path& program) {
+    posix_spawnattr_t attributes;
+    if (posix_spawnattr_init(&attributes) != 0) return false;
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
+    std::string file = program.string();
+    char* argv[] = {file.data(), nullptr};
+    pid_t pid = -1;
+    const int error = posix_spawn(&pid, file.c_str(), nullptr, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    if (error != 0 || pid <= 0) return false;
+    std::thread([pid] {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return true;
+}
 
 bool isRegular(const fs::path& path) {
     std::error_code ec;
@@ -364,7 +394,7 @@ int FixItunesMgr::OpeniTunes() {
         std::error_code ec;
         const auto perms = fs::symlink_status(program, ec).permissions();
         if (tree.isSafe(program) && isRegular(program) && (perms & fs::perms::owner_exec) != fs::perms::none &&
-            QProcess::startDetached(QString::fromStdString(program.string()), QStringList()))
+            spawnDetached(program))
             result = 1;
     }
     writeCallLog("OpeniTunes -> " + std::to_string(result));
