@@ -118,6 +118,8 @@ private slots:
     void framingFieldsAreExact();
     void bodyThroughIstream();
     void closeDuringBodyRead();
+    void closeAndReopen_data() { addForms(); }
+    void closeAndReopen();
     void connectClosesBetweenEndpoints();
     void badScheme_data() { addForms(); }
     void badScheme();
@@ -541,6 +543,30 @@ void TestStreamResponse::closeDuringBodyRead() {
     QCOMPARE(got, std::string("abc"));
     QCOMPARE(last, boost::system::error_code(boost::asio::error::operation_aborted));
     QCOMPARE(calls, 2);
+}
+
+void TestStreamResponse::closeAndReopen() {
+    QFETCH(bool, async);
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    boost::system::error_code ec;
+    s.close(ec);  // never opened: nothing to do
+    QCOMPARE(ec, boost::system::error_code());
+    // A refused connection first, then the same stream opens a server.
+    std::string refused;
+    {
+        ScriptedServer gone([](ScriptedServer::Connection&) {});
+        refused = gone.url("/x");
+    }
+    QVERIFY(streamtest::open(io, s, refused, async).ec);
+    ScriptedServer server(reply("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"));
+    QCOMPARE(streamtest::open(io, s, server.url("/again"), async).ec, boost::system::error_code());
+    QCOMPARE(streamtest::readBody(io, s, async).bytes, std::string("ok"));
+    s.close(ec);
+    QCOMPARE(ec, boost::system::error_code());
+    QVERIFY(!s.is_open());
+    s.close(ec);
+    QCOMPARE(ec, boost::system::error_code());
 }
 
 void TestStreamResponse::connectClosesBetweenEndpoints() {
