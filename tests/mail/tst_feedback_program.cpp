@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -167,11 +168,24 @@ private slots:
             if (p->program() == feedback) program = p;
         }
         QVERIFY(program);
+        // The window deletes its process object once the program has ended, so
+        // the end is recorded from the signal and the object is watched through
+        // a guarded pointer.
+        QPointer<QProcess> watched(program);
+        bool ended = false;
+        int exitCode = -1;
+        QProcess::ExitStatus exitStatus = QProcess::CrashExit;
+        connect(program, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
+                [&](int code, QProcess::ExitStatus status) {
+                    ended = true;
+                    exitCode = code;
+                    exitStatus = status;
+                });
         QCOMPARE(program->arguments(),
                  QStringList({QLatin1String(kMailTo), QCoreApplication::applicationFilePath(), QLatin1String(kAccount),
                               QLatin1String(kPassword), QStringLiteral("1")}));
-        QTRY_COMPARE_WITH_TIMEOUT(program->state(), QProcess::Running, 10000);
-        const QString pid = QString::number(program->processId());
+        QTRY_VERIFY_WITH_TIMEOUT(watched && watched->state() == QProcess::Running, 10000);
+        const QString pid = QString::number(watched->processId());
 
         // The user fills in the dialog and submits it.
         const QString dialog = xdotool({QStringLiteral("search"), QStringLiteral("--sync"),
@@ -214,9 +228,9 @@ private slots:
                  .isEmpty(),
             20000);
         clickAt(windowPosition(box) + okButton);
-        QTRY_COMPARE_WITH_TIMEOUT(program->state(), QProcess::NotRunning, 20000);
-        QCOMPARE(program->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(program->exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(ended, 20000);
+        QCOMPARE(exitStatus, QProcess::NormalExit);
+        QCOMPARE(exitCode, 0);
     }
 };
 
