@@ -11,7 +11,10 @@
 
 namespace dlhttp {
 
-enum http_error {
+// Values of the "HTTP" error category. An HTTP status other than 200 and 206
+// is reported as the error whose value is that status, so the enumeration has
+// a fixed underlying type: any status a server sends is a valid value of it.
+enum http_error : int {
     malformed_status_line = 1,
     malformed_response_headers = 2,
     invalid_entry_type = 10,

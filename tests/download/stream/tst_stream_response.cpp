@@ -93,6 +93,8 @@ private slots:
     void interimResponse();
     void errorStatusKeepsHead_data() { addForms(); }
     void errorStatusKeepsHead();
+    void unknownStatusIsItsOwnError_data() { addForms(); }
+    void unknownStatusIsItsOwnError();
     void chunkedBody_data();
     void chunkedBody();
     void chunkedThenNextRequest_data() { addForms(); }
@@ -179,6 +181,19 @@ void TestStreamResponse::errorStatusKeepsHead() {
     QCOMPARE(s.cookies().size(), std::size_t(1));
     QCOMPARE(s.status_code(), 404);
     QCOMPARE(streamtest::readBody(io, s, async).bytes, std::string("not here!"));
+}
+
+// A status outside the category's named values (a fuzzer sent 2000) is still
+// reported as the error whose value is that status.
+void TestStreamResponse::unknownStatusIsItsOwnError() {
+    QFETCH(bool, async);
+    ScriptedServer server(reply("HTTP/1.1 2000 Odd\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"));
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    streamtest::Opened opened = streamtest::open(io, s, server.url("/odd"), async);
+    QCOMPARE(opened.ec.value(), 2000);
+    QCOMPARE(&opened.ec.category(), &dlhttp::http_category());
+    QCOMPARE(s.status_code(), 2000);
 }
 
 void TestStreamResponse::chunkedBody_data() {
