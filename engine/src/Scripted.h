@@ -22,19 +22,27 @@ inline bool waitOrStop(int ms, const bool* stop) {
     return stopRequested(stop);
 }
 
+// Where a stopped run goes on from step `i`: the first step from there on that
+// waits for the stop (it is sent however early the stop came), else the last.
+inline std::size_t stepAfterStop(const std::vector<ScriptStep>& steps, std::size_t i) {
+    for (; i + 1 < steps.size(); ++i)
+        if (steps[i].waitStop) return i;
+    return steps.size() - 1;
+}
+
 // Sends the steps' callbacks in order, each with a record of type `Record`
-// filled by `fill(record, fields)`. A stop request skips to the last step, so
-// the final state is always sent.
+// filled by `fill(record, fields)`. A stop request skips to the next step that
+// waits for the stop, else to the last step, so the final state is always sent.
 template <typename Record, typename Fill>
 void playScript(const std::vector<ScriptStep>& steps, ItunesEngineCallback callback, void* context, const bool* stop,
                 Fill fill) {
     if (steps.empty() || !callback) return;
     const std::size_t last = steps.size() - 1;
     for (std::size_t i = 0; i < steps.size(); ++i) {
-        if (i < last && stopRequested(stop)) i = last;
+        if (i < last && !steps[i].waitStop && stopRequested(stop)) i = stepAfterStop(steps, i);
         const ScriptStep& step = steps[i];
         if (step.delayMs > 0 && waitOrStop(step.delayMs, stop) && i < last) {
-            i = last - 1;  // the loop's step moves on to the final state
+            i = stepAfterStop(steps, i + 1) - 1;  // the loop's step moves on to it
             continue;
         }
         if (step.waitStop) waitOrStop(step.waitStopTimeoutMs, stop);

@@ -194,6 +194,16 @@ TEST_F(EngineScript, StopCutsARunShortToItsFinalState) {
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[1].record.type, 3);
     EXPECT_EQ(events[2].state, kEnumItunesUserDataState_Enum_End);
+
+    // However early the stop comes, the step that waits for it is sent.
+    bool earlyStop = true;
+    SR early(kEnumItunesUserDataState_Enum_End);
+    ASSERT_TRUE(data->ScaniTunesUserData(&SR::callback, &early, false, &earlyStop));
+    ASSERT_TRUE(early.waitFinal());
+    const auto earlyEvents = early.events();
+    ASSERT_EQ(earlyEvents.size(), 2u);
+    EXPECT_EQ(earlyEvents[0].record.type, 3);
+    EXPECT_EQ(earlyEvents[1].state, kEnumItunesUserDataState_Enum_End);
 }
 
 TEST_F(EngineScript, AnOperationStartedFromACallbackRunsAfterIt) {
