@@ -137,6 +137,9 @@ void http_stream::read_head_lines(Stream& s, std::shared_ptr<std::string> head, 
                     e = make_error_code(malformed_response_headers);
                 return next(e, *head);
             }
+            // A close or a new open empties the buffer; a read that had
+            // already completed then finds less than it read.
+            if (bytes > response_buffer_.size()) return next(boost::asio::error::operation_aborted, *head);
             std::size_t before = head->size();
             head->append(boost::asio::buffers_begin(response_buffer_.data()),
                          boost::asio::buffers_begin(response_buffer_.data()) + bytes);
@@ -610,6 +613,9 @@ void http_stream::handle_chunk_size_line(const buffer_list& buffers, const read_
         return handler(normalized(ec), 0);
     }
     if (bytes > max_chunk_size_line) return handler(make_error_code(invalid_chunked_encoding), 0);
+    // A close or a new open empties the buffer under a read that had already
+    // completed.
+    if (bytes > response_buffer_.size()) return handler(boost::asio::error::operation_aborted, 0);
     std::string line(boost::asio::buffers_begin(response_buffer_.data()),
                      boost::asio::buffers_begin(response_buffer_.data()) + bytes);
     response_buffer_.consume(bytes);

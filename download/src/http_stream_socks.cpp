@@ -26,7 +26,11 @@ bool has_line_break_or_nul(const std::string& text) {
     return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
 }
 
+// Byte i of the reply read so far; 0 past its end. A close empties the buffer
+// under a read that had already completed: such a reply then fails its checks
+// (no valid reply has a 0 where a version or a grant code is checked).
 unsigned char byte_at(const boost::asio::streambuf& b, std::size_t i) {
+    if (i >= b.size()) return 0;
     return static_cast<unsigned char>(*(boost::asio::buffers_begin(b.data()) + i));
 }
 
