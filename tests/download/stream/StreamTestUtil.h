@@ -9,7 +9,24 @@
 
 #include <string>
 
+#include <zlib.h>
+
 namespace streamtest {
+
+// `text` as a gzip member (what a server sends for "Content-Encoding: gzip").
+inline std::string gzipped(const std::string& text) {
+    z_stream z = z_stream();
+    deflateInit2(&z, 9, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, text.size()) + 64, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(out.size() - z.avail_out);
+    deflateEnd(&z);
+    return out;
+}
 
 struct Opened {
     boost::system::error_code ec;

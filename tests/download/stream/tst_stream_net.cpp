@@ -18,7 +18,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <zlib.h>
 
 #include <memory>
 
@@ -34,20 +33,6 @@ std::string pattern(std::size_t n) {
         x = x * 1103515245 + 12345;
         c = static_cast<char>(x >> 24);
     }
-    return out;
-}
-
-std::string gzipped(const std::string& text) {
-    z_stream z = z_stream();
-    deflateInit2(&z, 9, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, text.size()) + 64, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(out.size() - z.avail_out);
-    deflateEnd(&z);
     return out;
 }
 
@@ -145,7 +130,7 @@ void TestStreamNet::initTestCase() {
     m_nginx->addFile("ssi/text.txt", QByteArray::fromStdString(m_text));
     m_nginx->addFile("gz/text.txt", QByteArray::fromStdString(m_text));
     m_nginx->addFile("gzs/text.txt", QByteArray::fromStdString(m_text));
-    m_nginx->addFile("gzs/text.txt.gz", QByteArray::fromStdString(gzipped(m_text)));
+    m_nginx->addFile("gzs/text.txt.gz", QByteArray::fromStdString(streamtest::gzipped(m_text)));
     m_nginx->addConfig("location /ssi/ { ssi on; ssi_types *; }");
     m_nginx->addConfig("location /gz/ { gzip on; gzip_min_length 1; gzip_types *; }");
     m_nginx->addConfig("location /gzs/ { gzip_static on; }");

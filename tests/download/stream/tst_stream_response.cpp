@@ -10,7 +10,6 @@
 #include "dlhttp/http_stream.h"
 
 #include <boost/asio/post.hpp>
-#include <zlib.h>
 
 #include <QtTest>
 
@@ -50,20 +49,6 @@ ScriptedServer::Script reply(const std::string& bytes, bool close = false) {
         if (close || head.find("Connection: keep-alive\r\n") == std::string::npos) return;
         c.readToEnd();
     };
-}
-
-std::string gzipped(const std::string& text) {
-    z_stream z = z_stream();
-    deflateInit2(&z, 9, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, text.size()) + 64, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(out.size() - z.avail_out);
-    deflateEnd(&z);
-    return out;
 }
 
 std::string chunked(const std::string& body, std::size_t piece) {
@@ -306,7 +291,7 @@ void TestStreamResponse::gzipBody() {
     QFETCH(bool, keepAlive);
     std::string text;
     for (int i = 0; i < 3000; ++i) text += "line " + std::to_string(i * 7919 % 1000) + "\n";
-    std::string packed = gzipped(text);
+    std::string packed = streamtest::gzipped(text);
     std::string framing = isChunked ? "Transfer-Encoding: chunked\r\n\r\n" + chunked(packed, 700)
                                     : "Content-Length: " + std::to_string(packed.size()) + "\r\n\r\n" + packed;
     std::string response = "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\n" + framing;
@@ -336,7 +321,7 @@ void TestStreamResponse::gzipBody() {
 
 void TestStreamResponse::gzipBomb() {
     QFETCH(bool, async);
-    std::string packed = gzipped(std::string(16 * 1024 * 1024, '\0'));
+    std::string packed = streamtest::gzipped(std::string(16 * 1024 * 1024, '\0'));
     ScriptedServer server(reply("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " +
                                     std::to_string(packed.size()) + "\r\n\r\n" + packed,
                                 true));
