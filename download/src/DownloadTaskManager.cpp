@@ -50,6 +50,22 @@ void DownloadTaskManager::stop_all_at_exit() {
     // time-out; the exit waits a few seconds at most.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     for (const auto& task : running) task->wait_idle(deadline);
+    manager->join_ended_threads();
+}
+
+void DownloadTaskManager::join_ended_threads() {
+    std::lock_guard<std::mutex> lock(thread_lock_);
+    for (auto& entry : threads_) {
+        std::shared_ptr<DownloadObj> task = find(entry.first);
+        if (!entry.second.joinable()) continue;
+        // A run that is past its end only has its thread-exit clean-up left;
+        // a run still going after the wait is left to the process's end.
+        if (task && !task->running()) {
+            entry.second.join();
+        } else {
+            entry.second.detach();
+        }
+    }
 }
 
 std::string DownloadTaskManager::url_key(const std::wstring& url) {
@@ -113,7 +129,12 @@ bool DownloadTaskManager::start(uint32_t id) {
     // claim() sets `running` atomically: of two quick starts only one runs.
     if (!task || !task->claim()) return false;
     boost::thread thread([task] { task->run(); });
-    thread.detach();
+    std::lock_guard<std::mutex> lock(thread_lock_);
+    boost::thread& slot = threads_[id];
+    // The claim succeeded, so the task's previous run has ended: its thread
+    // finishes at once.
+    if (slot.joinable()) slot.join();
+    slot = std::move(thread);
     return true;
 }
 

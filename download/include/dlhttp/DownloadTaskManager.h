@@ -9,6 +9,8 @@
 #include <mutex>
 #include <string>
 
+#include <boost/thread/thread.hpp>
+
 #include "dlhttp/DownloadObj.h"
 #include "dlhttp/DownloadService.h"
 #include "dlhttp/DownloadSettings.h"
@@ -35,17 +37,25 @@ public:
     static std::string url_key(const std::wstring& url);
 
     // At process exit (registered with the manager's creation): stops every
-    // running task and waits a moment for their threads, so that no task
-    // thread works on while the process tears its libraries down.
+    // running task, waits a moment for their runs to end and joins their
+    // threads, so that no task thread works on (not even in its thread-exit
+    // clean-up) while the process tears its libraries down.
     static void stop_all_at_exit();
 
 private:
     DownloadTaskManager() = default;
     std::shared_ptr<DownloadObj> find(uint32_t id);
+    // Joins the thread of every task whose run has ended; detaches the rest.
+    void join_ended_threads();
 
     std::mutex task_lock_;
     std::map<uint32_t, std::shared_ptr<DownloadObj>> tasks_;
     std::mutex url_lock_;
     std::map<std::string, uint32_t> urls_;
     uint32_t last_id_ = 0;  // under url_lock_
+    // The thread of each task's latest run, kept to be joined: a thread whose
+    // run has ended may still be in its thread-exit clean-up, which uses
+    // OpenSSL's locks.
+    std::mutex thread_lock_;
+    std::map<uint32_t, boost::thread> threads_;
 };
