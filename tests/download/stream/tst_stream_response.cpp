@@ -105,6 +105,7 @@ private slots:
     void framingFieldsAreExact();
     void bodyThroughIstream();
     void closeDuringBodyRead();
+    void closeUnderCompletedRead();
     void closeAndReopen_data() { addForms(); }
     void closeAndReopen();
     void connectClosesBetweenEndpoints();
@@ -543,6 +544,37 @@ void TestStreamResponse::closeDuringBodyRead() {
     QCOMPARE(got, std::string("abc"));
     QCOMPARE(last, boost::system::error_code(boost::asio::error::operation_aborted));
     QCOMPARE(calls, 2);
+}
+
+void TestStreamResponse::closeUnderCompletedRead() {
+    // The whole chunked reply comes in one write, so the first size line is
+    // already in the stream's buffer: the read completes at once, and its
+    // handler is queued. A close before that handler runs empties the buffer;
+    // the read must end aborted, not parse the bytes the buffer held.
+    ScriptedServer server([](ScriptedServer::Connection& c) {
+        c.readHead();
+        c.write("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n");
+        c.readToEnd();
+    });
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    QCOMPARE(streamtest::open(io, s, server.url("/chunks"), true).ec, boost::system::error_code());
+    char buf[16];
+    int calls = 0;
+    std::size_t got = 0;
+    boost::system::error_code last;
+    s.async_read_some(boost::asio::buffer(buf), [&](const boost::system::error_code& ec, std::size_t n) {
+        ++calls;
+        got = n;
+        last = ec;
+    });
+    boost::system::error_code ignored;
+    s.close(ignored);
+    io.restart();
+    io.run();
+    QCOMPARE(calls, 1);
+    QCOMPARE(last, boost::system::error_code(boost::asio::error::operation_aborted));
+    QCOMPARE(got, std::size_t(0));
 }
 
 void TestStreamResponse::closeAndReopen() {
