@@ -88,7 +88,8 @@ private:
     }
 
     // Runs the check of a new window until the Update button is enabled and
-    // the digest has been fetched (the last of six requests).
+    // the digest has been fetched (the last of six requests); null when that
+    // does not happen within 10 s.
     LiveUpdate* checkedWindow() {
         LiveUpdate* window = makeWindow(false);
         window->show();
@@ -99,7 +100,10 @@ private:
             for (const auto& args : replies) count += args.at(0).toInt() == -1;
             return count;
         };
-        QTest::qWaitFor([&] { return urlReplies() == 2; }, 10000);
+        if (!QTest::qWaitFor([&] { return urlReplies() == 2; }, 10000)) {
+            delete window;
+            return nullptr;
+        }
         return window;
     }
 
@@ -124,6 +128,7 @@ private slots:
         ZN_REQUIRE_BINARY("nginx");
         QVERIFY(startServer({}));
         LiveUpdate* window = checkedWindow();
+        QVERIFY(window);
         QVERIFY(updateButton(window)->isEnabled());
         QStringList uris;
         for (const auto& entry : m_nginx->accessLog(6)) uris << entry.uri;
@@ -221,6 +226,7 @@ private slots:
         FakeDownloadService fake;
         fake.script({FakeDownloadService::status(3, 100, 0.5f), FakeDownloadService::status(4)});
         LiveUpdate* window = checkedWindow();
+        QVERIFY(window);
         QVERIFY(window->isVisible());
         QTest::mouseClick(updateButton(window), Qt::LeftButton);
         QCOMPARE(fake.lastUrl, m_nginx->httpUrl(QStringLiteral("/download/CorvaneSetup.exe")));
@@ -251,6 +257,7 @@ private slots:
         FakeDownloadService fake;
         fake.script({FakeDownloadService::status(4)});
         LiveUpdate* window = checkedWindow();
+        QVERIFY(window);
 
         int dialogs = 0;
         QString dialogText;
@@ -279,6 +286,7 @@ private slots:
         FakeDownloadService fake;
         fake.script({FakeDownloadService::status(4)});
         LiveUpdate* window = checkedWindow();
+        QVERIFY(window);
 
         platform::setProcessTableRoot(m_app->path(QStringLiteral("no-process-table")));
         // Answers every failure dialog while this test runs.
@@ -307,6 +315,7 @@ private slots:
         FakeDownloadService fake;
         fake.startResult = false;
         LiveUpdate* window = checkedWindow();
+        QVERIFY(window);
         int dialogs = 0;
         answerFailureDialog(&dialogs);
         QTest::mouseClick(updateButton(window), Qt::LeftButton);
@@ -395,7 +404,7 @@ private slots:
         CLumeronUpdateStatus dialog(status, &owner);
         QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("labelText"))->text(), text);
         auto* gif = dialog.findChild<QLabel*>(QStringLiteral("labelGif"));
-        QCOMPARE(gif->pixmap() && !gif->pixmap()->isNull(), image);
+        QCOMPARE(!gif->pixmap(Qt::ReturnByValue).isNull(), image);
         if (!image) QCOMPARE(gif->text(), QStringLiteral("gif"));
         QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("labelCaptionText"))->text(), QStringLiteral("Corvane"));
         dialog.show();
