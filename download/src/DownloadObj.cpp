@@ -1,10 +1,10 @@
 #include "dlhttp/DownloadObj.h"
 
 #include <exception>
-
-#include <boost/asio/post.hpp>
 #include <filesystem>
 #include <system_error>
+
+#include <boost/asio/post.hpp>
 
 DownloadObj::DownloadObj(uint32_t id, const std::wstring& url, const std::wstring& url_key, const std::wstring& target,
                          const DownloadSettings& settings)

@@ -132,6 +132,15 @@ inline DemoInstaller makeDemoInstaller(const QString& folder) {
     return installer;
 }
 
+// No server: the installer table comes from the fallback (its download URL
+// leads nowhere), and `installer` is already in the application folder with
+// the table's SHA-1, so the installer flows use it as it is.
+inline bool useLocalInstaller(const FlowEnv& env, const DemoInstaller& installer) {
+    env.setFallbackTable(installerTable(QStringLiteral("12.10.11.2"),
+                                        QStringLiteral("http://127.0.0.1:1/iTunesSetup.exe"), installer.sha1));
+    return QFile::copy(installer.path, env.appDir() + QStringLiteral("/iTunesSetup.exe"));
+}
+
 // The engine script of a test: what every flow test starts from (iTunes
 // 12.10.11.2, 64-bit, found intact by the check at start) with the test's own
 // operations laid over it.

@@ -98,9 +98,7 @@ private slots:
     void init() {
         m_env = std::make_unique<FlowEnv>();
         QVERIFY(m_env->isValid());
-        m_env->setFallbackTable(installerTable(QStringLiteral("12.10.11.2"),
-                                               QStringLiteral("http://127.0.0.1:1/iTunesSetup.exe"), m_installer.sha1));
-        QVERIFY(QFile::copy(m_installer.path, m_env->appDir() + QStringLiteral("/iTunesSetup.exe")));
+        QVERIFY(useLocalInstaller(*m_env, m_installer));
     }
 
     void cleanup() {

@@ -42,16 +42,14 @@ inline void runIo(boost::asio::io_context& io, const bool& done) {
     io.restart();
 }
 
-inline Opened open(boost::asio::io_context& io, dlhttp::http_stream& s, const std::string& url, bool async) {
+// Starts an asynchronous operation with `start(handler)` and runs `io` until
+// its handler has run, noting whether it ran inside the starting call.
+template <typename Start>
+Opened runAsync(boost::asio::io_context& io, Start start) {
     Opened result;
-    if (!async) {
-        s.open(dlhttp::url(url), result.ec);
-        result.calls = 1;
-        return result;
-    }
     bool returned = false;
     bool done = false;
-    s.async_open(dlhttp::url(url), [&](const boost::system::error_code& ec) {
+    start([&](const boost::system::error_code& ec) {
         if (!returned) result.calledInside = true;
         ++result.calls;
         result.ec = ec;
@@ -62,24 +60,20 @@ inline Opened open(boost::asio::io_context& io, dlhttp::http_stream& s, const st
     return result;
 }
 
+inline Opened open(boost::asio::io_context& io, dlhttp::http_stream& s, const std::string& url, bool async) {
+    if (async) return runAsync(io, [&](auto handler) { s.async_open(dlhttp::url(url), handler); });
+    Opened result;
+    s.open(dlhttp::url(url), result.ec);
+    result.calls = 1;
+    return result;
+}
+
 inline Opened request(boost::asio::io_context& io, dlhttp::http_stream& s, const dlhttp::option_list& options,
                       bool async) {
+    if (async) return runAsync(io, [&](auto handler) { s.async_request(options, handler); });
     Opened result;
-    if (!async) {
-        s.request(options, result.ec);
-        result.calls = 1;
-        return result;
-    }
-    bool returned = false;
-    bool done = false;
-    s.async_request(options, [&](const boost::system::error_code& ec) {
-        if (!returned) result.calledInside = true;
-        ++result.calls;
-        result.ec = ec;
-        done = true;
-    });
-    returned = true;
-    runIo(io, done);
+    s.request(options, result.ec);
+    result.calls = 1;
     return result;
 }
 
