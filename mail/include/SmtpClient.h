@@ -11,9 +11,13 @@
 //   if (client.connectToHost() && client.login() && client.sendMail(message)) client.quit();
 //
 // Failures are results (false) plus smtpError signals, emitted synchronously;
-// the two time-out exceptions never leave the client. Addresses, the EHLO
-// name, the user and the password must not hold CR, LF or NUL: such a value is
-// refused before anything is sent.
+// the client's exceptions never leave it. Every reply is bounded: it must be
+// whole within the response time-out (one deadline for all its lines, however
+// slowly its bytes come), a line is at most kMaxReplyLineBytes and the reply at
+// most kMaxReplyBytes; a longer one is a ServerError and drops the connection.
+// The EHLO name, the user and the password must not hold CR, LF or NUL, and an
+// address no control character, blank, '<' or '>': such a value is refused
+// before anything is sent.
 #include <QAbstractSocket>
 #include <QObject>
 #include <QString>
@@ -43,6 +47,12 @@ public:
     // Thrown and caught inside the client.
     class ResponseTimeoutException {};
     class SendMessageTimeoutException {};
+    // A reply line or a whole reply beyond its limit.
+    class ResponseTooLongException {};
+
+    // Limits of one reply, line ends included.
+    static constexpr int kMaxReplyLineBytes = 2 * 1024;
+    static constexpr int kMaxReplyBytes = 64 * 1024;
 
     explicit SmtpClient(const QString& host = QStringLiteral("localhost"), int port = 25,
                         ConnectionType ct = TcpConnection);
@@ -68,8 +78,8 @@ public:
     // The last reply line read (line end included) and its code.
     const QString& getResponseText() const;
     int getResponseCode() const;
-    // Milliseconds: connection and TLS handshake (5000), each wait for reply
-    // data (50000), written data leaving (60000).
+    // Milliseconds: connection and TLS handshake (5000), one whole reply
+    // (50000), written data leaving (60000).
     int getConnectionTimeout() const;
     int getResponseTimeout() const;
     int getSendMessageTimeout() const;
@@ -98,7 +108,8 @@ protected slots:
     void socketReadyRead();
 
 protected:
-    // Reads one whole reply; throws ResponseTimeoutException.
+    // Reads one whole reply; throws ResponseTimeoutException or
+    // ResponseTooLongException.
     void waitForResponse();
     // Writes one command line; throws SendMessageTimeoutException.
     void sendMessage(const QString& text);
@@ -120,4 +131,12 @@ protected:
 
     QString responseText;
     int responseCode = 0;
+
+private:
+    // Drops the connection, emits ServerError and throws
+    // ResponseTooLongException.
+    [[noreturn]] void replyTooLong();
+
+    // Bytes read from the socket and not yet taken as reply lines.
+    QByteArray replyBuffer;
 };

@@ -1,5 +1,6 @@
 #include "Feedback.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -52,6 +53,26 @@ QString checkBoxStyle(const QString& skin) {
     for (const auto& rule : rules) sheet += QString::fromLatin1(rule[0]).arg(skin + QLatin1String(rule[1]));
     return sheet;
 }
+
+// The wait cursor while the mail goes out: sending blocks the GUI thread, and
+// the pointer says so. Restored before every outcome box, and whenever the
+// send flow ends.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { restore(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+    void restore() {
+        if (!m_active) return;
+        m_active = false;
+        QApplication::restoreOverrideCursor();
+    }
+
+private:
+    bool m_active = true;
+};
 
 }  // namespace
 
@@ -150,6 +171,7 @@ void CFeedback::slotSendEmail() {
         setEnabled(true);
         return;
     }
+    WaitCursor waitCursor;
     const QString body = emailBody(address, content);
     readEmailConfig();
 
@@ -191,6 +213,7 @@ void CFeedback::slotSendEmail() {
 
     if (!client.connectToHost()) {
         qDebug() << "Failed to connect to host!=======================";
+        waitCursor.restore();
         showMessage(tr("Sorry, it failed to submit the feedback. Please make sure you have a stable network "
                        "connection and try it again."),
                     failIcon, title);
@@ -199,11 +222,14 @@ void CFeedback::slotSendEmail() {
     }
     if (!client.login()) {
         qDebug() << "Failed to login!===========================";
+        waitCursor.restore();
         showMessage(tr("Sorry, it failed to submit the feedback because fail to login."), QString(), title);
         setEnabled(true);
         return;
     }
-    if (client.sendMail(message)) {
+    const bool sent = client.sendMail(message);
+    waitCursor.restore();
+    if (sent) {
         showMessage(tr("Submitted successfully."), QString::fromLatin1(kSucceedIcon), title);
         close();
         client.quit();

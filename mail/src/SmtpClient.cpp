@@ -15,11 +15,24 @@ bool breaksCommandLine(const QString& value) {
     return value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n')) || value.contains(QChar(0));
 }
 
+// An address goes into "MAIL FROM: <...>" and "RCPT TO:<...>": a control
+// character would end or split the line, '<' or '>' would end the path early
+// and a blank would start parameters ("RCPT TO:<b@x> SIZE=1>").
+bool unsafeEnvelopeAddress(const QString& address) {
+    for (const QChar c : address) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c == QLatin1Char(' ') || c == QLatin1Char('<') ||
+            c == QLatin1Char('>')) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool allAddressesSafe(MimeMessage& email) {
-    if (breaksCommandLine(email.getSender().getAddress())) return false;
+    if (unsafeEnvelopeAddress(email.getSender().getAddress())) return false;
     for (MimeMessage::RecipientType type : {MimeMessage::To, MimeMessage::Cc, MimeMessage::Bcc}) {
         for (const EmailAddress* address : email.getRecipients(type)) {
-            if (breaksCommandLine(address->getAddress())) return false;
+            if (unsafeEnvelopeAddress(address->getAddress())) return false;
         }
     }
     return true;
@@ -93,6 +106,10 @@ void SmtpClient::setConnectionType(ConnectionType ct) {
     case SslConnection:
     case TlsConnection: socket = new QSslSocket(this); break;
     }
+    // The socket keeps no more than one reply's worth unread; the reply reader
+    // takes it all after every wait.
+    socket->setReadBufferSize(kMaxReplyBytes);
+    replyBuffer.clear();
 }
 
 const QString& SmtpClient::getUser() const { return user; }
@@ -181,6 +198,8 @@ bool SmtpClient::connectToHost() {
         return true;
     } catch (const ResponseTimeoutException&) {
         return false;
+    } catch (const ResponseTooLongException&) {
+        return false;
     } catch (const SendMessageTimeoutException&) {
         return false;
     }
@@ -228,6 +247,9 @@ bool SmtpClient::login(const QString& user, const QString& password, AuthMethod 
     } catch (const ResponseTimeoutException&) {
         emit smtpError(AuthenticationFailedError);
         return false;
+    } catch (const ResponseTooLongException&) {
+        emit smtpError(AuthenticationFailedError);
+        return false;
     } catch (const SendMessageTimeoutException&) {
         emit smtpError(AuthenticationFailedError);
         return false;
@@ -269,6 +291,9 @@ bool SmtpClient::sendMail(MimeMessage& email) {
     } catch (const ResponseTimeoutException&) {
         qDebug() << "SmtpClient::sendMail======ResponseTimeoutException===========";
         return false;
+    } catch (const ResponseTooLongException&) {
+        qDebug() << "SmtpClient::sendMail======ResponseTooLongException===========";
+        return false;
     } catch (const SendMessageTimeoutException&) {
         qDebug() << "SmtpClient::sendMail======SendMessageTimeoutException===========";
         return false;
@@ -288,15 +313,26 @@ void SmtpClient::quit() {
 }
 
 void SmtpClient::waitForResponse() {
+    // One deadline for the whole reply, not one per piece: a server that
+    // trickles its bytes cannot hold the client longer than the time-out.
+    const QDeadlineTimer deadline(responseTimeout);
+    int replyBytes = 0;
     for (;;) {
         // Always new data first, also when whole lines are buffered.
-        if (!socket->waitForReadyRead(responseTimeout)) {
+        if (!socket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
             emit smtpError(ResponseTimeoutError);
             qDebug() << "SmtpClient::waitForResponse======ResponseTimeoutError===========";
             throw ResponseTimeoutException();
         }
-        while (socket->canReadLine()) {
-            responseText = QString::fromUtf8(socket->readLine());
+        replyBuffer += socket->readAll();
+        for (;;) {
+            const int end = replyBuffer.indexOf('\n');
+            const int lineBytes = end < 0 ? replyBuffer.size() : end + 1;
+            if (lineBytes > kMaxReplyLineBytes || replyBytes + lineBytes > kMaxReplyBytes) replyTooLong();
+            if (end < 0) break;
+            replyBytes += lineBytes;
+            responseText = QString::fromUtf8(replyBuffer.constData(), lineBytes);
+            replyBuffer.remove(0, lineBytes);
             responseCode = replyCode(responseText);
             if (responseCode / 100 == 4) {
                 qDebug() << "SmtpClient::waitForResponse======ServerError===========";
@@ -310,6 +346,16 @@ void SmtpClient::waitForResponse() {
             if (responseText.size() > 3 && responseText.at(3) == QLatin1Char(' ')) return;
         }
     }
+}
+
+void SmtpClient::replyTooLong() {
+    // Whatever follows belongs to the same overlong reply: the connection is
+    // of no further use, and dropping it stops the server's stream.
+    qDebug() << "SmtpClient::waitForResponse======ResponseTooLong===========";
+    replyBuffer.clear();
+    socket->abort();
+    emit smtpError(ServerError);
+    throw ResponseTooLongException();
 }
 
 void SmtpClient::sendMessage(const QString& text) {

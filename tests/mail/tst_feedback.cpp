@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -42,6 +41,32 @@ struct BoxSeen {
     bool boxEnabled = false;
     bool dialogEnabledMeanwhile = true;
     QImage icon;
+    bool overrideCursorAtBox = true;
+    // The cursor while the mail was being built and sent (none: the flow
+    // never got there), and whether any override was left after the flow.
+    QCursor* cursorWhileSending = nullptr;
+    Qt::CursorShape shapeWhileSending = Qt::ArrowCursor;
+    bool overrideCursorLeft = true;
+};
+
+// Notes the override cursor at the debug line the send flow writes between
+// building the mail and connecting (the flow blocks this thread meanwhile).
+class SendingCursorProbe {
+public:
+    explicit SendingCursorProbe(BoxSeen* seen) : m_previous(qInstallMessageHandler(&handler)) { s_seen = seen; }
+    ~SendingCursorProbe() {
+        qInstallMessageHandler(m_previous);
+        s_seen = nullptr;
+    }
+
+private:
+    static void handler(QtMsgType, const QMessageLogContext&, const QString& message) {
+        if (!s_seen || !message.contains(QLatin1String("isChecked"))) return;
+        s_seen->cursorWhileSending = QApplication::overrideCursor();
+        if (s_seen->cursorWhileSending) s_seen->shapeWhileSending = s_seen->cursorWhileSending->shape();
+    }
+    static inline BoxSeen* s_seen = nullptr;
+    QtMessageHandler m_previous;
 };
 
 void clickNextBox(BoxSeen* seen, QWidget* dialog) {
@@ -55,6 +80,7 @@ void clickNextBox(BoxSeen* seen, QWidget* dialog) {
         }
         seen->boxEnabled = box->isEnabled();
         seen->dialogEnabledMeanwhile = dialog->isEnabled();
+        seen->overrideCursorAtBox = QApplication::overrideCursor() != nullptr;
         if (auto* icon = box->findChild<QLabel*>(QStringLiteral("label_icon"))) {
             seen->icon = icon->pixmap(Qt::ReturnByValue).toImage().convertToFormat(QImage::Format_ARGB32);
         }
@@ -73,12 +99,6 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     return file.write(bytes) == bytes.size();
-}
-
-int closedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
 }
 
 }  // namespace
@@ -100,7 +120,11 @@ private:
         dialog.findChild<QPlainTextEdit*>(QStringLiteral("LabelContentText"))->setPlainText(content);
         BoxSeen seen;
         clickNextBox(&seen, &dialog);
-        QTest::mouseClick(dialog.findChild<ZnStyleButton*>(QStringLiteral("ButtonSubmit")), Qt::LeftButton);
+        {
+            SendingCursorProbe probe(&seen);
+            QTest::mouseClick(dialog.findChild<ZnStyleButton*>(QStringLiteral("ButtonSubmit")), Qt::LeftButton);
+        }
+        seen.overrideCursorLeft = QApplication::overrideCursor() != nullptr;
         return seen;
     }
 
@@ -187,6 +211,12 @@ private slots:
         QVERIFY(seen.boxEnabled);
         QVERIFY(!seen.dialogEnabledMeanwhile);
         QCOMPARE(seen.icon, skinImage(sent ? "/Application/tip_succeed.png" : "/Application/tip_fail.png"));
+        // A wait cursor only while the mail goes out; never over a box, never
+        // left behind.
+        QCOMPARE(seen.cursorWhileSending != nullptr, sent);
+        if (sent) QCOMPARE(seen.shapeWhileSending, Qt::WaitCursor);
+        QVERIFY(!seen.overrideCursorAtBox);
+        QVERIFY(!seen.overrideCursorLeft);
         // Sent: the dialog has closed itself (still disabled); refused: it
         // stays open and enabled for another try.
         QCOMPARE(dialog.isVisible(), !sent);
@@ -277,8 +307,10 @@ private slots:
         QFETCH(QString, box);
         QFETCH(QString, icon);
         TestSmtpServer other;
+        const mailtest::RefusingPort refusing;
         if (what == QLatin1String("connect")) {
-            pointAt(closedPort());
+            QVERIFY(refusing.port() > 0);
+            pointAt(refusing.port());
         } else {
             QString error;
             // A server that knows another password, or refuses the recipient.
@@ -294,6 +326,10 @@ private slots:
         QVERIFY(seen.shown);
         QVERIFY2(seen.texts.contains(box), qPrintable(seen.texts));
         QVERIFY(seen.boxEnabled);
+        QVERIFY(seen.cursorWhileSending);
+        QCOMPARE(seen.shapeWhileSending, Qt::WaitCursor);
+        QVERIFY(!seen.overrideCursorAtBox);
+        QVERIFY(!seen.overrideCursorLeft);
         if (icon.isEmpty()) {
             QVERIFY(seen.icon != skinImage("/Application/tip_fail.png"));
             QVERIFY(seen.icon != skinImage("/Application/tip_succeed.png"));

@@ -2,7 +2,6 @@
 // that span lines or arrive in pieces, error replies, silence (short
 // time-outs here), the recipient spellings and order, and DATA transparency.
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QtTest>
 
 #include <memory>
@@ -11,6 +10,7 @@
 #include "MimeMessage.h"
 #include "MimeText.h"
 #include "SmtpClient.h"
+#include "support/MailTestSupport.h"
 #include "support/ScriptedSmtpServer.h"
 
 using Session = ScriptedSmtpServer::Session;
@@ -168,14 +168,97 @@ private slots:
         QCOMPARE(c.errors, QList<int>{SmtpClient::ResponseTimeoutError});
     }
 
+    // One deadline for a whole reply: a greeting that comes one byte every
+    // 100 ms, whole only after 4 s, ends with the 1.5 s time-out, although no
+    // single wait for a byte is that long; no EHLO is ever sent.
+    void tricklingGreetingEndsWithTheTimeout() {
+        ScriptedSmtpServer server;
+        QVERIFY(server.start([](Session& s) {
+            if (s.drip("220 " + QByteArray(36, 's') + "\r\n", 100)) s.waitForClose();
+        }));
+        Client c(server.port(), 1500);
+        QVERIFY(!c.smtp->connectToHost());
+        QCOMPARE(c.errors, QList<int>{SmtpClient::ResponseTimeoutError});
+        QVERIFY(c.smtp->getResponseText().isEmpty());
+        c.smtp.reset();
+        server.finish();
+        QVERIFY(server.lines().isEmpty());
+    }
+
+    // A server that never ends its line, or never ends its reply, is cut off
+    // at the reply's size limit: ServerError, the connection dropped, and far
+    // less read than the server had to give.
+    void endlessReplies_data() {
+        QTest::addColumn<QByteArray>("chunk");
+        QTest::newRow("endless line") << QByteArray("220 ") + QByteArray(64 * 1024 - 4, 'x');
+        QByteArray lines;
+        while (lines.size() < 64 * 1024) lines += "220-" + QByteArray(60, 'y') + "\r\n";
+        QTest::newRow("endless multi-line reply") << lines;
+    }
+    void endlessReplies() {
+        QFETCH(QByteArray, chunk);
+        const qint64 limit = 64 * 1024 * 1024;
+        qint64 sent = 0;
+        ScriptedSmtpServer server;
+        QVERIFY(server.start([&](Session& s) { sent = s.stream(chunk, limit); }));
+        Client c(server.port());
+        QVERIFY(!c.smtp->connectToHost());
+        QCOMPARE(c.errors, QList<int>{SmtpClient::ServerError});
+        QCOMPARE(c.smtp->getSocket()->state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(c.smtp->getSocket()->bytesAvailable(), 0);
+        c.smtp.reset();
+        server.finish();
+        QVERIFY2(sent < limit, qPrintable(QString::number(sent)));
+        QVERIFY(server.lines().isEmpty());
+    }
+
+    // The limits at their edges: a line of 2048 bytes and a reply of 65536
+    // (line ends included) are read; one byte more is too long.
+    void replyLimits_data() {
+        QTest::addColumn<QByteArray>("greeting");
+        QTest::addColumn<bool>("accepted");
+        auto line = [](int bytes, char sep) {
+            return "220" + QByteArray(1, sep) + QByteArray(bytes - 6, 'l') + "\r\n";
+        };
+        // Continuation lines of at most 2048 bytes and the last line, in all
+        // `total` bytes.
+        auto reply = [&](int total) {
+            const QByteArray last = "220 end\r\n";
+            QByteArray text;
+            int rest = total - last.size();
+            while (rest > 0) {
+                const int size = qMin(rest, 2048);
+                text += line(size, '-');
+                rest -= size;
+            }
+            return text + last;
+        };
+        QTest::newRow("line of 2048") << line(2048, ' ') << true;
+        QTest::newRow("line of 2049") << line(2049, ' ') << false;
+        QTest::newRow("reply of 65536") << reply(65536) << true;
+        QTest::newRow("reply of 65537") << reply(65537) << false;
+    }
+    void replyLimits() {
+        QFETCH(QByteArray, greeting);
+        QFETCH(bool, accepted);
+        ScriptedSmtpServer server;
+        QVERIFY(server.start([&](Session& s) {
+            s.send(greeting);
+            s.expect("EHLO localhost", "250 ok\r\n");
+            s.waitForClose();
+        }));
+        Client c(server.port());
+        QCOMPARE(c.smtp->connectToHost(), accepted);
+        QCOMPARE(c.errors, accepted ? QList<int>{} : QList<int>{SmtpClient::ServerError});
+        c.smtp.reset();
+        server.finish();
+        QCOMPARE(server.lines().size(), accepted ? 1 : 0);
+    }
+
     void noServer() {
-        int port = 0;
-        {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::LocalHost));
-            port = probe.serverPort();
-        }
-        Client c(port);
+        const mailtest::RefusingPort refusing;
+        QVERIFY(refusing.port() > 0);
+        Client c(refusing.port());
         QVERIFY(!c.smtp->connectToHost());
         QCOMPARE(c.errors, QList<int>{SmtpClient::ConnectionTimeoutError});
     }
@@ -328,6 +411,23 @@ private slots:
                                       << "to@x\nDATA"
                                       << "u";
         QTest::newRow("recipient NUL") << "a@x" << QString::fromLatin1("to@x\0y", 6) << "u";
+        // An address must also keep inside its angle brackets and carry no
+        // parameters: '<', '>', blanks and other controls are refused too.
+        QTest::newRow("recipient with parameter") << "a@x"
+                                                  << "b@x> SIZE=1"
+                                                  << "u";
+        QTest::newRow("sender with <") << "a<@x"
+                                       << "to@x"
+                                       << "u";
+        QTest::newRow("recipient with blank") << "a@x"
+                                              << "to @x"
+                                              << "u";
+        QTest::newRow("recipient with tab") << "a@x"
+                                            << "to@x\tz"
+                                            << "u";
+        QTest::newRow("sender with DEL") << "a@x\x7f"
+                                         << "to@x"
+                                         << "u";
         QTest::newRow("user CR") << "a@x"
                                  << "to@x"
                                  << "u\rAUTH";

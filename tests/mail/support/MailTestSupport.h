@@ -13,6 +13,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace mailtest {
 
 struct ParsedPart {
@@ -64,6 +69,37 @@ inline ParsedMail parseMail(const QByteArray& mail) {
     parsed.ok = true;
     return parsed;
 }
+
+// A port on 127.0.0.1 that refuses every connection for as long as this
+// object lives: a socket bound to it that never listens, so no other program
+// can take the port meanwhile (a port merely freed could be).
+class RefusingPort {
+public:
+    RefusingPort() {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            return;
+        }
+        m_port = ntohs(address.sin_port);
+    }
+    ~RefusingPort() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+
+    // 0 when no port could be bound.
+    int port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
 
 // The account file as the product stores it: Base64 of the XML with three
 // extra bytes after the first four.

@@ -1,5 +1,6 @@
 #include "support/ScriptedSmtpServer.h"
 
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QMutexLocker>
 #include <QTcpServer>
@@ -65,6 +66,31 @@ void ScriptedSmtpServer::Session::waitForClose() {
 }
 
 void ScriptedSmtpServer::Session::pause(int ms) { QThread::msleep(static_cast<unsigned long>(ms)); }
+
+bool ScriptedSmtpServer::Session::drip(const QByteArray& bytes, int intervalMs) {
+    for (const char byte : bytes) {
+        if (m_socket->state() != QAbstractSocket::ConnectedState) return false;
+        send(QByteArray(1, byte));
+        // The pause watches the connection: a close ends it at once.
+        const QDeadlineTimer deadline(intervalMs);
+        while (!deadline.hasExpired() && m_socket->state() == QAbstractSocket::ConnectedState) {
+            m_socket->waitForReadyRead(static_cast<int>(deadline.remainingTime()));
+        }
+    }
+    return m_socket->state() == QAbstractSocket::ConnectedState;
+}
+
+qint64 ScriptedSmtpServer::Session::stream(const QByteArray& chunk, qint64 limit) {
+    qint64 sent = 0;
+    while (sent < limit && m_socket->state() == QAbstractSocket::ConnectedState) {
+        m_socket->write(chunk);
+        while (m_socket->bytesToWrite() > 0 && m_socket->waitForBytesWritten(kWaitMs)) {
+        }
+        if (m_socket->bytesToWrite() > 0) break;
+        sent += chunk.size();
+    }
+    return sent;
+}
 
 ScriptedSmtpServer::ScriptedSmtpServer() = default;
 

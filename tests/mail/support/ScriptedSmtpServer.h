@@ -43,6 +43,13 @@ public:
         void waitForClose();
         // Pauses the script.
         void pause(int ms);
+        // Sends the bytes one at a time, `intervalMs` apart; false as soon as
+        // the client has closed the connection.
+        bool drip(const QByteArray& bytes, int intervalMs);
+        // Sends `chunk` again and again until the client closes the connection
+        // (or stops reading for 10 s) or `limit` bytes are out; returns the
+        // bytes that went out.
+        qint64 stream(const QByteArray& chunk, qint64 limit);
 
     private:
         QTcpSocket* m_socket;
