@@ -27,7 +27,9 @@ public:
     void setSubject(const QString& subject);
     void setInReplyTo(const QString& inReplyTo);
     // How display names and the subject are written: Base64 or
-    // QuotedPrintable encoded words, anything else as they are.
+    // QuotedPrintable always as encoded words of that kind; anything else
+    // plain when they are plain printable ASCII (names: without specials),
+    // else as Q-encoded words, so that no value can end a header line.
     void setHeaderEncoding(MimePart::Encoding hEnc);
 
     // Appends a part when the content is a multipart; the part is not owned.
@@ -61,8 +63,8 @@ protected:
     MimePart::Encoding hEncoding = MimePart::_8Bit;
 
 private:
-    // " name" (encoded by the header encoding) or nothing for an empty name.
-    QString namePart(const EmailAddress& address) const;
-    QString encodeHeaderText(const QString& text) const;
-    QString addressList(const QList<EmailAddress*>& list) const;
+    // One address header line ("To:" ...): each display name encoded as the
+    // header encoding says (and whenever it is not plain text), the addresses
+    // separated by ",", folded where the line gets long.
+    QString addressLine(const QString& name, const QList<EmailAddress*>& list) const;
 };

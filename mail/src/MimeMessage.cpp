@@ -4,7 +4,7 @@
 
 #include "EmailAddress.h"
 #include "MimeMultiPart.h"
-#include "QuotedPrintable.h"
+#include "HeaderLine.h"
 
 MimeMessage::MimeMessage(bool createAutoMimeContent) : autoMimeContent(createAutoMimeContent) {
     if (createAutoMimeContent) content = new MimeMultiPart();
@@ -73,49 +73,37 @@ const QList<MimePart*> MimeMessage::getParts() const {
     return QList<MimePart*>() << content;
 }
 
-QString MimeMessage::encodeHeaderText(const QString& text) const {
-    switch (hEncoding) {
-    case MimePart::Base64:
-        return QStringLiteral("=?utf-8?B?") + QString::fromLatin1(text.toUtf8().toBase64()) + QStringLiteral("?=");
-    case MimePart::QuotedPrintable:
-        return QStringLiteral("=?utf-8?Q?") +
-               encodeQuotedPrintable(text.toUtf8())
-                   .replace(QLatin1Char(':'), QLatin1String("=3A"))
-                   .replace(QLatin1Char(' '), QLatin1Char('_')) +
-               QStringLiteral("?=");
-    default: return text;
-    }
-}
-
-QString MimeMessage::namePart(const EmailAddress& address) const {
-    if (address.getName().isEmpty()) return QString();
-    return QLatin1Char(' ') + encodeHeaderText(address.getName());
-}
-
-QString MimeMessage::addressList(const QList<EmailAddress*>& list) const {
-    QString text;
+QString MimeMessage::addressLine(const QString& name, const QList<EmailAddress*>& list) const {
+    HeaderLine line(name);
     for (int i = 0; i < list.size(); ++i) {
-        if (i > 0) text += QLatin1Char(',');
-        text += namePart(*list.at(i)) + QStringLiteral(" <") + list.at(i)->getAddress() + QLatin1Char('>');
+        if (i > 0) line.append(QStringLiteral(","));
+        line.addPhrase(list.at(i)->getName(), hEncoding);
+        line.addAngleAddress(list.at(i)->getAddress());
     }
-    return text;
+    return line.toString();
 }
 
 QString MimeMessage::toString() {
-    QString mime;
-    mime = QStringLiteral("From:") + namePart(*sender) + QStringLiteral(" <") + sender->getAddress() +
-           QStringLiteral(">\r\n");
-    mime += QStringLiteral("To:") + addressList(recipientsTo) + QStringLiteral("\r\n");
-    if (!recipientsCc.isEmpty()) mime += QStringLiteral("Cc:") + addressList(recipientsCc) + QStringLiteral("\r\n");
-    mime += QStringLiteral("Subject: ") + encodeHeaderText(subject) + QStringLiteral("\r\n");
+    QString mime = addressLine(QStringLiteral("From:"), {sender});
+    mime += addressLine(QStringLiteral("To:"), recipientsTo);
+    if (!recipientsCc.isEmpty()) mime += addressLine(QStringLiteral("Cc:"), recipientsCc);
+    HeaderLine subjectLine(QStringLiteral("Subject:"));
+    subjectLine.addText(subject, hEncoding);
+    mime += subjectLine.toString();
     if (replyTo) {
-        mime += QStringLiteral("Reply-To: ") + namePart(*replyTo) + QStringLiteral(" <") + replyTo->getAddress() +
-                QStringLiteral(">\r\n");
+        // "Reply-To:" and a blank, then the address as in the other lines.
+        HeaderLine replyLine(QStringLiteral("Reply-To: "));
+        replyLine.addPhrase(replyTo->getName(), hEncoding);
+        replyLine.addAngleAddress(replyTo->getAddress());
+        mime += replyLine.toString();
     }
     mime += QStringLiteral("MIME-Version: 1.0\r\n");
     if (!mInReplyTo.isEmpty()) {
-        mime += QStringLiteral("In-Reply-To: <") + mInReplyTo + QStringLiteral(">\r\n");
-        mime += QStringLiteral("References: <") + mInReplyTo + QStringLiteral(">\r\n");
+        for (const char* name : {"In-Reply-To:", "References:"}) {
+            HeaderLine line{QLatin1String(name)};
+            line.addAngleAddress(mInReplyTo);
+            mime += line.toString();
+        }
     }
     mime += QStringLiteral("Date: %1\r\n").arg(QDateTime::currentDateTime().toString(Qt::RFC2822Date));
     mime += content->toString();

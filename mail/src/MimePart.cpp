@@ -1,5 +1,6 @@
 #include "MimePart.h"
 
+#include "HeaderLine.h"
 #include "QuotedPrintable.h"
 
 MimePart::MimePart() : formatter(76) {}
@@ -44,11 +45,20 @@ QString MimePart::toString() {
 }
 
 void MimePart::prepare() {
-    mimeString = QStringLiteral("Content-Type: ") + cType;
-    if (!cName.isEmpty()) mimeString += QStringLiteral("; name=\"") + cName + QLatin1Char('"');
-    if (!cCharset.isEmpty()) mimeString += QStringLiteral("; charset=") + cCharset;
-    if (!cBoundary.isEmpty()) mimeString += QStringLiteral("; boundary=") + cBoundary;
-    mimeString += QLatin1String("\r\n");
+    // The name is a file name from anywhere: quoted and escaped, or encoded
+    // when it holds more than printable ASCII.
+    HeaderLine type(QStringLiteral("Content-Type:"));
+    type.add(cType);
+    if (!cName.isEmpty()) type.addParameter(QStringLiteral("name"), cName);
+    if (!cCharset.isEmpty()) {
+        type.append(QStringLiteral(";"));
+        type.add(QStringLiteral("charset=") + cCharset);
+    }
+    if (!cBoundary.isEmpty()) {
+        type.append(QStringLiteral(";"));
+        type.add(QStringLiteral("boundary=") + cBoundary);
+    }
+    mimeString = type.toString();
 
     mimeString += QStringLiteral("Content-Transfer-Encoding: ");
     switch (cEncoding) {
@@ -58,7 +68,11 @@ void MimePart::prepare() {
     case QuotedPrintable: mimeString += QLatin1String("quoted-printable\r\n"); break;
     }
 
-    if (!cId.isEmpty()) mimeString += QStringLiteral("Content-ID: <") + cId + QLatin1String(">\r\n");
+    if (!cId.isEmpty()) {
+        HeaderLine id(QStringLiteral("Content-ID:"));
+        id.addAngleAddress(cId);
+        mimeString += id.toString();
+    }
 
     mimeString += header + QLatin1String("\r\n");
 

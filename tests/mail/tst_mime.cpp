@@ -246,8 +246,9 @@ private slots:
         QTest::newRow("quoted-printable")
             << int(MimePart::QuotedPrintable) << "From: =?utf-8?Q?Zo=C3=AB?= <zoe@x.example>"
             << "Subject: =?utf-8?Q?Re=3A_=C3=A9?=";
-        QTest::newRow("8bit") << int(MimePart::_8Bit) << QString::fromUtf8("From: Zoë <zoe@x.example>")
-                              << QString::fromUtf8("Subject: Re: é");
+        // The default: plain only for plain ASCII, else Q-encoded words.
+        QTest::newRow("8bit") << int(MimePart::_8Bit) << "From: =?utf-8?Q?Zo=C3=AB?= <zoe@x.example>"
+                              << "Subject: =?utf-8?Q?Re=3A_=C3=A9?=";
     }
     void headerEncodings() {
         QFETCH(int, encoding);
@@ -264,6 +265,7 @@ private slots:
 
     void messageHeaderLines() {
         MimeMessage message;
+        // A name with specials ("@", ".") is written as an encoded word.
         message.setSender(new EmailAddress(QStringLiteral("me@x.example"), QStringLiteral("me@x.example")));
         message.addRecipient(new EmailAddress(QStringLiteral("a@x.example"), QStringLiteral("A")));
         message.addRecipient(new EmailAddress(QStringLiteral("b@x.example")));
@@ -281,7 +283,7 @@ private slots:
                  QStringList({"From", "To", "Cc", "Subject", "Reply-To", "MIME-Version", "In-Reply-To", "References",
                               "Date", "Content-Type", "Content-Transfer-Encoding"}));
         QVERIFY(
-            mail.startsWith(QStringLiteral("From: me@x.example <me@x.example>\r\n"
+            mail.startsWith(QStringLiteral("From: =?utf-8?Q?me=40x=2Eexample?= <me@x.example>\r\n"
                                            "To: A <a@x.example>, <b@x.example>\r\n"
                                            "Cc: C <c@x.example>\r\n"
                                            "Subject: Hello\r\n"
@@ -318,6 +320,109 @@ private slots:
         MimeHtml html(QStringLiteral("<p/>"));
         automatic.setContent(&html);
         QCOMPARE(&automatic.getContent(), static_cast<MimePart*>(&html));
+    }
+
+    // Whatever a subject, a display name or a file name holds, it cannot end
+    // its header line: the mail has exactly its own header lines, each within
+    // 78 columns (76 with encoded words), and a mail reader gets every value
+    // back as it was.
+    void headerValuesStayInTheirLine_data() {
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QString>("senderName");
+        QTest::addColumn<QString>("recipientName");
+        QTest::addColumn<QString>("fileName");
+        const QString plain = QStringLiteral("plain");
+        const QString log = QStringLiteral("x.log");
+        QTest::newRow("CRLF in the subject") << "Hi\r\nX-Evil: 1\r\n\r\nforged body" << plain << plain << log;
+        QTest::newRow("bare LF and CR in names") << "s"
+                                                 << "Eve\nBcc: spy@x.example"
+                                                 << "Bob\rX-Evil: 1" << log;
+        QTest::newRow("quotes and angle brackets in a name") << "s"
+                                                             << "\"Eve\" <eve@x.example>, "
+                                                             << "a(b)c;d:e\\f" << log;
+        QTest::newRow("text that looks encoded") << "=?utf-8?Q?forged?="
+                                                 << "=?utf-8?B?Zm9yZ2Vk?=" << plain << log;
+        QTest::newRow("controls") << QString::fromLatin1("tab\there\x01\x7f nul", 17) << "a\tb" << plain << log;
+        QTest::newRow("long plain subject")
+            << QStringLiteral("word ").repeated(60) + QStringLiteral("end") << plain << plain << log;
+        QTest::newRow("long subject without blanks") << QString(300, QLatin1Char('a')) << plain << plain << log;
+        QTest::newRow("long non-ASCII") << QString::fromUtf8("Rückmeldung 客户 😀 ").repeated(12)
+                                        << QString::fromUtf8("Zoë 客户 ").repeated(10)
+                                        << QString::fromUtf8("Ünal ").repeated(20) << log;
+        QTest::newRow("CRLF and quote in a file name") << "s" << plain << plain << "we\"ird\r\nX-Evil: 1\r\n\r\n.log";
+        QTest::newRow("quote in a file name") << "s" << plain << plain << "q\"uote.log";
+        QTest::newRow("backslash in a file name") << "s" << plain << plain << "back\\slash\\.log";
+        QTest::newRow("non-ASCII file name") << "s" << plain << plain << QString::fromUtf8("Protokoll größer 日志.log");
+        QTest::newRow("long file name") << "s" << plain << plain << QString(200, QLatin1Char('n')) + ".log";
+        QTest::newRow("long non-ASCII file name")
+            << "s" << plain << plain << QString::fromUtf8("日志 \"ü\"\r\n").repeated(20) + ".log";
+    }
+    void headerValuesStayInTheirLine() {
+        QFETCH(QString, subject);
+        QFETCH(QString, senderName);
+        QFETCH(QString, recipientName);
+        QFETCH(QString, fileName);
+        MimeMessage message;
+        message.setSender(new EmailAddress(QStringLiteral("me@x.example"), senderName));
+        message.addRecipient(new EmailAddress(QStringLiteral("to@x.example"), recipientName));
+        message.addRecipient(new EmailAddress(QStringLiteral("cc@x.example"), recipientName), MimeMessage::Cc);
+        message.setSubject(subject);
+        MimeText text(QStringLiteral("body"));
+        MimeAttachment attachment(QByteArray("log\n"), fileName);
+        message.addPart(&text);
+        message.addPart(&attachment);
+        const QByteArray mail = message.toString().toUtf8();
+
+        // Every line ends with CRLF and fits; the header lines (with their
+        // continuation lines) are exactly the mail's own.
+        QStringList names;
+        bool inHeader = true;
+        for (const QByteArray& line : mail.split('\n')) {
+            QVERIFY2(line.isEmpty() || line.endsWith('\r'), line.constData());
+            const QByteArray bare = line.left(line.size() - 1);
+            QVERIFY2(!bare.contains('\r'), line.constData());
+            QVERIFY2(bare.size() <= (bare.contains("=?") ? 76 : 78), line.constData());
+            if (bare.isEmpty()) {
+                inHeader = false;
+            } else if (bare.startsWith("--")) {
+                inHeader = true;
+            } else if (inHeader && bare.at(0) != ' ') {
+                names << QString::fromLatin1(bare.left(bare.indexOf(':')));
+            }
+        }
+        QCOMPARE(names, QStringList({"From", "To", "Cc", "Subject", "MIME-Version", "Date", "Content-Type",
+                                     "Content-Transfer-Encoding", "Content-Type", "Content-Transfer-Encoding",
+                                     "Content-Type", "Content-Transfer-Encoding", "Content-disposition"}));
+
+        const mailtest::ParsedMail parsed = mailtest::parseMail(mail);
+        QVERIFY2(parsed.ok, qPrintable(parsed.error));
+        QVERIFY2(parsed.defects.isEmpty(), qPrintable(parsed.defects.join(", ")));
+        QCOMPARE(parsed.headers.value("Subject"), subject);
+        QCOMPARE(parsed.strictHeaders.value("Subject"), subject);
+        QCOMPARE(parsed.headers.value("From"), senderName + QStringLiteral(" <me@x.example>"));
+        QCOMPARE(parsed.headers.value("To"), recipientName + QStringLiteral(" <to@x.example>"));
+        QCOMPARE(parsed.parts.size(), 2);
+        QCOMPARE(parsed.parts.at(0).payload, QByteArray("body"));
+        QCOMPARE(parsed.parts.at(1).fileName, fileName);
+        QCOMPARE(parsed.parts.at(1).fileNameStrict, fileName);
+        QCOMPARE(parsed.parts.at(1).payload, QByteArray("log\n"));
+    }
+
+    // Plain values stay as they are, on one line when they fit.
+    void plainHeaderValues() {
+        MimeAttachment attachment(QByteArray("x"), QStringLiteral("q\"uote.log"));
+        QVERIFY(attachment.toString().startsWith(
+            QStringLiteral("Content-Type: application/octet-stream; name=\"q\\\"uote.log\"\r\n")));
+        MimeAttachment encoded(QByteArray("x"), QString::fromUtf8("ä b.log"));
+        QVERIFY(encoded.toString().startsWith(
+            QStringLiteral("Content-Type: application/octet-stream; name*=utf-8''%C3%A4%20b.log\r\n")));
+        MimeMessage message;
+        message.setSender(new EmailAddress(QStringLiteral("me@x.example"), QStringLiteral("Jane Q Public")));
+        message.setSubject(QStringLiteral("Re: [x] 50% (off)!"));
+        const QString text = message.toString();
+        QVERIFY(
+            text.startsWith(QStringLiteral("From: Jane Q Public <me@x.example>\r\nTo:\r\n"
+                                           "Subject: Re: [x] 50% (off)!\r\n")));
     }
 
     // The whole mail, as a real mail reader sees it: headers decoded, parts and

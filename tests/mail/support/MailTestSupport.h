@@ -23,6 +23,7 @@ namespace mailtest {
 struct ParsedPart {
     QString type;
     QString fileName;
+    QString fileNameStrict;  // as Python's current (stricter) policy reads it
     QString disposition;
     QByteArray payload;  // decoded
 };
@@ -30,8 +31,9 @@ struct ParsedPart {
 struct ParsedMail {
     bool ok = false;
     QString error;
-    QMap<QString, QString> headers;  // decoded header values by name
-    QList<ParsedPart> parts;         // leaf parts in order
+    QMap<QString, QString> headers;        // decoded header values by name
+    QMap<QString, QString> strictHeaders;  // the same, as the current policy reads them
+    QList<ParsedPart> parts;               // leaf parts in order
     QString contentType;
     QStringList defects;  // what the parser found wrong
 };
@@ -57,10 +59,14 @@ inline ParsedMail parseMail(const QByteArray& mail) {
     const QJsonObject root = QJsonDocument::fromJson(result.readAll()).object();
     const QJsonObject headers = root.value(QStringLiteral("headers")).toObject();
     for (auto it = headers.begin(); it != headers.end(); ++it) parsed.headers.insert(it.key(), it.value().toString());
+    const QJsonObject strict = root.value(QStringLiteral("strict_headers")).toObject();
+    for (auto it = strict.begin(); it != strict.end(); ++it)
+        parsed.strictHeaders.insert(it.key(), it.value().toString());
     for (const QJsonValue& value : root.value(QStringLiteral("parts")).toArray()) {
         const QJsonObject part = value.toObject();
         parsed.parts << ParsedPart{
             part.value(QStringLiteral("type")).toString(), part.value(QStringLiteral("filename")).toString(),
+            part.value(QStringLiteral("filename_strict")).toString(),
             part.value(QStringLiteral("disposition")).toString(),
             QByteArray::fromHex(part.value(QStringLiteral("payload_hex")).toString().toLatin1())};
     }
