@@ -368,6 +368,7 @@ std::wstring FixItunesMgr::GetiTunesVersion() {
         if (tree.valid() && info.present && info.product == kItunesProductType_iTunes) version = toWide(info.version);
     }
     writeCallLog("GetiTunesVersion -> " + logText(version));
+    writeOperationLog("GetiTunesVersion -> " + logText(version));
     return version;
 }
 
@@ -379,6 +380,7 @@ int FixItunesMgr::GetiTunesVersionBit() {
     else
         bit = is64Bit(Tree(rootFromEnvironment())) ? 1 : 0;
     writeCallLog("GetiTunesVersionBit -> " + std::to_string(bit));
+    writeOperationLog("GetiTunesVersionBit -> " + std::to_string(bit));
     return bit;
 }
 
@@ -398,6 +400,7 @@ int FixItunesMgr::OpeniTunes() {
             result = 1;
     }
     writeCallLog("OpeniTunes -> " + std::to_string(result));
+    writeOperationLog("OpeniTunes -> " + std::to_string(result));
     return result;
 }
 

@@ -19,14 +19,6 @@ namespace {
 
 std::mutex g_callLogMutex;
 
-// The folder of this library, for the default tree beside it.
-std::filesystem::path libraryFolder() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&libraryFolder), &info) && info.dli_fname)
-        return std::filesystem::absolute(info.dli_fname).parent_path();
-    return std::filesystem::current_path();
-}
-
 ScriptStep parseStep(const QJsonObject& object) {
     ScriptStep step;
     step.state = object.value(QStringLiteral("state")).toInt();
@@ -40,6 +32,15 @@ ScriptStep parseStep(const QJsonObject& object) {
 }
 
 }  // namespace
+
+std::filesystem::path libraryFolder() {
+    // The path the library was loaded by (not resolved through links), so an
+    // application folder that links the library in is the folder.
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&libraryFolder), &info) && info.dli_fname)
+        return std::filesystem::absolute(info.dli_fname).parent_path();
+    return std::filesystem::current_path();
+}
 
 std::filesystem::path rootFromEnvironment() {
     const char* root = std::getenv("SORVEL_ROOT");

@@ -20,6 +20,9 @@ namespace sorvel {
 
 std::filesystem::path rootFromEnvironment();
 
+// The folder of this library: the application folder it was loaded from.
+std::filesystem::path libraryFolder();
+
 // Appends one line to the call log when SORVEL_CALL_LOG is set.
 void writeCallLog(const std::string& line);
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "OperationLog.h"
 #include "Script.h"
 #include "SorvelInterface.h"
 #include "Worker.h"
@@ -65,7 +66,8 @@ inline std::string logCallbackArgs(ItunesEngineCallback callback, const void* co
 // Starts one long operation of a manager: the script's run when the script
 // names the operation (records of type `Record` filled by `fill`), otherwise
 // `treeJob`, the work on the tree, which `treeCanStart` allows. Writes the
-// operation's one call-log line (`name`, `arguments`, the result), then hands
+// operation's one call-log line (`name`, `arguments`, the result) and its
+// operation-log line (started or refused), then hands
 // the work to the manager's worker thread, from which every callback comes.
 template <typename Record, typename Fill>
 bool startOperation(Worker& worker, CallCounter& calls, const std::string& name, const std::string& arguments,
@@ -74,6 +76,7 @@ bool startOperation(Worker& worker, CallCounter& calls, const std::string& name,
     const ScriptedCall call = findScriptedCall(name, calls.next(name));
     const bool started = callback && (call.scripted ? scriptedStart(call) : treeCanStart);
     writeCallLog(name + " " + arguments + " -> " + logBool(started));
+    writeOperationLog(name + (started ? " started" : " refused"));
     if (!started) return false;
     if (call.scripted) {
         worker.post(

@@ -3,8 +3,9 @@
 // crash dump and the log files (when the box is checked) as a mail to the
 // product's feedback address, through the product's own mail account.
 //
-// Sending is synchronous on the GUI thread: the dialog is disabled for the
-// whole SMTP dialogue and every outcome is told in a message box. After a
+// Sending is synchronous on the GUI thread: the dialog is disabled and the
+// pointer a wait cursor for the whole SMTP dialogue, and every outcome is told
+// in a message box (with the cursor restored). After a
 // successful send the dialog closes itself; after a failure it stays open for
 // another try.
 #include <QDialog>

@@ -1,7 +1,8 @@
 // The feedback button of the main window starts our Feedback program, which a
 // user fills in on a real (virtual) display: the mail arrives at aiosmtpd with
-// the crash dump and the log file attached, and the program ends after the
-// success box.
+// the crash dump and the log files attached (the engine's own among them, and
+// one whose name would break a header line if written raw), and the program
+// ends after the success box.
 //
 // The main window runs here (offscreen); the Feedback program it starts runs
 // under its own Xvfb and is driven with xdotool at the places where an
@@ -145,6 +146,12 @@ private slots:
         QVERIFY(log.open(QIODevice::WriteOnly));
         log.write("started\nrepaired\n");
         log.close();
+        // A log whose name would end its header line if written raw.
+        const QString oddName = QStringLiteral("we\"ird\r\nX-Evil: 1\r\n\r\nforged.log");
+        QFile odd(folder.path() + QStringLiteral("/Log/") + oddName);
+        QVERIFY(odd.open(QIODevice::WriteOnly));
+        odd.write("odd one\n");
+        odd.close();
         platform::setApplicationDir(folder.path());
         apptest::initStyle(folder.path());
 
@@ -207,7 +214,11 @@ private slots:
         QCOMPARE(mails.first().recipients, QStringList{QLatin1String(kMailTo)});
         const mailtest::ParsedMail mail = mailtest::parseMail(mails.first().data);
         QVERIFY2(mail.ok, qPrintable(mail.error));
-        QCOMPARE(mail.parts.size(), 3);
+        QVERIFY2(mail.defects.isEmpty(), qPrintable(mail.defects.join(", ")));
+        QVERIFY(!mails.first().data.contains("\nX-Evil"));
+        QVERIFY(!mails.first().data.contains("\nforged"));
+        // The text, then the dump and the logs of Log/ (smallest first).
+        QCOMPARE(mail.parts.size(), 5);
         const QString body = QString::fromUtf8(mail.parts.at(0).payload);
         QVERIFY2(
             body.startsWith(QStringLiteral("客户邮箱：\tjane@example.com\n版本号：\t" ZN_EXPECTED_FILE_VERSION "\n")),
@@ -215,8 +226,23 @@ private slots:
         QVERIFY2(body.endsWith(QStringLiteral("\niTunes works again")), qPrintable(body));
         QCOMPARE(mail.parts.at(1).fileName, QStringLiteral("crashcore.dmp"));
         QCOMPARE(mail.parts.at(1).payload, dump);
-        QCOMPARE(mail.parts.at(2).fileName, QStringLiteral("Corvane.log"));
-        QCOMPARE(mail.parts.at(2).payload, QByteArray("started\nrepaired\n"));
+        QMap<QString, QByteArray> logs;
+        for (const mailtest::ParsedPart& part : mail.parts.mid(2)) {
+            QCOMPARE(part.fileNameStrict, part.fileName);
+            logs.insert(part.fileName, part.payload);
+        }
+        QCOMPARE(logs.keys(), QStringList({QStringLiteral("Corvane.log"), QStringLiteral("Sorvel.log"), oddName}));
+        QCOMPARE(logs.value(QStringLiteral("Corvane.log")), QByteArray("started\nrepaired\n"));
+        QCOMPARE(logs.value(oddName), QByteArray("odd one\n"));
+        // The engine the window loaded from this folder logged its operations
+        // there: the window's start asks it for the iTunes version and bits.
+        const QString engineLog = QString::fromUtf8(logs.value(QStringLiteral("Sorvel.log")));
+        QVERIFY2(engineLog.contains(QRegularExpression(
+                     QStringLiteral(
+                         "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} [+-]\\d{4} GetiTunesVersion -> \"\"$"),
+                     QRegularExpression::MultilineOption)),
+                 qPrintable(engineLog));
+        QVERIFY2(engineLog.contains(QStringLiteral(" GetiTunesVersionBit -> 0\n")), qPrintable(engineLog));
 
         // The success box; its OK closes the dialog, and the program ends.
         QString box;
