@@ -20,6 +20,7 @@
 #include "ZnStyleWidgetTitle.h"
 #include "platform/Programs.h"
 #include "support/MailTestSupport.h"
+#include "support/ScriptedSmtpServer.h"
 #include "testsupport/GuiTestSupport.h"
 #include "testsupport/TestSmtpServer.h"
 
@@ -297,6 +298,11 @@ private slots:
             << "Sorry, it failed to submit the feedback. Please make sure you have a stable network connection and "
                "try it again."
             << "/Application/tip_fail.png";
+        QTest::newRow("endless greeting")
+            << "endless greeting"
+            << "Sorry, it failed to submit the feedback. Please make sure you have a stable network connection and "
+               "try it again."
+            << "/Application/tip_fail.png";
         QTest::newRow("login refused") << "login"
                                        << "Sorry, it failed to submit the feedback because fail to login."
                                        << "";
@@ -311,9 +317,19 @@ private slots:
         QFETCH(QString, icon);
         TestSmtpServer other;
         const mailtest::RefusingPort refusing;
+        ScriptedSmtpServer endless;
+        const qint64 endlessLimit = 64 * 1024 * 1024;
+        qint64 endlessSent = 0;
         if (what == QLatin1String("connect")) {
             QVERIFY(refusing.port() > 0);
             pointAt(refusing.port());
+        } else if (what == QLatin1String("endless greeting")) {
+            // A greeting line that never ends: cut off at the reply's limit,
+            // not after the server has given up (or never).
+            QVERIFY(endless.start([&](ScriptedSmtpServer::Session& s) {
+                endlessSent = s.stream("220 " + QByteArray(64 * 1024 - 4, 'x'), endlessLimit);
+            }));
+            pointAt(endless.port());
         } else {
             QString error;
             // A server that knows another password, or refuses the recipient.
@@ -341,6 +357,8 @@ private slots:
         }
         QVERIFY(dialog.isVisible());
         QVERIFY(dialog.isEnabled());
+        endless.finish();
+        QVERIFY2(endlessSent < endlessLimit, qPrintable(QString::number(endlessSent)));
     }
 
     void accountFiles_data() {
