@@ -108,6 +108,46 @@ private slots:
         QCOMPARE(parsed.parts.at(1).payload, dump);
     }
 
+    // Line breaks and quotes in the subject, a display name and a file name
+    // arrive as those values: the server stores no extra header, recipient or
+    // body.
+    void headerValuesArriveIntact() {
+        TestSmtpServer server;
+        QString error;
+        QVERIFY2(server.start(kUser, kPassword, &error), qPrintable(error));
+        const QString subject = QStringLiteral("Hi\r\nX-Evil: 1\r\n\r\nforged body");
+        const QString name = QStringLiteral("Eve\r\nBcc: spy@corvane.example");
+        const QString fileName = QStringLiteral("we\"ird\r\nX-Evil: 1\r\n.log");
+        MimeMessage message;
+        message.setSender(new EmailAddress(kUser, name));
+        message.addRecipient(new EmailAddress(QStringLiteral("support@corvane.example")));
+        message.setSubject(subject);
+        MimeText text(QStringLiteral("real body"));
+        MimeAttachment attachment(QByteArray("log\n"), fileName);
+        message.addPart(&text);
+        message.addPart(&attachment);
+        Client c(server.port(), SmtpClient::TcpConnection);
+        QVERIFY(c.smtp->connectToHost());
+        QVERIFY(c.smtp->login(kUser, kPassword));
+        QVERIFY(c.smtp->sendMail(message));
+        c.smtp->quit();
+
+        const QList<ReceivedMail> mails = server.messages(1);
+        QCOMPARE(mails.size(), 1);
+        QCOMPARE(mails.first().recipients, QStringList{QStringLiteral("support@corvane.example")});
+        for (const QByteArray& bad : {QByteArray("\nX-Evil"), QByteArray("\nBcc"), QByteArray("\nforged")})
+            QVERIFY2(!mails.first().data.contains(bad), mails.first().data.constData());
+        const mailtest::ParsedMail parsed = mailtest::parseMail(mails.first().data);
+        QVERIFY2(parsed.ok, qPrintable(parsed.error));
+        QVERIFY2(parsed.defects.isEmpty(), qPrintable(parsed.defects.join(", ")));
+        QCOMPARE(parsed.headers.value("Subject"), subject);
+        QCOMPARE(parsed.headers.value("From"), name + QStringLiteral(" <") + kUser + QLatin1Char('>'));
+        QCOMPARE(parsed.parts.size(), 2);
+        QCOMPARE(parsed.parts.at(0).payload, QByteArray("real body"));
+        QCOMPARE(parsed.parts.at(1).fileName, fileName);
+        QCOMPARE(parsed.parts.at(1).fileNameStrict, fileName);
+    }
+
     void wrongPassword() {
         TestSmtpServer server;
         QString error;
