@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <sched.h>
+#include <grp.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/types.h>
@@ -615,6 +616,43 @@ TEST_F(CoreRemoveDir, RemovesATreeDeeperThanTheDescriptorLimit) {
 // The folder the walk stands in is moved out of the tree: its ".." is no longer
 // the folder the walk came from, so the walk stops there. The folders it stood
 // in are reported as not deleted, and nothing at the new place is removed.
+// A folder the caller may list but not search (mode 0600) cannot be walked, and
+// the walk could not come back out of it through its "..": it is reported as
+// not deleted without being entered, and the walk goes on with the rest. Each
+// of two siblings holds such a folder, so whichever comes first, the other one
+// shows whether the walk went on. Run as an unprivileged user in a child
+// process (root could search the folder anyway).
+TEST_F(CoreRemoveDir, FolderThatCannotBeSearchedIsSkippedAndTheWalkGoesOn) {
+    const uid_t nobody = 65534;
+    const std::string home = m_dir / "home";
+    std::filesystem::create_directory(home);
+    if (geteuid() != 0 || chown(home.c_str(), nobody, nobody) != 0 || chmod(m_dir.path().c_str(), 0711) != 0) {
+        ZN_SKIP_UNLESS_SET_UP(kCannotSetUp, "switching to an unprivileged user");
+    }
+    const std::wstring root = widen(home + "/tree");
+    const int code = runInChild([&] {
+        if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) return kCannotSetUp;
+        for (const char* sibling : {"x1", "x2"}) {
+            const std::string folder = home + "/tree/" + sibling;
+            std::filesystem::create_directories(folder + "/locked/inner");
+            writeFile(folder + "/file.txt", "x");
+            if (chmod((folder + "/locked").c_str(), 0600) != 0) return kCannotSetUp;
+        }
+        std::vector<Report> reports;
+        if (CFileOperator::RemoveDir(root, collect, &reports)) return 1;
+        const std::vector<Report> expected = {
+            {root + L"/x1", false, 2}, {root + L"/x1/file.txt", true, 1}, {root + L"/x1/locked", false, 2},
+            {root + L"/x2", false, 2}, {root + L"/x2/file.txt", true, 1}, {root + L"/x2/locked", false, 2},
+        };
+        return sorted(reports) == expected ? 0 : 2;
+    });
+    ZN_SKIP_UNLESS_SET_UP(code, "switching to an unprivileged user");
+    EXPECT_EQ(code, 0) << "1: RemoveDir reported success; 2: other reports than expected";
+    EXPECT_FALSE(exists(home + "/tree/x1/file.txt"));
+    EXPECT_FALSE(exists(home + "/tree/x2/file.txt"));
+    EXPECT_TRUE(exists(home + "/tree/x1/locked/inner"));
+}
+
 TEST_F(CoreRemoveDir, StopsWhenTheFolderItStandsInIsMovedAway) {
     std::filesystem::create_directories(m_dir / "tree/a/b/c");
     std::filesystem::create_directories(m_dir / "outside");
