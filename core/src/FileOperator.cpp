@@ -1,12 +1,10 @@
 #include "Tessiva/FileOperator.h"
 
-#include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
+#include "FolderRemoval.h"
 #include "NativePath.h"
 
 namespace KSB {
@@ -43,71 +41,17 @@ bool isRefusedFolder(const std::wstring& folder) {
     return last.empty() || last == L"." || last == L"..";
 }
 
-// Whether the file system entry is read-only in this library's sense: not a
-// folder, not a symbolic link, and its owner-write bit is clear.
-bool isReadOnlyFile(const struct stat& info) {
-    return !S_ISDIR(info.st_mode) && !S_ISLNK(info.st_mode) && (info.st_mode & S_IWUSR) == 0;
-}
+// A path holding a NUL would reach the file system cut at the NUL (the C
+// functions end it there) while every check ran on the whole text: such a path
+// is refused by every function that takes one.
+bool holdsNul(const std::wstring& text) { return text.find(L'\0') != std::wstring::npos; }
 
-struct DirEntry {
-    std::string name;
-    bool isDirectory;
-};
-
-// Names of the folder's entries, "." and ".." left out; a symbolic link counts as
-// a file whatever it points to.
-std::vector<DirEntry> listEntries(DIR* dir) {
-    std::vector<DirEntry> entries;
-    const int fd = dirfd(dir);
-    while (const struct dirent* entry = readdir(dir)) {
-        const char* name = entry->d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-        bool isDirectory = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN) {
-            struct stat info;
-            isDirectory = fstatat(fd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
-        }
-        entries.push_back({name, isDirectory});
-    }
-    return entries;
-}
-
-// Deletes the entry name of the folder open as dirFd unless it is a folder or
-// read-only; a symbolic link is deleted itself.
-bool removeFileAt(int dirFd, const char* name) {
+// Size of a regular file through its descriptor; 0 for anything else (a folder
+// reports no size, a device or a pipe has none to take).
+uint64_t regularFileSize(int fd) {
     struct stat info;
-    if (fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
-    if (S_ISDIR(info.st_mode) || isReadOnlyFile(info)) return false;
-    return unlinkat(dirFd, name, 0) == 0;
-}
-
-// Deletes the folder name of the folder open as parentFd (AT_FDCWD: name is a
-// path) with everything in it; path is how the callback names it. The walk goes
-// from folder handle to folder handle and opens nothing through a symbolic link,
-// so a link in the tree, or one put there while the walk runs, is never followed.
-bool removeFolderAt(int parentFd, const std::string& name, const std::wstring& path,
-                    CFileOperator::RemoveDirCallback callback, void* user) {
-    const int fd = openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return false;
-    DIR* dir = fdopendir(fd);
-    if (dir == nullptr) {
-        close(fd);
-        return false;
-    }
-    const std::vector<DirEntry> entries = listEntries(dir);
-    for (const DirEntry& entry : entries) {
-        const std::wstring child = path + L"/" + tessiva::nativeToWide(entry.name);
-        const bool removed = entry.isDirectory ? removeFolderAt(fd, entry.name, child, callback, user)
-                                               : removeFileAt(fd, entry.name.c_str());
-        if (callback != nullptr) {
-            callback(
-                child, removed,
-                entry.isDirectory ? CFileOperator::SE_FILE_ATTRIBUTE_DIRECTORY : CFileOperator::SE_FILE_ATTRIBUTE_FILE,
-                user);
-        }
-    }
-    closedir(dir);
-    return unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) == 0;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return 0;
+    return static_cast<uint64_t>(info.st_size);
 }
 
 }  // namespace
@@ -126,8 +70,16 @@ CFileOperator::~CFileOperator() { CloseFile(); }
 
 bool CFileOperator::OpenFile(std::wstring path, std::wstring mode) {
     CloseFile();
+    if (holdsNul(path) || holdsNul(mode)) return false;
     m_pFile = std::fopen(tessiva::wideToNative(path).c_str(), nativeMode(mode).c_str());
-    return m_pFile != nullptr;
+    if (m_pFile == nullptr) return false;
+    // This platform opens a folder for reading as a stream that reads nothing.
+    struct stat info;
+    if (fstat(fileno(m_pFile), &info) != 0 || S_ISDIR(info.st_mode)) {
+        CloseFile();
+        return false;
+    }
+    return true;
 }
 
 bool CFileOperator::ReadByte(void* buffer, uint64_t length) {
@@ -165,6 +117,10 @@ void CFileOperator::CloseFile() {
 
 uint64_t CFileOperator::GetFileSize(FILE* file) {
     if (file == nullptr) return 0;
+    // A folder's end position is no size (on some file systems it is the largest
+    // offset there is).
+    struct stat info;
+    if (fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) return 0;
     const off_t position = ftello(file);
     if (position < 0) return 0;
     uint64_t size = 0;
@@ -177,24 +133,37 @@ uint64_t CFileOperator::GetFileSize(FILE* file) {
 }
 
 uint64_t CFileOperator::GetFileSize(std::wstring path) {
-    FILE* file = std::fopen(tessiva::wideToNative(path).c_str(), "rb");
-    if (file == nullptr) return 0;
-    const uint64_t size = GetFileSize(file);
-    std::fclose(file);
+    if (holdsNul(path)) return 0;
+    // Only a regular file is opened: opening a FIFO for reading would wait for a
+    // writer (and wake one up), and a folder has no size. O_NONBLOCK keeps the
+    // open from waiting should the file be swapped for a FIFO after the look.
+    const std::string native = tessiva::wideToNative(path);
+    struct stat info;
+    if (stat(native.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
+    const int fd = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    const uint64_t size = regularFileSize(fd);
+    close(fd);
     return size;
 }
 
 bool CFileOperator::RemoveDir(std::wstring folder, RemoveDirCallback callback, void* user) {
     if (!folder.empty() && isSeparator(folder.back())) folder.pop_back();
-    if (isRefusedFolder(folder)) return false;
-    return removeFolderAt(AT_FDCWD, tessiva::wideToNative(folder), folder, callback, user);
+    if (holdsNul(folder) || isRefusedFolder(folder)) return false;
+    const std::string native = tessiva::wideToNative(folder);
+    const int fd = openat(AT_FDCWD, native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    tessiva::FolderRemoval(callback, user).removeContent(fd, folder);
+    return unlinkat(AT_FDCWD, native.c_str(), AT_REMOVEDIR) == 0;
 }
 
 bool CFileOperator::RemoveFile(std::wstring path) {
-    return removeFileAt(AT_FDCWD, tessiva::wideToNative(path).c_str());
+    if (holdsNul(path)) return false;
+    return tessiva::removeFileAt(AT_FDCWD, tessiva::wideToNative(path).c_str());
 }
 
 std::wstring CFileOperator::FullPathGetName(std::wstring path) {
+    if (holdsNul(path)) return std::wstring();
     const size_t separator = path.find_last_of(L"/\\");
     std::wstring name = separator == std::wstring::npos ? path : path.substr(separator + 1);
     const size_t dot = name.find_last_of(L'.');

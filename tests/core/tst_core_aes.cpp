@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -111,7 +112,8 @@ TEST(CoreAes, NullKeyIsRefusedAndKeepsTheSchedule) {
     EXPECT_EQ(cipher, fromHex(kFipsVectors[0].cipher));
 }
 
-// Before any key is set there is no schedule to use: the output stays as it was.
+// Before any key is set there is no schedule to use: the whole blocks of the
+// output stay as they were; the tail is copied as with a key.
 TEST(CoreAes, BlocksBeforeAnyKeyLeaveTheOutputUnchanged) {
     CAesCrypt aes;
     const Bytes plain = sequence(40);
@@ -120,6 +122,17 @@ TEST(CoreAes, BlocksBeforeAnyKeyLeaveTheOutputUnchanged) {
     EXPECT_EQ(out, Bytes(40, 0x11));
     aes.Decrypt(plain.data(), out.data(), 32);
     EXPECT_EQ(out, Bytes(40, 0x11));
+    for (const bool encrypt : {true, false}) {
+        Bytes tailed(40, 0x11);
+        if (encrypt) {
+            aes.Encrypt(plain.data(), tailed.data(), 37);
+        } else {
+            aes.Decrypt(plain.data(), tailed.data(), 37);
+        }
+        Bytes expected(40, 0x11);
+        std::copy(plain.begin() + 32, plain.begin() + 37, expected.begin() + 32);
+        EXPECT_EQ(tailed, expected) << (encrypt ? "Encrypt" : "Decrypt");
+    }
 
     CAesCrypt refused;
     EXPECT_FALSE(refused.SetEncryptKey(nullptr, CAesCrypt::SE_AES_128));

@@ -5,8 +5,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sched.h>
+#include <grp.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/types.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <thread>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -22,6 +33,40 @@ using coretest::TempDir;
 using coretest::widen;
 using coretest::writeFile;
 using KSB::CFileOperator;
+
+// Exit code of a child process that could not set up what it tests (chroot, a
+// mount namespace): the test is skipped, and fails under CI=true.
+constexpr int kCannotSetUp = 77;
+
+bool underCi() {
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && std::string(ci) == "true";
+}
+
+// Runs body in a forked child and gives its exit code (-1 when it did not exit
+// by itself). The child ends with _exit, so nothing of the parent's test runs
+// twice.
+int runInChild(const std::function<int()>& body) {
+    const pid_t child = fork();
+    if (child == -1) return -1;
+    if (child == 0) _exit(body());
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+#define ZN_SKIP_UNLESS_SET_UP(code, what)                             \
+    do {                                                              \
+        if ((code) == kCannotSetUp) {                                 \
+            if (underCi()) FAIL() << what << " is not possible here"; \
+            GTEST_SKIP() << what << " is not possible here";          \
+        }                                                             \
+    } while (false)
+
+// A text with embedded NULs, which a literal's constructor would cut.
+std::wstring withNul(const std::wstring& before, const std::wstring& after) {
+    return before + std::wstring(1, L'\0') + after;
+}
 
 TEST(CoreFileStream, WritesAndReadsBytesAndLines) {
     TempDir dir;
@@ -179,6 +224,71 @@ TEST(CoreFileSize, FilesOfMoreThanTwoGiB) {
     char byte = 1;
     EXPECT_TRUE(file.ReadByte(&byte, 1));
     EXPECT_EQ(byte, 0);
+}
+
+// A folder has no size: 0, not the end offset its file system reports, and it is
+// not opened as a stream. A FIFO is never opened for reading (that would wait
+// for a writer): its size is 0 at once. Whether a reader opened it shows on
+// the writer's side: a non-blocking open for writing succeeds only while a
+// reader has it open, and then also wakes the waiting reader.
+TEST(CoreFileSize, FoldersAndFifosHaveNoSizeAndAreNotOpened) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "folder");
+    EXPECT_EQ(CFileOperator::GetFileSize(widen(dir / "folder")), 0u);
+    FILE* folderStream = std::fopen((dir / "folder").c_str(), "rb");
+    ASSERT_NE(folderStream, nullptr);
+    EXPECT_EQ(CFileOperator::GetFileSize(folderStream), 0u);
+    std::fclose(folderStream);
+
+    CFileOperator file;
+    std::string line;
+    for (const wchar_t* mode : {L"rb", L"r", L"rt"}) {
+        EXPECT_FALSE(file.OpenFile(widen(dir / "folder"), mode)) << mode[1];
+        EXPECT_FALSE(file.ReadLine(line));
+    }
+
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> done{false};
+    uint64_t size = 1;
+    std::thread sizer([&] {
+        size = CFileOperator::GetFileSize(widen(fifo));
+        done = true;
+    });
+    bool readerSeen = false;
+    while (!done && !readerSeen) {
+        const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (writer >= 0) {
+            readerSeen = true;
+            close(writer);
+        }
+        std::this_thread::yield();
+    }
+    sizer.join();
+    EXPECT_FALSE(readerSeen) << "GetFileSize opened the FIFO for reading";
+    EXPECT_EQ(size, 0u);
+}
+
+// Every function that takes a path refuses one holding a NUL: the file system
+// would get the text before the NUL, another path than the one checked.
+TEST(CoreNulPaths, FileFunctionsRefuseAPathHoldingANul) {
+    TempDir dir;
+    const std::string path = dir / "file.txt";
+    writeFile(path, "content");
+    const std::wstring cut = withNul(widen(path), L".bak");
+
+    CFileOperator file;
+    EXPECT_FALSE(file.OpenFile(cut, L"rb"));
+    EXPECT_FALSE(file.OpenFile(withNul(widen(path), L""), L"rb"));
+    EXPECT_FALSE(file.OpenFile(widen(path), withNul(L"rb", L"+"))) << "the mode holds a NUL";
+    std::string line;
+    EXPECT_FALSE(file.ReadLine(line));
+    EXPECT_EQ(CFileOperator::GetFileSize(cut), 0u);
+    EXPECT_FALSE(CFileOperator::RemoveFile(cut));
+    EXPECT_EQ(readFile(path), "content");
+    EXPECT_EQ(CFileOperator::FullPathGetName(withNul(L"/a/report.txt", L"/b/setup.exe")), L"");
+    // The file itself is still reached by its real name.
+    EXPECT_EQ(CFileOperator::GetFileSize(widen(path)), 7u);
 }
 
 TEST(CoreFileName, FullPathGetNameTakesTheNameWithoutFolderAndExtension) {
@@ -391,23 +501,235 @@ TEST_F(CoreRemoveDir, RefusesTheRootFolder) {
     std::filesystem::create_directories(m_dir / "jail/dir");
     writeFile(m_dir / "jail/sentinel", "root");
     writeFile(m_dir / "jail/dir/sentinel", "dir");
-    const pid_t child = fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) {
-        if (chroot((m_dir / "jail").c_str()) != 0 || chdir("/dir") != 0) _exit(77);
-        int refused = 0;
+    const std::string jail = m_dir / "jail";
+    const int code = runInChild([&] {
+        if (chroot(jail.c_str()) != 0 || chdir("/dir") != 0) return kCannotSetUp;
         for (const wchar_t* path : {L"/", L"//", L"\\", L"/.", L"/dir/..", L"/dir/../"}) {
-            if (!CFileOperator::RemoveDir(path, nullptr, nullptr)) ++refused;
+            if (CFileOperator::RemoveDir(path, nullptr, nullptr)) return 1;
         }
-        _exit(refused == 6 ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "chroot is not allowed here (needs root)";
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return 0;
+    });
+    ZN_SKIP_UNLESS_SET_UP(code, "chroot");
+    EXPECT_EQ(code, 0);
     EXPECT_TRUE(exists(m_dir / "jail/sentinel"));
     EXPECT_TRUE(exists(m_dir / "jail/dir/sentinel"));
+}
+
+// A NUL after ".", ".." or a folder name: the file system would get the
+// working folder, its parent or another folder. The working folder is a/b in the
+// test's folder, so a wrong walk could only reach the test's own files.
+TEST_F(CoreRemoveDir, RefusesRelativePathsHoldingANul) {
+    std::filesystem::create_directories(m_dir / "a/b/sub");
+    writeFile(m_dir / "a/sentinel", "a");
+    writeFile(m_dir / "a/b/sentinel", "b");
+    writeFile(m_dir / "a/b/sub/sentinel", "sub");
+    WorkingDir inside(m_dir / "a/b");
+    std::vector<Report> reports;
+    const std::vector<std::wstring> paths = {
+        withNul(L".", L""),        withNul(L"..", L""), withNul(L".", L"/x"),
+        withNul(L"sub", L"/kept"), withNul(L"", L"x"),  withNul(L"./sub", L"\\"),
+    };
+    for (const std::wstring& path : paths) {
+        EXPECT_FALSE(CFileOperator::RemoveDir(path, collect, &reports)) << path.size();
+    }
+    EXPECT_TRUE(reports.empty());
+    EXPECT_TRUE(exists(m_dir / "a/sentinel"));
+    EXPECT_TRUE(exists(m_dir / "a/b/sentinel"));
+    EXPECT_TRUE(exists(m_dir / "a/b/sub/sentinel"));
+}
+
+// "/" followed by a NUL and more, tried in a child locked into a jail folder
+// with chroot: a walk of the cut path would empty the jail, never the machine.
+TEST_F(CoreRemoveDir, RefusesTheRootFolderBehindANul) {
+    std::filesystem::create_directories(m_dir / "jail/dir");
+    writeFile(m_dir / "jail/sentinel", "root");
+    writeFile(m_dir / "jail/dir/sentinel", "dir");
+    const std::string jail = m_dir / "jail";
+    const int code = runInChild([&] {
+        if (chroot(jail.c_str()) != 0 || chdir("/dir") != 0) return kCannotSetUp;
+        const std::vector<std::wstring> paths = {withNul(L"/", L"x"), withNul(L"/", L""), withNul(L"//", L"/.."),
+                                                 withNul(L"/", L"dir"), withNul(L".", L"")};
+        for (const std::wstring& path : paths) {
+            if (CFileOperator::RemoveDir(path, nullptr, nullptr)) return 1;
+        }
+        return 0;
+    });
+    ZN_SKIP_UNLESS_SET_UP(code, "chroot");
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(exists(m_dir / "jail/sentinel"));
+    EXPECT_TRUE(exists(m_dir / "jail/dir/sentinel"));
+}
+
+// A tree 5000 folders deep, with a file on every tenth level, goes under the
+// usual limit of 1024 descriptors (set in a child process): every entry is
+// reported deleted and the tree is gone. A walk that kept one descriptor per
+// level would run out after about a thousand levels.
+TEST_F(CoreRemoveDir, RemovesATreeDeeperThanTheDescriptorLimit) {
+    constexpr int kDepth = 5000;
+    constexpr int kFileEvery = 10;
+    const std::string top = m_dir / "deep";
+    struct Counts {
+        int folders = 0;
+        int files = 0;
+        int failed = 0;
+    };
+    const int code = runInChild([&] {
+        const rlimit limit{1024, 1024};
+        if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return kCannotSetUp;
+        // Built level by level through handles: the paths are far longer than
+        // PATH_MAX.
+        if (mkdir(top.c_str(), 0700) != 0) return 2;
+        int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (int level = 1; level <= kDepth && fd >= 0; ++level) {
+            if (level % kFileEvery == 0) {
+                const int file = openat(fd, "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+                if (file < 0) return 2;
+                close(file);
+            }
+            if (mkdirat(fd, "d", 0700) != 0) return 2;
+            const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            close(fd);
+            fd = next;
+        }
+        if (fd < 0) return 2;
+        close(fd);
+
+        Counts counts;
+        const auto count = [](std::wstring, bool success, CFileOperator::SE_FILE_ATTRIBUTE kind, void* user) {
+            Counts& c = *static_cast<Counts*>(user);
+            (kind == CFileOperator::SE_FILE_ATTRIBUTE_DIRECTORY ? c.folders : c.files) += 1;
+            if (!success) ++c.failed;
+        };
+        const bool removed = CFileOperator::RemoveDir(widen(top), count, &counts);
+        if (counts.failed != 0) return 3;
+        if (counts.folders != kDepth || counts.files != kDepth / kFileEvery) return 4;
+        return removed ? 0 : 5;
+    });
+    ZN_SKIP_UNLESS_SET_UP(code, "lowering the descriptor limit");
+    EXPECT_NE(code, 2) << "the tree could not be built";
+    EXPECT_NE(code, 3) << "some entries were reported as not deleted";
+    EXPECT_NE(code, 4) << "not every entry was reported";
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(exists(top));
+}
+
+// The folder the walk stands in is moved out of the tree: its ".." is no longer
+// the folder the walk came from, so the walk stops there. The folders it stood
+// in are reported as not deleted, and nothing at the new place is removed.
+// A folder the caller may list but not search (mode 0600) cannot be walked, and
+// the walk could not come back out of it through its "..": it is reported as
+// not deleted without being entered, and the walk goes on with the rest. Each
+// of two siblings holds such a folder, so whichever comes first, the other one
+// shows whether the walk went on. Run as an unprivileged user in a child
+// process (root could search the folder anyway).
+TEST_F(CoreRemoveDir, FolderThatCannotBeSearchedIsSkippedAndTheWalkGoesOn) {
+    const uid_t nobody = 65534;
+    const std::string home = m_dir / "home";
+    std::filesystem::create_directory(home);
+    if (geteuid() != 0 || chown(home.c_str(), nobody, nobody) != 0 || chmod(m_dir.path().c_str(), 0711) != 0) {
+        ZN_SKIP_UNLESS_SET_UP(kCannotSetUp, "switching to an unprivileged user");
+    }
+    const std::wstring root = widen(home + "/tree");
+    const int code = runInChild([&] {
+        if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) return kCannotSetUp;
+        for (const char* sibling : {"x1", "x2"}) {
+            const std::string folder = home + "/tree/" + sibling;
+            std::filesystem::create_directories(folder + "/locked/inner");
+            writeFile(folder + "/file.txt", "x");
+            if (chmod((folder + "/locked").c_str(), 0600) != 0) return kCannotSetUp;
+        }
+        std::vector<Report> reports;
+        if (CFileOperator::RemoveDir(root, collect, &reports)) return 1;
+        const std::vector<Report> expected = {
+            {root + L"/x1", false, 2}, {root + L"/x1/file.txt", true, 1}, {root + L"/x1/locked", false, 2},
+            {root + L"/x2", false, 2}, {root + L"/x2/file.txt", true, 1}, {root + L"/x2/locked", false, 2},
+        };
+        return sorted(reports) == expected ? 0 : 2;
+    });
+    ZN_SKIP_UNLESS_SET_UP(code, "switching to an unprivileged user");
+    EXPECT_EQ(code, 0) << "1: RemoveDir reported success; 2: other reports than expected";
+    EXPECT_FALSE(exists(home + "/tree/x1/file.txt"));
+    EXPECT_FALSE(exists(home + "/tree/x2/file.txt"));
+    EXPECT_TRUE(exists(home + "/tree/x1/locked/inner"));
+}
+
+TEST_F(CoreRemoveDir, StopsWhenTheFolderItStandsInIsMovedAway) {
+    std::filesystem::create_directories(m_dir / "tree/a/b/c");
+    std::filesystem::create_directories(m_dir / "outside");
+    for (const char* name : {"f1", "f2", "f3"}) writeFile(m_dir / "tree/a/b/c/" + name, "x");
+    struct Mover {
+        std::string from, to;
+        std::vector<Report> reports;
+    } mover{m_dir / "tree/a/b/c", m_dir / "outside/c", {}};
+    const auto moveOnFirstFile = [](std::wstring path, bool success, CFileOperator::SE_FILE_ATTRIBUTE kind,
+                                    void* user) {
+        Mover& m = *static_cast<Mover*>(user);
+        if (m.reports.empty()) std::filesystem::rename(m.from, m.to);
+        m.reports.push_back({path, success, static_cast<int>(kind)});
+    };
+    EXPECT_FALSE(CFileOperator::RemoveDir(tree(), moveOnFirstFile, &mover));
+    const std::vector<Report> stopped = {
+        {tree() + L"/a/b/c", false, 2},
+        {tree() + L"/a/b", false, 2},
+        {tree() + L"/a", false, 2},
+    };
+    ASSERT_GE(mover.reports.size(), stopped.size());
+    EXPECT_EQ(std::vector<Report>(mover.reports.end() - 3, mover.reports.end()), stopped);
+    EXPECT_TRUE(exists(m_dir / "outside/c"));
+    EXPECT_TRUE(exists(m_dir / "tree/a/b"));
+}
+
+// The walk does not enter another file system: a tmpfs mounted inside the tree,
+// and a bind mount of a folder outside it (same file system, same device) keep
+// their content; the mount points are reported as folders not deleted, and
+// everything else goes. Mounted in a private mount namespace of a child, so the
+// mounts end with it.
+TEST_F(CoreRemoveDir, DoesNotEnterOtherFileSystemsOrBindMounts) {
+    makeTree();
+    std::filesystem::create_directories(m_dir / "tree/sub/bound");
+    std::filesystem::create_directories(m_dir / "tree/tmpfs");
+    std::filesystem::create_directories(m_dir / "outside/nested");
+    writeFile(m_dir / "outside/precious.txt", "precious");
+    writeFile(m_dir / "outside/nested/deep.txt", "deep");
+    const std::string bound = m_dir / "tree/sub/bound";
+    const std::string tmpfs = m_dir / "tree/tmpfs";
+    const std::string outside = m_dir / "outside";
+    const std::wstring root = tree();
+    const int code = runInChild([&] {
+        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount(outside.c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+            mount("zn-test", tmpfs.c_str(), "tmpfs", 0, "size=1m") != 0) {
+            return kCannotSetUp;
+        }
+        writeFile(tmpfs + "/on-tmpfs.txt", "tmpfs");
+        std::vector<Report> reports;
+        if (CFileOperator::RemoveDir(root, collect, &reports)) return 1;
+        if (readFile(tmpfs + "/on-tmpfs.txt") != "tmpfs" || readFile(bound + "/precious.txt") != "precious") return 2;
+        std::vector<Report> failed;
+        for (const Report& report : reports) {
+            if (report.path.rfind(root + L"/tmpfs/", 0) == 0 || report.path.rfind(root + L"/sub/bound/", 0) == 0) {
+                return 3;
+            }
+            if (!report.success) failed.push_back(report);
+        }
+        const std::vector<Report> expected = {
+            {root + L"/sub", false, 2},
+            {root + L"/sub/bound", false, 2},
+            {root + L"/tmpfs", false, 2},
+        };
+        if (sorted(failed) != expected) return 4;
+        if (exists(m_dir / "tree/file.txt") || exists(m_dir / "tree/.hidden")) return 5;
+        return 0;
+    });
+    ZN_SKIP_UNLESS_SET_UP(code, "a private mount namespace with a bind mount and a tmpfs");
+    EXPECT_NE(code, 1) << "RemoveDir reported the tree removed";
+    EXPECT_NE(code, 2) << "content of a mount was deleted";
+    EXPECT_NE(code, 3) << "the walk reported entries inside a mount";
+    EXPECT_NE(code, 4) << "other reports than the mount points and their folder failed";
+    EXPECT_NE(code, 5) << "the rest of the tree was not removed";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(readFile(m_dir / "outside/precious.txt"), "precious");
+    EXPECT_EQ(readFile(m_dir / "outside/nested/deep.txt"), "deep");
 }
 
 }  // namespace

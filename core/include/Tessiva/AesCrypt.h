@@ -13,7 +13,10 @@ namespace KSB {
 // from the caller; the object keeps only the expanded schedule.
 //
 // Blocks are processed only once a key has been set: before that (and after a
-// failed first SetEncryptKey) Encrypt and Decrypt leave the destination untouched.
+// failed first SetEncryptKey) the whole blocks of the destination stay untouched,
+// while the tail shorter than a block is still copied, as always (it never
+// depends on the key, and a subclass with block operations of its own needs no
+// key of this class).
 // Encrypt and Decrypt do nothing when the source or the destination is null.
 // Source and destination may be the same buffer.
 class TESSIVA_EXPORT CAesCrypt {

@@ -20,6 +20,10 @@ namespace KSB {
 // could (for instance as root), as the product's own platform refuses to delete
 // read-only files.
 //
+// A path (or mode) holding a NUL character is refused by every function: the
+// file system would see it cut at the NUL. OpenFile and RemoveFile give false,
+// GetFileSize 0, RemoveDir false without deleting anything, FullPathGetName "".
+//
 // Copies never share a stream: copying or assigning an object gives an object
 // without an open stream, so no stream is ever closed twice. The source keeps its
 // stream; an assigned-to object closes its own stream first.
@@ -37,6 +41,7 @@ public:
     virtual ~CFileOperator();
 
     // Closes any open stream, then opens path with mode; true when it opened.
+    // A folder is not opened (false).
     virtual bool OpenFile(std::wstring path, std::wstring mode);
     // Reads exactly length bytes; false for a null buffer, a length of 0, a closed
     // object or a short read.
@@ -55,17 +60,25 @@ public:
     virtual void CloseFile();
 
     // Size of the stream's file (64-bit); the stream's position is kept. 0 for a
-    // null or unseekable stream.
+    // null or unseekable stream and for a folder.
     static uint64_t GetFileSize(FILE* file);
-    // Size of the file at path; 0 when it cannot be opened for reading.
+    // Size of the regular file at path (a link is followed); 0 when it cannot be
+    // opened for reading, and for anything but a regular file: a folder, a FIFO
+    // (never opened, so the call does not wait for a writer), a device.
     static uint64_t GetFileSize(std::wstring path);
     // Deletes the folder with everything in it; true when the folder itself was
     // removed. One trailing "\" or "/" is ignored. Refused (false, nothing
     // deleted, no callback) when the path is empty or its last part is empty,
     // "." or "..", so "", "/", ".", ".." and the like never walk a folder. A
     // symbolic link inside the tree is deleted as a link, never followed; a link
-    // given as the folder is refused. Entries that cannot be deleted do not stop
-    // the walk. callback may be null.
+    // given as the folder is refused. The walk never enters another file system:
+    // a mount point inside the tree (a bind mount included) is reported as a
+    // folder not deleted, with its content left alone. It keeps at most three
+    // descriptors open whatever the depth of the tree. Entries that cannot be
+    // deleted do not stop the walk; should the tree be moved while it runs, so
+    // that a folder's ".." is no longer the folder the walk came from, the walk
+    // stops and reports the folders it stood in as not deleted. callback may be
+    // null.
     static bool RemoveDir(std::wstring folder, RemoveDirCallback callback, void* user);
     // Deletes one file (or symbolic link, never its target); true on success.
     // Folders are not removed by it.
