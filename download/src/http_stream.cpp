@@ -3,9 +3,6 @@
 // proxy, TLS set-up, redirects, time limits and close.
 #include "dlhttp/http_stream.h"
 
-#include <locale>
-#include <sstream>
-
 #include <boost/asio/connect.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/ssl/host_name_verification.hpp>
@@ -13,19 +10,11 @@
 #include <openssl/ssl.h>
 
 #include "dlhttp/http_error.h"
+#include "dlhttp/text.h"
 
 namespace dlhttp {
 
-namespace {
-
-std::string decimal(long long value) {
-    std::ostringstream out;
-    out.imbue(std::locale::classic());
-    out << value;
-    return out.str();
-}
-
-}  // namespace
+using detail::decimal;
 
 http_stream::http_stream(boost::asio::io_service& io)
     : io_(io),
@@ -87,50 +76,39 @@ void http_stream::complete(const open_handler& handler, boost::system::error_cod
     handler(ec);
 }
 
-void http_stream::post_result(const open_handler& handler, const boost::system::error_code& ec) {
+void http_stream::complete_soon(const open_handler& handler, const boost::system::error_code& ec) {
+    disarm_deadline();
+    timed_out_ = false;
     boost::asio::post(io_, [handler, ec]() { handler(ec); });
 }
 
 void http_stream::open(const url& u, boost::system::error_code& ec) {
-    url target = u;
-    for (;;) {
-        bool done = false;
-        start_open(
-            target,
-            [&](const boost::system::error_code& result) {
-                ec = result;
-                done = true;
-            },
-            true);
-        run_until(done);
-        if (ec != make_error_code(moved_permanently) && ec != make_error_code(found)) {
-            redirect_count_ = 0;
-            return;
-        }
-        boost::system::error_code ignored;
-        sock_.close(ignored);
-        ++redirect_count_;
-        if (redirect_count_ > max_redirects_) {
-            redirect_count_ = 0;
-            return;
-        }
-        target = url(location_);
-    }
+    bool done = false;
+    begin_open(
+        u,
+        [&](const boost::system::error_code& result) {
+            ec = result;
+            done = true;
+        },
+        true);
+    run_until(done);
+    // The blocking open reports a redirect target that is no URL as the URL
+    // parser does.
+    if (ec == make_error_code(invalid_redirect_address))
+        throw boost::system::system_error(boost::system::errc::make_error_code(boost::system::errc::invalid_argument));
+}
+
+void http_stream::begin_open(const url& u, const open_handler& handler, bool blocking) {
+    arm_deadline();
+    start_open(u, handler, blocking);
 }
 
 boost::system::error_code http_stream::prepare_open(const url& u) {
     protocol_ = u.scheme();
     url_ = u;
-    content_type_.clear();
-    content_length_ = -1;
-    body_length_ = -1;
-    status_code_ = 0;
-    body_bytes_read_ = 0;
+    reset_response();
     request_buffer_.consume(request_buffer_.size());
     response_buffer_.consume(response_buffer_.size());
-    chunked_ = false;
-    first_chunk_ = true;
-    gzip_ = false;
     if (protocol_ != "http" && protocol_ != "https") return boost::asio::error::operation_not_supported;
     return boost::system::error_code();
 }
@@ -158,19 +136,18 @@ boost::system::error_code http_stream::setup_tls() {
 void http_stream::start_open(const url& u, const open_handler& handler, bool blocking) {
     blocking_ = blocking;
     boost::system::error_code ec = prepare_open(u);
-    if (ec) return post_result(handler, ec);
+    if (ec) return complete_soon(handler, ec);
     if (protocol_ == "http") {
         sock_.install_plain();
     } else {
         ec = setup_tls();
-        if (ec) return post_result(handler, ec);
+        if (ec) return complete_soon(handler, ec);
     }
     int kind = proxy_.kind;
     if (kind < proxy_none || kind > proxy_http_auth) {
-        if (blocking_) return post_result(handler, boost::asio::error::operation_not_supported);
+        if (blocking_) return complete_soon(handler, boost::asio::error::operation_not_supported);
         kind = proxy_none;
     }
-    arm_deadline();
     tcp_socket& bottom = protocol_ == "http" ? *sock_.lowest_layer() : tunnel_socket_;
     switch (kind) {
     case proxy_socks4:
@@ -263,9 +240,11 @@ void http_stream::connected(const open_handler& handler) {
 
 void http_stream::close(boost::system::error_code& ec) {
     ec = boost::system::error_code();
-    // Also ends a resolve or a pending time limit of an open under way.
+    // Also ends a resolve or a pending time limit of an open under way, and
+    // a body read step already queued.
     resolver_.cancel();
     disarm_deadline();
+    ++read_generation_;
     if (!sock_.is_open()) {
         boost::system::error_code ignored;
         tunnel_socket_.close(ignored);

@@ -3,28 +3,18 @@
 // direct connect (TLS handshake for "https", then the request).
 #include "dlhttp/http_stream.h"
 
-#include <locale>
-#include <sstream>
-
 #include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
 
 #include "dlhttp/http_error.h"
+#include "dlhttp/text.h"
 
 namespace dlhttp {
 
 namespace {
 
-std::string decimal(long long value) {
-    std::ostringstream out;
-    out.imbue(std::locale::classic());
-    out << value;
-    return out.str();
-}
-
-bool has_line_break_or_nul(const std::string& text) {
-    return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
-}
+using detail::decimal;
+using detail::has_line_break_or_nul;
 
 // Byte i of the reply read so far; 0 past its end. A close empties the buffer
 // under a read that had already completed: such a reply then fails its checks
@@ -57,7 +47,7 @@ void http_stream::socks_proxy_open(tcp_socket& s, const open_handler& handler) {
     std::string host = url_.host();
     if (proxy_.username.size() > 255 || proxy_.password.size() > 255 || host.size() > 255 ||
         has_line_break_or_nul(proxy_.username) || has_line_break_or_nul(proxy_.password) || has_line_break_or_nul(host))
-        return complete(handler, boost::asio::error::invalid_argument);
+        return complete_soon(handler, boost::asio::error::invalid_argument);
     resolve(proxy_.host, decimal(proxy_.port),
             [this, &s, handler](const boost::system::error_code& ec, const endpoint_list& endpoints) {
                 if (ec) return complete(handler, ec);
