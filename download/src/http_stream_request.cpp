@@ -187,40 +187,39 @@ boost::system::error_code http_stream::compose_request(const option_list& opts, 
 
 void http_stream::begin_request(const option_list& opts, const open_handler& handler, bool blocking) {
     arm_deadline();
-    start_request(opts, handler, blocking);
+    start_request(opts, operation{handler, blocking});
 }
 
-void http_stream::start_request(const option_list& opts, const open_handler& handler, bool blocking) {
-    blocking_ = blocking;
-    if (!sock_.is_open()) return complete_soon(handler, boost::asio::error::network_reset);
-    boost::system::error_code ec = compose_request(opts, blocking);
-    if (ec) return complete_soon(handler, ec);
-    write_request(handler);
+void http_stream::start_request(const option_list& opts, const operation& op) {
+    if (!sock_.is_open()) return complete_soon(op, boost::asio::error::network_reset);
+    boost::system::error_code ec = compose_request(opts, op.blocking);
+    if (ec) return complete_soon(op, ec);
+    write_request(op);
 }
 
-void http_stream::write_request(const open_handler& handler) {
-    boost::asio::async_write(sock_, request_buffer_, [this, handler](const boost::system::error_code& ec, std::size_t) {
-        if (ec) return complete(handler, ec);
-        if (user_request_options_.fake_continue()) return complete(handler, make_error_code(fake_continue));
+void http_stream::write_request(const operation& op) {
+    boost::asio::async_write(sock_, request_buffer_, [this, op](const boost::system::error_code& ec, std::size_t) {
+        if (ec) return complete(op, ec);
+        if (user_request_options_.fake_continue()) return complete(op, make_error_code(fake_continue));
         response_buffer_.consume(response_buffer_.size());
-        read_status_line(handler);
+        read_status_line(op);
     });
 }
 
-void http_stream::http_proxy_tunnel(tcp_socket& s, const open_handler& handler) {
+void http_stream::http_proxy_tunnel(tcp_socket& s, const operation& op) {
     resolve(proxy_.host, detail::decimal(proxy_.port),
-            [this, &s, handler](const boost::system::error_code& ec, const endpoint_list& endpoints) {
-                if (ec) return complete(handler, ec);
+            [this, &s, op](const boost::system::error_code& ec, const endpoint_list& endpoints) {
+                if (ec) return complete(op, ec);
                 auto list = std::make_shared<endpoint_list>(endpoints);
                 connect_each(s, list, 0, false, boost::asio::error::host_not_found,
-                             [this, &s, handler](const boost::system::error_code& ec) {
-                                 if (ec) return complete(handler, ec);
-                                 tunnel_connected(s, handler);
+                             [this, &s, op](const boost::system::error_code& ec) {
+                                 if (ec) return complete(op, ec);
+                                 tunnel_connected(s, op);
                              });
             });
 }
 
-void http_stream::tunnel_connected(tcp_socket& s, const open_handler& handler) {
+void http_stream::tunnel_connected(tcp_socket& s, const operation& op) {
     option_list w = request_options_;
     std::string user_agent = take(w, option_names::user_agent, default_user_agent);
     std::string accept = take(w, option_names::accept, default_accept);
@@ -231,10 +230,10 @@ void http_stream::tunnel_connected(tcp_socket& s, const open_handler& handler) {
     std::string authorization;
     if (proxy_.kind == proxy_http_auth &&
         (has_line_break_or_nul(proxy_.username) || has_line_break_or_nul(proxy_.password)))
-        return complete(handler, boost::asio::error::invalid_argument);
+        return complete(op, boost::asio::error::invalid_argument);
     authorization = proxy_authorization();
     for (const std::string* text : {&user_agent, &accept, &host, &target, &authorization})
-        if (has_line_break_or_nul(*text)) return complete(handler, boost::asio::error::invalid_argument);
+        if (has_line_break_or_nul(*text)) return complete(op, boost::asio::error::invalid_argument);
 
     std::string text = "CONNECT " + target + " HTTP/1.1\r\n";
     text += "Host: " + host + "\r\n";
@@ -244,13 +243,12 @@ void http_stream::tunnel_connected(tcp_socket& s, const open_handler& handler) {
     request_buffer_.consume(request_buffer_.size());
     std::ostream out(&request_buffer_);
     out << text;
-    boost::asio::async_write(s, request_buffer_, [this, &s, handler](const boost::system::error_code& ec, std::size_t) {
-        if (ec) return complete(handler, ec);
+    boost::asio::async_write(s, request_buffer_, [this, &s, op](const boost::system::error_code& ec, std::size_t) {
+        if (ec) return complete(op, ec);
         response_buffer_.consume(response_buffer_.size());
-        boost::asio::async_read_until(s, response_buffer_, "\r\n",
-                                      [this, &s, handler](const boost::system::error_code& ec, std::size_t) {
-                                          tunnel_status_line(s, handler, ec);
-                                      });
+        boost::asio::async_read_until(
+            s, response_buffer_, "\r\n",
+            [this, &s, op](const boost::system::error_code& ec, std::size_t) { tunnel_status_line(s, op, ec); });
     });
 }
 

@@ -67,20 +67,20 @@ uint64_t http_stream::body_bytes_left() const {
 
 void http_stream::read_response_head(boost::system::error_code& ec) {
     bool done = false;
-    blocking_ = true;
     response_buffer_.consume(response_buffer_.size());
     arm_deadline();
-    read_status_line([&](const boost::system::error_code& result) {
-        ec = result;
-        done = true;
-    });
+    read_status_line(operation{[&](const boost::system::error_code& result) {
+                                   ec = result;
+                                   done = true;
+                               },
+                               true});
     run_until(done);
 }
 
-void http_stream::read_status_line(const open_handler& handler) {
+void http_stream::read_status_line(const operation& op) {
     boost::asio::async_read_until(
         sock_, response_buffer_, "\r\n",
-        [this, handler](const boost::system::error_code& ec, std::size_t) { handle_status_line(handler, ec); });
+        [this, op](const boost::system::error_code& ec, std::size_t) { handle_status_line(op, ec); });
 }
 
 boost::system::error_code http_stream::take_status_line() {
@@ -114,42 +114,46 @@ void http_stream::read_interim_end(Stream& s, const open_handler& next) {
         });
 }
 
-void http_stream::handle_status_line(const open_handler& handler, const boost::system::error_code& ec) {
+void http_stream::handle_status_line(const operation& op, const boost::system::error_code& ec) {
     if (ec) {
-        if (ec == boost::asio::error::not_found) return complete(handler, make_error_code(malformed_status_line));
-        return complete(handler, normalized(ec));
+        if (ec == boost::asio::error::not_found) return complete(op, make_error_code(malformed_status_line));
+        return complete(op, normalized(ec));
     }
     boost::system::error_code result = take_status_line();
-    if (result) return complete(handler, result);
+    if (result) return complete(op, result);
     if (status_code_ == 100) {
-        return read_interim_end(sock_, [this, handler](const boost::system::error_code& ec) {
-            if (ec) return complete(handler, ec);
-            if (user_request_options_.find(option_names::request_method) != "POST") return read_status_line(handler);
+        return read_interim_end(sock_, [this, op](const boost::system::error_code& ec) {
+            if (ec) return complete(op, ec);
+            if (user_request_options_.find(option_names::request_method) != "POST") return read_status_line(op);
             response_options_.clear();
             response_options_.insert(option_names::status_code, decimal(status_code_));
-            complete(handler, make_error_code(continue_request));
+            complete(op, make_error_code(continue_request));
         });
     }
     response_options_.clear();
     response_options_.insert(option_names::status_code, decimal(status_code_));
-    read_head_lines(sock_, std::make_shared<std::string>(),
-                    [this, handler](const boost::system::error_code& ec, const std::string& head) {
-                        if (ec) return complete(handler, ec);
-                        boost::system::error_code result;
-                        if (apply_head(head, handler, result)) return;  // a redirect is followed
-                        complete(handler, result);
-                    });
+    read_head_lines(
+        sock_, std::make_shared<std::string>(),
+        [this, op](const boost::system::error_code& ec, const std::string& head) {
+            if (ec) return complete(op, ec);
+            boost::system::error_code result;
+            if (apply_head(head, op, result)) return;  // a redirect is followed
+            complete(op, result);
+        },
+        op.blocking);
 }
 
 template <typename Stream>
-void http_stream::read_head_lines(Stream& s, std::shared_ptr<std::string> head, const head_handler& next) {
+void http_stream::read_head_lines(Stream& s, std::shared_ptr<std::string> head, const head_handler& next,
+                                  bool blocking) {
     boost::asio::async_read_until(
-        s, response_buffer_, "\r\n", [this, &s, head, next](const boost::system::error_code& ec, std::size_t bytes) {
+        s, response_buffer_, "\r\n",
+        [this, &s, head, next, blocking](const boost::system::error_code& ec, std::size_t bytes) {
             if (ec) {
                 boost::system::error_code e = normalized(ec);
                 // A full buffer without a line end, or the end of the
                 // connection in the blocking form, makes the head malformed.
-                if (e == boost::asio::error::not_found || (e == boost::asio::error::eof && blocking_))
+                if (e == boost::asio::error::not_found || (e == boost::asio::error::eof && blocking))
                     e = make_error_code(malformed_response_headers);
                 return next(e, *head);
             }
@@ -165,44 +169,42 @@ void http_stream::read_head_lines(Stream& s, std::shared_ptr<std::string> head, 
             // line read last is then "...\n\r\n".
             bool ended = *head == "\r\n" || (head->size() >= 3 && head->compare(head->size() - 3, 3, "\n\r\n") == 0);
             if (ended) return next(boost::system::error_code(), *head);
-            read_head_lines(s, head, next);
+            read_head_lines(s, head, next, blocking);
         });
 }
 
-void http_stream::tunnel_status_line(tcp_socket& s, const open_handler& handler, const boost::system::error_code& ec) {
+void http_stream::tunnel_status_line(tcp_socket& s, const operation& op, const boost::system::error_code& ec) {
     if (ec) {
-        if (ec == boost::asio::error::not_found) return complete(handler, make_error_code(malformed_status_line));
-        return complete(handler, normalized(ec));
+        if (ec == boost::asio::error::not_found) return complete(op, make_error_code(malformed_status_line));
+        return complete(op, normalized(ec));
     }
     boost::system::error_code result = take_status_line();
-    if (result) return complete(handler, result);
+    if (result) return complete(op, result);
     if (status_code_ == 100) {
-        return read_interim_end(s, [this, &s, handler](const boost::system::error_code& ec) {
-            if (ec) return complete(handler, ec);
-            boost::asio::async_read_until(s, response_buffer_, "\r\n",
-                                          [this, &s, handler](const boost::system::error_code& ec, std::size_t) {
-                                              tunnel_status_line(s, handler, ec);
-                                          });
+        return read_interim_end(s, [this, &s, op](const boost::system::error_code& ec) {
+            if (ec) return complete(op, ec);
+            boost::asio::async_read_until(
+                s, response_buffer_, "\r\n",
+                [this, &s, op](const boost::system::error_code& ec, std::size_t) { tunnel_status_line(s, op, ec); });
         });
     }
     response_options_.clear();
     response_options_.insert(option_names::status_code, decimal(status_code_));
-    read_head_lines(s, std::make_shared<std::string>(),
-                    [this, handler](const boost::system::error_code& ec, const std::string& head) {
-                        tunnel_header(handler, ec, head);
-                    });
+    read_head_lines(
+        s, std::make_shared<std::string>(),
+        [this, op](const boost::system::error_code& ec, const std::string& head) { tunnel_header(op, ec, head); },
+        op.blocking);
 }
 
-void http_stream::tunnel_header(const open_handler& handler, const boost::system::error_code& ec,
-                                const std::string& head) {
-    if (ec) return complete(handler, ec);
+void http_stream::tunnel_header(const operation& op, const boost::system::error_code& ec, const std::string& head) {
+    if (ec) return complete(op, ec);
     response_buffer_.consume(response_buffer_.size());
     if (!detail::parse_header_block(head.data(), head.data() + head.size(), content_type_, content_length_, location_,
                                     response_options_))
-        return complete(handler, make_error_code(malformed_response_headers));
-    if (status_code_ != 200) return complete(handler, make_error_code(static_cast<http_error>(status_code_)));
+        return complete(op, make_error_code(malformed_response_headers));
+    if (status_code_ != 200) return complete(op, make_error_code(static_cast<http_error>(status_code_)));
     proxy_phase_ = 12;
-    tls_handshake(handler);
+    tls_handshake(op);
 }
 
 bool http_stream::take_body_length() {
@@ -220,7 +222,7 @@ bool http_stream::take_body_length() {
     return true;
 }
 
-bool http_stream::follow_redirect(const open_handler& handler, boost::system::error_code& ec) {
+bool http_stream::follow_redirect(const operation& op, boost::system::error_code& ec) {
     // A 301 or 302 without a Location names nothing to follow: it ends the
     // open with its status.
     bool redirect = (status_code_ == moved_permanently || status_code_ == found) && !location_.empty();
@@ -242,11 +244,11 @@ bool http_stream::follow_redirect(const open_handler& handler, boost::system::er
         ec = make_error_code(invalid_redirect_address);
         return false;
     }
-    start_open(target, handler, blocking_);
+    start_open(target, op);
     return true;
 }
 
-bool http_stream::apply_head(const std::string& head, const open_handler& handler, boost::system::error_code& ec) {
+bool http_stream::apply_head(const std::string& head, const operation& op, boost::system::error_code& ec) {
     ec = boost::system::error_code();
     if (!detail::parse_header_block(head.data(), head.data() + head.size(), content_type_, content_length_, location_,
                                     response_options_) ||
@@ -261,7 +263,7 @@ bool http_stream::apply_head(const std::string& head, const open_handler& handle
         if (detail::equals_ignore_case(entry.first, "set-cookie"))
             cookies_.add_line(entry.second, url_.host(), url_.path());
 
-    if (follow_redirect(handler, ec)) return true;
+    if (follow_redirect(op, ec)) return true;
     if (ec) return false;
     if (status_code_ != ok && status_code_ != partial_content)
         ec = make_error_code(static_cast<http_error>(status_code_));

@@ -166,57 +166,64 @@ private:
     void arm_deadline();
     void disarm_deadline();
     void on_deadline(const boost::system::error_code& ec, uint64_t generation);
+    // What every step of an open or request carries along: the caller's
+    // handler, and whether the operation is a blocking one (open, request,
+    // read_response_head), which a few steps report differently.
+    struct operation {
+        open_handler handler;
+        bool blocking;
+    };
     // Calls the handler of an open or request: ends the time limit and reports
     // an operation ended by it as timed_out.
-    void complete(const open_handler& handler, boost::system::error_code ec);
+    void complete(const operation& op, boost::system::error_code ec);
     // The same for a failure found before anything was started: the handler
     // runs from io_, never inside the call that began the operation.
-    void complete_soon(const open_handler& handler, const boost::system::error_code& ec);
+    void complete_soon(const operation& op, const boost::system::error_code& ec);
 
     // Open and connection. begin_open arms the time limit; start_open is one
     // hop (the first one, or a redirect followed) under it.
     void begin_open(const url& u, const open_handler& handler, bool blocking);
-    void start_open(const url& u, const open_handler& handler, bool blocking);
+    void start_open(const url& u, const operation& op);
     boost::system::error_code prepare_open(const url& u);
     boost::system::error_code setup_tls();
     void resolve(const std::string& host, const std::string& service,
                  const boost::function<void(const boost::system::error_code&, const endpoint_list&)>& next);
-    void connect_direct(const open_handler& handler);
+    void connect_direct(const operation& op);
     // Connects `s` to each endpoint in turn, closing it before each attempt;
     // with `handshake` the TLS handshake follows each TCP connect.
     void connect_each(tcp_socket& s, std::shared_ptr<endpoint_list> endpoints, std::size_t index, bool handshake,
-                      boost::system::error_code last, const open_handler& handler);
-    void tls_handshake(const open_handler& handler);
-    void connected(const open_handler& handler);
+                      boost::system::error_code last, const open_handler& next);
+    void tls_handshake(const operation& op);
+    void connected(const operation& op);
 
     // Requests and the HTTP proxy tunnel. begin_request arms the time limit of
     // a further request; start_request writes a request under the limit of
     // the operation under way.
     void begin_request(const option_list& opts, const open_handler& handler, bool blocking);
-    void start_request(const option_list& opts, const open_handler& handler, bool blocking);
+    void start_request(const option_list& opts, const operation& op);
     boost::system::error_code compose_request(const option_list& opts, bool blocking);
     // Forgets everything of the previous response before a new one is read.
     void reset_response();
     bool in_clear_through_http_proxy() const;
     std::string proxy_authorization() const;
-    void write_request(const open_handler& handler);
-    void http_proxy_tunnel(tcp_socket& s, const open_handler& handler);
-    void tunnel_connected(tcp_socket& s, const open_handler& handler);
-    void tunnel_status_line(tcp_socket& s, const open_handler& handler, const boost::system::error_code& ec);
-    void tunnel_header(const open_handler& handler, const boost::system::error_code& ec, const std::string& head);
+    void write_request(const operation& op);
+    void http_proxy_tunnel(tcp_socket& s, const operation& op);
+    void tunnel_connected(tcp_socket& s, const operation& op);
+    void tunnel_status_line(tcp_socket& s, const operation& op, const boost::system::error_code& ec);
+    void tunnel_header(const operation& op, const boost::system::error_code& ec, const std::string& head);
 
     // SOCKS 4 and 5.
-    void socks_proxy_open(tcp_socket& s, const open_handler& handler);
-    void socks_connected(tcp_socket& s, const open_handler& handler);
-    void socks_step(tcp_socket& s, const open_handler& handler, const boost::system::error_code& ec);
-    void socks_write(tcp_socket& s, const open_handler& handler);
-    void socks_read(tcp_socket& s, std::size_t n, const open_handler& handler);
+    void socks_proxy_open(tcp_socket& s, const operation& op);
+    void socks_connected(tcp_socket& s, const operation& op);
+    void socks_step(tcp_socket& s, const operation& op, const boost::system::error_code& ec);
+    void socks_write(tcp_socket& s, const operation& op);
+    void socks_read(tcp_socket& s, std::size_t n, const operation& op);
     boost::system::error_code socks5_connect_request();
 
     // Response head.
     typedef boost::function<void(const boost::system::error_code&, const std::string&)> head_handler;
-    void read_status_line(const open_handler& handler);
-    void handle_status_line(const open_handler& handler, const boost::system::error_code& ec);
+    void read_status_line(const operation& op);
+    void handle_status_line(const operation& op, const boost::system::error_code& ec);
     // Parses the status line at the front of response_buffer_ into
     // status_code_ and consumes it.
     boost::system::error_code take_status_line();
@@ -226,13 +233,13 @@ private:
     void read_interim_end(Stream& s, const open_handler& next);
     // Reads header lines up to the empty line; `next` gets the block.
     template <typename Stream>
-    void read_head_lines(Stream& s, std::shared_ptr<std::string> head, const head_handler& next);
+    void read_head_lines(Stream& s, std::shared_ptr<std::string> head, const head_handler& next, bool blocking);
     // Applies a complete head; true when the open goes on with a redirect.
-    bool apply_head(const std::string& head, const open_handler& handler, boost::system::error_code& ec);
+    bool apply_head(const std::string& head, const operation& op, boost::system::error_code& ec);
     // The body length that frames the body, from every "Content-Length".
     bool take_body_length();
     // True when the answer is a redirect that is followed (and starts it).
-    bool follow_redirect(const open_handler& handler, boost::system::error_code& ec);
+    bool follow_redirect(const operation& op, boost::system::error_code& ec);
 
     // Body. One decoder (framing: length, read to the end, chunked with its
     // trailer; content: gzip) works on the bytes in response_buffer_; the
@@ -314,8 +321,6 @@ private:
     boost::system::error_code read_error_;
     cookie_jar cookies_;
 
-    // The operation under way is a blocking one (open, request).
-    bool blocking_ = false;
     boost::asio::steady_timer deadline_;
     std::chrono::milliseconds handshake_timeout_{30000};
     uint64_t deadline_generation_ = 0;
