@@ -64,8 +64,8 @@ public:
 
     // Most bytes of a response head (status line and header block) and of a
     // chunk-size line; a longer one is malformed.
-    static const std::size_t max_head_size = 64 * 1024;
-    static const std::size_t max_chunk_size_line = 1024;
+    static constexpr std::size_t max_head_size = 64 * 1024;
+    static constexpr std::size_t max_chunk_size_line = 1024;
 
     explicit http_stream(boost::asio::io_service& io);
     ~http_stream() override;
