@@ -62,8 +62,9 @@ public:
     typedef boost::function<void(const boost::system::error_code&, std::size_t)> read_handler;
     typedef std::vector<boost::asio::mutable_buffer> buffer_list;
 
-    // Most bytes of a response head (status line and header block) and of a
-    // chunk-size line; a longer one is malformed.
+    // Most bytes of a response head (status line and header block), of the
+    // trailer of a chunked body and of a chunk-size line; a longer one is
+    // malformed.
     static constexpr std::size_t max_head_size = 64 * 1024;
     static constexpr std::size_t max_chunk_size_line = 1024;
 
@@ -97,11 +98,16 @@ public:
         begin_request(opts, open_handler(handler), false);
     }
 
-    // Reads the status line and header block after a request was written.
+    // Reads the status line and header block after a request was written
+    // (under the time limit, as a request is).
     void read_response_head(boost::system::error_code& ec);
 
     // Body reads: the number of body bytes placed into the buffers; 0 at the
-    // end of the body (success on a kept-alive connection, else end of file).
+    // end of the body (success on a kept-alive connection, else end of file;
+    // partial_message when the connection ended before the body did).
+    // Failures: invalid_chunked_encoding, operation_not_supported (the gzip
+    // data does not inflate), message_size (max_inflated_bytes), and
+    // operation_aborted after close().
     template <typename MutableBuffers>
     std::size_t read_some(const MutableBuffers& buffers, boost::system::error_code& ec) {
         return read_some_list(to_buffer_list(buffers), ec);
@@ -130,7 +136,8 @@ public:
     const ProxySettings& proxy() const { return proxy_; }
     // The URL opened last; after redirects, the final target.
     const url& final_url() const { return url_; }
-    // "Location" of the last response, made absolute.
+    // "Location" of the last response, resolved against its URL; empty when
+    // it had none.
     const std::string& location() const { return location_; }
     const std::string& content_type() const { return content_type_; }
     // "Content-Length" of the last response, -1 while unknown.
