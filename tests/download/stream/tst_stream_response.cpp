@@ -876,13 +876,15 @@ void TestStreamResponse::closeAndReopen() {
     boost::system::error_code ec;
     s.close(ec);  // never opened: nothing to do
     QCOMPARE(ec, boost::system::error_code());
-    // A refused connection first, then the same stream opens a server.
-    std::string refused;
-    {
-        ScriptedServer gone([](ScriptedServer::Connection&) {});
-        refused = gone.url("/x");
-    }
-    QVERIFY(streamtest::open(io, s, refused, async).ec);
+    // A refused connection first, then the same stream opens a server. The
+    // port is held by a socket bound to it that never listens: connecting to
+    // it is refused, and no other program can take the port meanwhile.
+    boost::asio::ip::tcp::socket holder(io);
+    holder.open(boost::asio::ip::tcp::v4());
+    holder.bind(boost::asio::ip::tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), 0));
+    std::string refused = "http://127.0.0.1:" + std::to_string(holder.local_endpoint().port()) + "/x";
+    QCOMPARE(streamtest::open(io, s, refused, async).ec,
+             boost::system::error_code(boost::asio::error::connection_refused));
     ScriptedServer server(reply("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"));
     QCOMPARE(streamtest::open(io, s, server.url("/again"), async).ec, boost::system::error_code());
     QCOMPARE(streamtest::readBody(io, s, async).bytes, std::string("ok"));
