@@ -50,13 +50,7 @@ void raise_length(const std::string& text, std::int64_t& content_length) {
 }  // namespace
 
 bool equals_ignore_case(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
+    return a.size() == b.size() && to_lower(a) == to_lower(b);
 }
 
 void take_special_header(const std::string& name, const std::string& value, std::string& content_type,

@@ -5,6 +5,8 @@
 
 #include <boost/system/system_error.hpp>
 
+#include "dlhttp/text.h"
+
 namespace dlhttp {
 
 namespace {
@@ -136,9 +138,7 @@ url url::from_string(const std::string& s, boost::system::error_code& ec) {
 
     // Scheme: everything before the first ":", lower-cased, followed by "://".
     std::size_t pos = find_stop(s, 0, ":");
-    for (std::size_t i = 0; i < pos; ++i) {
-        result.scheme_ += static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
-    }
+    result.scheme_ = detail::to_lower(s.substr(0, pos));
     if (s.compare(pos, 3, "://") != 0) return url();
     pos += 3;
 

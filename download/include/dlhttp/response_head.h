@@ -11,7 +11,7 @@
 namespace dlhttp {
 namespace detail {
 
-// True when both strings have the same length and equal characters after tolower.
+// True when both strings are equal without regard to the case of "A" to "Z".
 bool equals_ignore_case(const std::string& a, const std::string& b);
 
 // A "Content-Length" value (already trimmed): decimal digits only, at least
