@@ -101,6 +101,7 @@ void http_stream::open(const url& u, boost::system::error_code& ec) {
 
 void http_stream::begin_open(const url& u, const open_handler& handler, bool blocking) {
     arm_deadline();
+    location_.clear();
     start_open(u, operation{handler, blocking});
 }
 

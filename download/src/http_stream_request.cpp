@@ -93,7 +93,6 @@ void http_stream::reset_response() {
     content_length_ = -1;
     body_length_ = -1;
     status_code_ = 0;
-    location_.clear();
     body_bytes_read_ = 0;
     chunked_ = false;
     chunk_phase_ = chunk_size_line;
@@ -187,6 +186,7 @@ boost::system::error_code http_stream::compose_request(const option_list& opts, 
 
 void http_stream::begin_request(const option_list& opts, const open_handler& handler, bool blocking) {
     arm_deadline();
+    location_.clear();
     start_request(opts, operation{handler, blocking});
 }
 

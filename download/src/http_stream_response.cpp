@@ -222,10 +222,10 @@ bool http_stream::take_body_length() {
     return true;
 }
 
-bool http_stream::follow_redirect(const operation& op, boost::system::error_code& ec) {
+bool http_stream::follow_redirect(const operation& op, bool named_location, boost::system::error_code& ec) {
     // A 301 or 302 without a Location names nothing to follow: it ends the
     // open with its status.
-    bool redirect = (status_code_ == moved_permanently || status_code_ == found) && !location_.empty();
+    bool redirect = (status_code_ == moved_permanently || status_code_ == found) && named_location;
     if (!redirect) {
         redirect_count_ = 0;
         return false;
@@ -250,20 +250,23 @@ bool http_stream::follow_redirect(const operation& op, boost::system::error_code
 
 bool http_stream::apply_head(const std::string& head, const operation& op, boost::system::error_code& ec) {
     ec = boost::system::error_code();
-    if (!detail::parse_header_block(head.data(), head.data() + head.size(), content_type_, content_length_, location_,
+    // location_ keeps the last Location of the open when this answer names
+    // none (so after redirects it names the final target).
+    std::string named;
+    if (!detail::parse_header_block(head.data(), head.data() + head.size(), content_type_, content_length_, named,
                                     response_options_) ||
         !take_body_length()) {
         ec = make_error_code(malformed_response_headers);
         return false;
     }
-    if (!location_.empty()) location_ = resolve_reference(url_, location_);
+    if (!named.empty()) location_ = resolve_reference(url_, named);
     // The cookies of every answer are kept, a redirect's too, for the host
     // and path that set them.
     for (const auto& entry : response_options_)
         if (detail::equals_ignore_case(entry.first, "set-cookie"))
             cookies_.add_line(entry.second, url_.host(), url_.path());
 
-    if (follow_redirect(op, ec)) return true;
+    if (follow_redirect(op, !named.empty(), ec)) return true;
     if (ec) return false;
     if (status_code_ != ok && status_code_ != partial_content)
         ec = make_error_code(static_cast<http_error>(status_code_));

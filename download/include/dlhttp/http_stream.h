@@ -136,8 +136,9 @@ public:
     const ProxySettings& proxy() const { return proxy_; }
     // The URL opened last; after redirects, the final target.
     const url& final_url() const { return url_; }
-    // "Location" of the last response, resolved against its URL; empty when
-    // it had none.
+    // The last "Location" of this open or request, resolved against the URL
+    // of its answer: after redirects that end in a 200 or 206, the final
+    // target; empty when no answer named one.
     const std::string& location() const { return location_; }
     const std::string& content_type() const { return content_type_; }
     // "Content-Length" of the last response, -1 while unknown.
@@ -245,8 +246,9 @@ private:
     bool apply_head(const std::string& head, const operation& op, boost::system::error_code& ec);
     // The body length that frames the body, from every "Content-Length".
     bool take_body_length();
-    // True when the answer is a redirect that is followed (and starts it).
-    bool follow_redirect(const operation& op, boost::system::error_code& ec);
+    // True when the answer is a redirect that is followed (and starts it);
+    // only an answer that names a Location is.
+    bool follow_redirect(const operation& op, bool named_location, boost::system::error_code& ec);
 
     // Body. One decoder (framing: length, read to the end, chunked with its
     // trailer; content: gzip) works on the bytes in response_buffer_; the

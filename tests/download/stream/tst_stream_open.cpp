@@ -73,6 +73,8 @@ private slots:
     void redirectWithoutLocation();
     void redirectTarget_data();
     void redirectTarget();
+    void locationNamesTheFinalTarget_data() { addForms(); }
+    void locationNamesTheFinalTarget();
     void cookiesStayWithTheirHost_data() { addForms(); }
     void cookiesStayWithTheirHost();
     void connectAfterRedirectNamesTheNewOrigin_data() { addForms(); }
@@ -198,7 +200,8 @@ void TestStreamOpen::redirectWithoutLocation() {
         QFAIL(e.what());
     }
     QCOMPARE(opened.ec, make_error_code(dlhttp::found));
-    QCOMPARE(s.location(), std::string());
+    // location() still names the target of the redirect followed before.
+    QCOMPARE(s.location(), connections == 1 ? std::string() : server.url("/none"));
     QCOMPARE(s.redirect_count(), 0u);
     server.waitForConnection(static_cast<std::size_t>(connections - 1));
     QCOMPARE(server.connectionCount(), static_cast<std::size_t>(connections));
@@ -236,6 +239,28 @@ void TestStreamOpen::redirectTarget() {
     QCOMPARE(streamtest::open(io, s, server.url("/dir/start"), async).ec, boost::system::error_code());
     server.waitForConnection(1);
     QCOMPARE(target(server.received(1)), expected.toStdString());
+}
+
+// After redirects, location() names the target that answered (the
+// multi-connection download opens its other connections there).
+void TestStreamOpen::locationNamesTheFinalTarget() {
+    QFETCH(bool, async);
+    ScriptedServer server([](ScriptedServer::Connection& c) {
+        std::string path = target(c.readHead());
+        c.write(path == "/a" ? redirect("/b") : path == "/b" ? redirect("c?x=1") : kOk);
+    });
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    QCOMPARE(streamtest::open(io, s, server.url("/a"), async).ec, boost::system::error_code());
+    QCOMPARE(s.location(), server.url("/c?x=1"));
+    QCOMPARE(s.final_url().to_string(dlhttp::url::all_parts), server.url("/c?x=1"));
+    // A new open starts without one.
+    ScriptedServer plain([](ScriptedServer::Connection& c) {
+        c.readHead();
+        c.write(kOk);
+    });
+    QCOMPARE(streamtest::open(io, s, plain.url("/p"), async).ec, boost::system::error_code());
+    QCOMPARE(s.location(), std::string());
 }
 
 // A cookie set by a redirect answer is kept and sent back to its host; the
