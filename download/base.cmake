@@ -3,6 +3,7 @@ find_package(Boost 1.74 REQUIRED COMPONENTS system date_time filesystem)
 
 add_library(DlHttpBase STATIC
   src/http_error.cpp
+  src/text.cpp
   src/url.cpp
   src/option_list.cpp
   src/response_head.cpp

@@ -4,10 +4,10 @@
 #include <cctype>
 #include <cstdio>
 #include <limits>
-#include <locale>
 #include <map>
 
 #include "dlhttp/http_date.h"
+#include "dlhttp/text.h"
 
 namespace dlhttp {
 
@@ -15,20 +15,8 @@ namespace {
 
 using boost::posix_time::ptime;
 
-std::string to_lower(const std::string& text) {
-    std::string lower(text);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
-std::string trim(const std::string& text) {
-    std::locale loc;
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && std::isspace(text[first], loc)) ++first;
-    while (last > first && std::isspace(text[last - 1], loc)) --last;
-    return text.substr(first, last - first);
-}
+using detail::to_lower;
+using detail::trim;
 
 bool is_high(char c) { return static_cast<unsigned char>(c) >= 128; }
 
@@ -96,41 +84,44 @@ bool apply_flag(const std::string& name, cookie_record& record) {
     return false;
 }
 
-// Path elements as a path comparison sees them: "/" and "\" both separate,
-// repeated separators count once, a leading separator is the root element "/",
-// a trailing separator adds a final ".".
-std::vector<std::string> path_elements(const std::string& path) {
-    auto is_sep = [](char c) { return c == '/' || c == '\\'; };
-    std::vector<std::string> elements;
-    std::size_t i = 0;
-    if (!path.empty() && is_sep(path[0])) {
-        elements.push_back("/");
-        while (i < path.size() && is_sep(path[i])) ++i;
-    }
-    while (i < path.size()) {
-        std::size_t j = i;
-        while (j < path.size() && !is_sep(path[j])) ++j;
-        elements.push_back(path.substr(i, j - i));
-        if (j == path.size()) break;
-        while (j < path.size() && is_sep(path[j])) ++j;
-        if (j == path.size()) elements.push_back(".");
-        i = j;
-    }
-    return elements;
+// A host written as an IPv4 or IPv6 address: no other host is "below" it.
+bool is_address(const std::string& host) {
+    if (host.find(':') != std::string::npos) return true;
+    return !host.empty() && host.find_first_not_of("0123456789.") == std::string::npos;
 }
 
-bool ends_with_ignore_case(const std::string& text, const std::string& tail) {
-    if (tail.size() > text.size()) return false;
-    return to_lower(text.substr(text.size() - tail.size())) == to_lower(tail);
+// The domain of a record or a "Domain" attribute as it is compared: without
+// its leading dots (RFC 6265 section 5.2.3), in lower case.
+std::string bare_domain(const std::string& domain) {
+    const std::string text = trim(domain);
+    const std::size_t first = text.find_first_not_of('.');
+    return first == std::string::npos ? std::string() : to_lower(text.substr(first));
 }
 
-bool domain_matches(const std::string& domain, const std::string& host) {
-    if (!domain.empty() && domain[0] == '.') {
-        std::size_t first = domain.find_first_not_of('.');
-        if (first == std::string::npos) return true;
-        return ends_with_ignore_case(host, domain.substr(first));
-    }
-    return domain == host;
+// RFC 6265 section 5.1.3: the host is the domain, or a name below it (and not
+// an address).
+bool domain_matches(const std::string& host, const std::string& domain) {
+    const std::string h = to_lower(host);
+    if (domain.empty()) return false;
+    if (h == domain) return true;
+    return h.size() > domain.size() && h.compare(h.size() - domain.size(), domain.size(), domain) == 0 &&
+           h[h.size() - domain.size() - 1] == '.' && !is_address(h);
+}
+
+// RFC 6265 section 5.1.4: the cookie's path is the request path, or a folder
+// of it.
+bool path_matches(const std::string& request_path, const std::string& cookie_path) {
+    if (request_path == cookie_path) return true;
+    if (request_path.compare(0, cookie_path.size(), cookie_path) != 0) return false;
+    return cookie_path.back() == '/' || request_path[cookie_path.size()] == '/';
+}
+
+// RFC 6265 section 5.1.4: the folder of the request path, the path of a
+// cookie that names none.
+std::string default_path(const std::string& request_path) {
+    if (request_path.empty() || request_path[0] != '/') return "/";
+    const std::size_t slash = request_path.rfind('/');
+    return slash == 0 ? std::string("/") : request_path.substr(0, slash);
 }
 
 }  // namespace
@@ -242,6 +233,27 @@ cookie_jar& cookie_jar::add_line(const std::string& line) {
     return *this;
 }
 
+cookie_jar& cookie_jar::add_line(const std::string& line, const std::string& host, const std::string& request_path) {
+    records_type parsed;
+    if (!parse_line(line, parsed)) return *this;
+    for (cookie_record& record : parsed) {
+        const std::string domain = bare_domain(record.domain);
+        if (domain.empty()) {
+            // No "Domain": the cookie belongs to this host alone.
+            record.host_only = true;
+            record.domain = to_lower(trim(host));
+        } else if (domain_matches(trim(host), domain)) {
+            record.host_only = false;
+            record.domain = domain;
+        } else {
+            continue;  // a host may not set cookies for another site
+        }
+        if (record.path.empty() || record.path[0] != '/') record.path = default_path(trim(request_path));
+        records_.push_back(record);
+    }
+    return *this;
+}
+
 cookie_jar merge_cookies(const cookie_jar& a, const cookie_jar& b) {
     cookie_jar::records_type all(a.records());
     all.insert(all.end(), b.records().begin(), b.records().end());
@@ -270,16 +282,18 @@ std::string cookie_jar::cookie_line(bool secure, std::string host, std::string p
     const cookie_jar merged = merge_cookies(cookie_jar(), *this);
     host = trim(host);
     path = trim(path);
-    const std::vector<std::string> wanted_path = path_elements(path);
     const std::int64_t now = expiry_key(boost::posix_time::second_clock::universal_time());
 
     std::string line;
     for (const cookie_record& c : merged.records()) {
         if (c.value.empty()) continue;
         if (c.secure && !secure) continue;
-        if (!path.empty() && path_elements(trim(c.path)) != wanted_path) continue;
-        const std::string domain = trim(c.domain);
-        if (!host.empty() && !domain.empty() && !domain_matches(domain, host)) continue;
+        if (!host.empty()) {
+            const std::string domain = bare_domain(c.domain);
+            if (c.host_only ? to_lower(host) != domain : !domain_matches(host, domain)) continue;
+        }
+        const std::string cookie_path = trim(c.path);
+        if (!path.empty() && !path_matches(path, cookie_path.empty() ? std::string("/") : cookie_path)) continue;
         if (!c.expires.is_not_a_date_time() && expiry_key(c.expires) < now) continue;
         if (!line.empty()) line += "; ";
         line += c.name + "=" + c.value;

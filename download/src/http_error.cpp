@@ -12,6 +12,7 @@ const char* message_text(int value) {
     case invalid_entry_type: return "invalid type requested from entry";
     case invalid_chunked_encoding: return "Invalid chunked encoding";
     case invalid_redirect_address: return "Invalid redirect address";
+    case partial_message: return "Partial message";
     case continue_request: return "Continue";
     case switching_protocols: return "Switching protocols";
     case ok: return "OK";

@@ -3,9 +3,6 @@
 // proxy, TLS set-up, redirects, time limits and close.
 #include "dlhttp/http_stream.h"
 
-#include <locale>
-#include <sstream>
-
 #include <boost/asio/connect.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/ssl/host_name_verification.hpp>
@@ -13,19 +10,11 @@
 #include <openssl/ssl.h>
 
 #include "dlhttp/http_error.h"
+#include "dlhttp/text.h"
 
 namespace dlhttp {
 
-namespace {
-
-std::string decimal(long long value) {
-    std::ostringstream out;
-    out.imbue(std::locale::classic());
-    out << value;
-    return out.str();
-}
-
-}  // namespace
+using detail::decimal;
 
 http_stream::http_stream(boost::asio::io_service& io)
     : io_(io),
@@ -80,57 +69,48 @@ void http_stream::on_deadline(const boost::system::error_code& ec, uint64_t gene
     tunnel_socket_.close(ignored);
 }
 
-void http_stream::complete(const open_handler& handler, boost::system::error_code ec) {
+void http_stream::complete(const operation& op, boost::system::error_code ec) {
     disarm_deadline();
     if (ec && timed_out_) ec = boost::asio::error::timed_out;
     timed_out_ = false;
-    handler(ec);
+    op.handler(ec);
 }
 
-void http_stream::post_result(const open_handler& handler, const boost::system::error_code& ec) {
+void http_stream::complete_soon(const operation& op, const boost::system::error_code& ec) {
+    disarm_deadline();
+    timed_out_ = false;
+    open_handler handler = op.handler;
     boost::asio::post(io_, [handler, ec]() { handler(ec); });
 }
 
 void http_stream::open(const url& u, boost::system::error_code& ec) {
-    url target = u;
-    for (;;) {
-        bool done = false;
-        start_open(
-            target,
-            [&](const boost::system::error_code& result) {
-                ec = result;
-                done = true;
-            },
-            true);
-        run_until(done);
-        if (ec != make_error_code(moved_permanently) && ec != make_error_code(found)) {
-            redirect_count_ = 0;
-            return;
-        }
-        boost::system::error_code ignored;
-        sock_.close(ignored);
-        ++redirect_count_;
-        if (redirect_count_ > max_redirects_) {
-            redirect_count_ = 0;
-            return;
-        }
-        target = url(location_);
-    }
+    bool done = false;
+    begin_open(
+        u,
+        [&](const boost::system::error_code& result) {
+            ec = result;
+            done = true;
+        },
+        true);
+    run_until(done);
+    // The blocking open reports a redirect target that is no URL as the URL
+    // parser does.
+    if (ec == make_error_code(invalid_redirect_address))
+        throw boost::system::system_error(boost::system::errc::make_error_code(boost::system::errc::invalid_argument));
+}
+
+void http_stream::begin_open(const url& u, const open_handler& handler, bool blocking) {
+    arm_deadline();
+    location_.clear();
+    start_open(u, operation{handler, blocking});
 }
 
 boost::system::error_code http_stream::prepare_open(const url& u) {
     protocol_ = u.scheme();
     url_ = u;
-    content_type_.clear();
-    content_length_ = -1;
-    body_length_ = -1;
-    status_code_ = 0;
-    body_bytes_read_ = 0;
+    reset_response();
     request_buffer_.consume(request_buffer_.size());
     response_buffer_.consume(response_buffer_.size());
-    chunked_ = false;
-    first_chunk_ = true;
-    gzip_ = false;
     if (protocol_ != "http" && protocol_ != "https") return boost::asio::error::operation_not_supported;
     return boost::system::error_code();
 }
@@ -155,35 +135,33 @@ boost::system::error_code http_stream::setup_tls() {
     return ec;
 }
 
-void http_stream::start_open(const url& u, const open_handler& handler, bool blocking) {
-    blocking_ = blocking;
+void http_stream::start_open(const url& u, const operation& op) {
     boost::system::error_code ec = prepare_open(u);
-    if (ec) return post_result(handler, ec);
+    if (ec) return complete_soon(op, ec);
     if (protocol_ == "http") {
         sock_.install_plain();
     } else {
         ec = setup_tls();
-        if (ec) return post_result(handler, ec);
+        if (ec) return complete_soon(op, ec);
     }
     int kind = proxy_.kind;
     if (kind < proxy_none || kind > proxy_http_auth) {
-        if (blocking_) return post_result(handler, boost::asio::error::operation_not_supported);
+        if (op.blocking) return complete_soon(op, boost::asio::error::operation_not_supported);
         kind = proxy_none;
     }
-    arm_deadline();
     tcp_socket& bottom = protocol_ == "http" ? *sock_.lowest_layer() : tunnel_socket_;
     switch (kind) {
     case proxy_socks4:
     case proxy_socks5:
-    case proxy_socks5_auth: socks_proxy_open(bottom, handler); break;
+    case proxy_socks5_auth: socks_proxy_open(bottom, op); break;
     case proxy_http:
     case proxy_http_auth:
         if (protocol_ == "http")
-            connect_direct(handler);
+            connect_direct(op);
         else
-            http_proxy_tunnel(bottom, handler);
+            http_proxy_tunnel(bottom, op);
         break;
-    default: connect_direct(handler); break;
+    default: connect_direct(op); break;
     }
 }
 
@@ -198,74 +176,75 @@ void http_stream::resolve(const std::string& host, const std::string& service,
         });
 }
 
-void http_stream::connect_direct(const open_handler& handler) {
+void http_stream::connect_direct(const operation& op) {
     bool through_proxy = (proxy_.kind == proxy_http || proxy_.kind == proxy_http_auth) && protocol_ == "http";
     std::string host = through_proxy ? proxy_.host : url_.host();
     std::string service = through_proxy ? decimal(proxy_.port) : decimal(static_cast<uint16_t>(url_.port()));
-    resolve(host, service, [this, handler](const boost::system::error_code& ec, const endpoint_list& endpoints) {
-        if (ec) return complete(handler, ec);
+    resolve(host, service, [this, op](const boost::system::error_code& ec, const endpoint_list& endpoints) {
+        if (ec) return complete(op, ec);
         body_bytes_read_ = 0;
         // The blocking open reports a name without address as host not found,
         // the asynchronous one as not found.
-        boost::system::error_code none = blocking_ ? boost::system::error_code(boost::asio::error::host_not_found)
-                                                   : boost::system::error_code(boost::asio::error::not_found);
+        boost::system::error_code none = op.blocking ? boost::system::error_code(boost::asio::error::host_not_found)
+                                                     : boost::system::error_code(boost::asio::error::not_found);
         auto list = std::make_shared<endpoint_list>(endpoints);
         connect_each(*sock_.lowest_layer(), list, 0, protocol_ == "https", none,
-                     [this, handler](const boost::system::error_code& ec) {
-                         if (ec) return complete(handler, ec);
-                         connected(handler);
+                     [this, op](const boost::system::error_code& ec) {
+                         if (ec) return complete(op, ec);
+                         connected(op);
                      });
     });
 }
 
 void http_stream::connect_each(tcp_socket& s, std::shared_ptr<endpoint_list> endpoints, std::size_t index,
-                               bool handshake, boost::system::error_code last, const open_handler& handler) {
-    if (index >= endpoints->size()) return handler(last);
+                               bool handshake, boost::system::error_code last, const open_handler& next) {
+    if (index >= endpoints->size()) return next(last);
     boost::system::error_code ignored;
     s.close(ignored);
     if (handshake && index > 0) {
         // A failed handshake leaves the TLS state unusable: start afresh.
         boost::system::error_code ec = setup_tls();
-        if (ec) return handler(ec);
+        if (ec) return next(ec);
     }
-    s.async_connect((*endpoints)[index],
-                    [this, &s, endpoints, index, handshake, handler](const boost::system::error_code& ec) {
-                        if (ec == boost::asio::error::operation_aborted || timed_out_) return handler(ec);
-                        if (ec) return connect_each(s, endpoints, index + 1, handshake, ec, handler);
-                        if (!handshake) return handler(ec);
-                        sock_.tls()->stream().async_handshake(
-                            boost::asio::ssl::stream_base::client,
-                            [this, &s, endpoints, index, handler](const boost::system::error_code& ec) {
-                                if (!ec || ec == boost::asio::error::operation_aborted || timed_out_)
-                                    return handler(ec);
-                                connect_each(s, endpoints, index + 1, true, ec, handler);
-                            });
-                    });
+    s.async_connect((*endpoints)[index], [this, &s, endpoints, index, handshake,
+                                          next](const boost::system::error_code& ec) {
+        if (ec == boost::asio::error::operation_aborted || timed_out_) return next(ec);
+        if (ec) return connect_each(s, endpoints, index + 1, handshake, ec, next);
+        if (!handshake) return next(ec);
+        sock_.tls()->stream().async_handshake(boost::asio::ssl::stream_base::client,
+                                              [this, &s, endpoints, index, next](const boost::system::error_code& ec) {
+                                                  if (!ec || ec == boost::asio::error::operation_aborted || timed_out_)
+                                                      return next(ec);
+                                                  connect_each(s, endpoints, index + 1, true, ec, next);
+                                              });
+    });
 }
 
-void http_stream::tls_handshake(const open_handler& handler) {
+void http_stream::tls_handshake(const operation& op) {
     sock_.tls()->stream().async_handshake(boost::asio::ssl::stream_base::client,
-                                          [this, handler](const boost::system::error_code& ec) {
-                                              if (ec) return complete(handler, ec);
+                                          [this, op](const boost::system::error_code& ec) {
+                                              if (ec) return complete(op, ec);
                                               response_buffer_.consume(response_buffer_.size());
-                                              connected(handler);
+                                              connected(op);
                                           });
 }
 
-void http_stream::connected(const open_handler& handler) {
-    if (blocking_) {
+void http_stream::connected(const operation& op) {
+    if (op.blocking) {
         boost::system::error_code ec;
         sock_.set_option(boost::asio::ip::tcp::no_delay(true), ec);
-        if (ec) return complete(handler, ec);
+        if (ec) return complete(op, ec);
     }
-    start_request(user_request_options_, handler, blocking_);
+    start_request(user_request_options_, op);
 }
 
 void http_stream::close(boost::system::error_code& ec) {
     ec = boost::system::error_code();
-    // Also ends a resolve or a pending time limit of an open under way.
+    // Also ends a resolve or a pending time limit of an open under way, and
+    // a body read step already queued.
     resolver_.cancel();
     disarm_deadline();
+    ++read_generation_;
     if (!sock_.is_open()) {
         boost::system::error_code ignored;
         tunnel_socket_.close(ignored);

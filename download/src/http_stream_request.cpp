@@ -9,6 +9,7 @@
 #include "dlhttp/http_error.h"
 #include "dlhttp/option_names.h"
 #include "dlhttp/response_head.h"
+#include "dlhttp/text.h"
 
 namespace dlhttp {
 
@@ -43,9 +44,7 @@ std::string base64(const std::string& text) {
     return out;
 }
 
-// A line break or NUL in any text that goes into a request line or header
-// would let it end the line early and add lines of its own.
-bool unsafe(const std::string& text) { return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos; }
+using detail::has_line_break_or_nul;
 
 // Takes `name` out of `w` (first match ignoring case, removal exact) with a default.
 std::string take(option_list& w, const std::string& name, const std::string& fallback) {
@@ -79,7 +78,7 @@ std::string http_stream::proxy_authorization() const {
 
 void http_stream::request(const option_list& opts, boost::system::error_code& ec) {
     bool done = false;
-    start_request(
+    begin_request(
         opts,
         [&](const boost::system::error_code& result) {
             ec = result;
@@ -89,22 +88,29 @@ void http_stream::request(const option_list& opts, boost::system::error_code& ec
     run_until(done);
 }
 
-boost::system::error_code http_stream::compose_request(const option_list& opts, bool blocking) {
-    option_list w = opts;
-    request_options_.clear();
-    chunked_ = false;
-    first_chunk_ = true;
-    last_chunk_read_ = false;
-    keep_alive_ = true;
-    body_bytes_read_ = 0;
-    gzip_ = false;
+void http_stream::reset_response() {
+    content_type_.clear();
     content_length_ = -1;
     body_length_ = -1;
     status_code_ = 0;
+    body_bytes_read_ = 0;
+    chunked_ = false;
+    chunk_phase_ = chunk_size_line;
     chunk_remaining_ = 0;
+    trailer_bytes_ = 0;
+    gzip_ = false;
     inflate_done_ = false;
     inflated_bytes_ = 0;
     if (inflater_.zalloc) inflater_.avail_in = 0;
+    fetch_error_ = boost::system::error_code();
+    ++read_generation_;
+}
+
+boost::system::error_code http_stream::compose_request(const option_list& opts, bool blocking) {
+    option_list w = opts;
+    request_options_.clear();
+    keep_alive_ = true;
+    reset_response();
 
     std::string target_url = take(w, option_names::url, "");
     if (!target_url.empty()) url_ = url(target_url);
@@ -120,12 +126,14 @@ boost::system::error_code http_stream::compose_request(const option_list& opts, 
     std::string user_agent = take(w, option_names::user_agent, default_user_agent);
     request_options_.insert(option_names::user_agent, user_agent);
 
-    std::string cookie = cookies_.cookie_line(protocol_ == "https", std::string(), std::string());
+    // Only the cookies of this host and path go with the request.
+    std::string cookie = cookies_.cookie_line(protocol_ == "https", url_.host(), url_.path());
 
     bool via_proxy = in_clear_through_http_proxy();
     std::string authorization;
     if (via_proxy) {
-        if (proxy_.kind == proxy_http_auth && (unsafe(proxy_.username) || unsafe(proxy_.password)))
+        if (proxy_.kind == proxy_http_auth &&
+            (has_line_break_or_nul(proxy_.username) || has_line_break_or_nul(proxy_.password)))
             return boost::asio::error::invalid_argument;
         authorization = proxy_authorization();
         if (!authorization.empty()) request_options_.insert("Proxy-Authorization", authorization);
@@ -142,17 +150,22 @@ boost::system::error_code http_stream::compose_request(const option_list& opts, 
     std::string extra;
     for (const auto& entry : w) {
         if (internal_option(entry.first)) continue;
-        if (unsafe(entry.first) || unsafe(entry.second)) return boost::asio::error::invalid_argument;
+        if (has_line_break_or_nul(entry.first) || has_line_break_or_nul(entry.second))
+            return boost::asio::error::invalid_argument;
         extra += entry.first + ": " + entry.second + "\r\n";
         request_options_.insert(entry.first, entry.second);
     }
 
-    std::string target = via_proxy ? url_.to_string(url::all_parts)
-                                   : url_.to_string(url::path_part | url::query_part | url::fragment_part);
+    // Neither the user information nor the fragment is ever sent: the one is
+    // a credential, the other is for the client alone.
+    std::string target =
+        via_proxy
+            ? url_.to_string(url::scheme_part | url::host_part | url::port_part | url::path_part | url::query_part)
+            : url_.to_string(url::path_part | url::query_part);
     request_options_.insert(option_names::path, target);
 
     for (const std::string* text : {&method, &version, &host, &accept, &user_agent, &cookie, &connection, &target})
-        if (unsafe(*text)) return boost::asio::error::invalid_argument;
+        if (has_line_break_or_nul(*text)) return boost::asio::error::invalid_argument;
 
     std::string text = method + " " + target + " " + version + "\r\n";
     text += "Host: " + host + "\r\n";
@@ -171,56 +184,56 @@ boost::system::error_code http_stream::compose_request(const option_list& opts, 
     return boost::system::error_code();
 }
 
-void http_stream::start_request(const option_list& opts, const open_handler& handler, bool blocking) {
-    blocking_ = blocking;
-    if (!sock_.is_open()) return post_result(handler, boost::asio::error::network_reset);
-    boost::system::error_code ec = compose_request(opts, blocking);
-    if (ec) return post_result(handler, ec);
+void http_stream::begin_request(const option_list& opts, const open_handler& handler, bool blocking) {
     arm_deadline();
-    write_request(handler);
+    location_.clear();
+    start_request(opts, operation{handler, blocking});
 }
 
-void http_stream::write_request(const open_handler& handler) {
-    boost::asio::async_write(sock_, request_buffer_, [this, handler](const boost::system::error_code& ec, std::size_t) {
-        if (ec) return complete(handler, ec);
-        if (user_request_options_.fake_continue()) return complete(handler, make_error_code(fake_continue));
+void http_stream::start_request(const option_list& opts, const operation& op) {
+    if (!sock_.is_open()) return complete_soon(op, boost::asio::error::network_reset);
+    boost::system::error_code ec = compose_request(opts, op.blocking);
+    if (ec) return complete_soon(op, ec);
+    write_request(op);
+}
+
+void http_stream::write_request(const operation& op) {
+    boost::asio::async_write(sock_, request_buffer_, [this, op](const boost::system::error_code& ec, std::size_t) {
+        if (ec) return complete(op, ec);
+        if (user_request_options_.fake_continue()) return complete(op, make_error_code(fake_continue));
         response_buffer_.consume(response_buffer_.size());
-        read_status_line(handler);
+        read_status_line(op);
     });
 }
 
-void http_stream::http_proxy_tunnel(tcp_socket& s, const open_handler& handler) {
-    std::string port;
-    {
-        std::ostringstream out;
-        out.imbue(std::locale::classic());
-        out << proxy_.port;
-        port = out.str();
-    }
-    resolve(proxy_.host, port,
-            [this, &s, handler](const boost::system::error_code& ec, const endpoint_list& endpoints) {
-                if (ec) return complete(handler, ec);
+void http_stream::http_proxy_tunnel(tcp_socket& s, const operation& op) {
+    resolve(proxy_.host, detail::decimal(proxy_.port),
+            [this, &s, op](const boost::system::error_code& ec, const endpoint_list& endpoints) {
+                if (ec) return complete(op, ec);
                 auto list = std::make_shared<endpoint_list>(endpoints);
                 connect_each(s, list, 0, false, boost::asio::error::host_not_found,
-                             [this, &s, handler](const boost::system::error_code& ec) {
-                                 if (ec) return complete(handler, ec);
-                                 tunnel_connected(s, handler);
+                             [this, &s, op](const boost::system::error_code& ec) {
+                                 if (ec) return complete(op, ec);
+                                 tunnel_connected(s, op);
                              });
             });
 }
 
-void http_stream::tunnel_connected(tcp_socket& s, const open_handler& handler) {
+void http_stream::tunnel_connected(tcp_socket& s, const operation& op) {
     option_list w = request_options_;
     std::string user_agent = take(w, option_names::user_agent, default_user_agent);
     std::string accept = take(w, option_names::accept, default_accept);
-    std::string host = take(w, option_names::host, url_.to_string(url::host_part | url::port_part));
-    std::string target = host_for_request_line(url_) + ":" + std::to_string(url_.port());
+    // The Host of the origin the tunnel goes to, also after a redirect to
+    // another origin (the options of the request before name the old one).
+    std::string host = url_.to_string(url::host_part | url::port_part);
+    std::string target = host_for_request_line(url_) + ":" + detail::decimal(url_.port());
     std::string authorization;
-    if (proxy_.kind == proxy_http_auth && (unsafe(proxy_.username) || unsafe(proxy_.password)))
-        return complete(handler, boost::asio::error::invalid_argument);
+    if (proxy_.kind == proxy_http_auth &&
+        (has_line_break_or_nul(proxy_.username) || has_line_break_or_nul(proxy_.password)))
+        return complete(op, boost::asio::error::invalid_argument);
     authorization = proxy_authorization();
     for (const std::string* text : {&user_agent, &accept, &host, &target, &authorization})
-        if (unsafe(*text)) return complete(handler, boost::asio::error::invalid_argument);
+        if (has_line_break_or_nul(*text)) return complete(op, boost::asio::error::invalid_argument);
 
     std::string text = "CONNECT " + target + " HTTP/1.1\r\n";
     text += "Host: " + host + "\r\n";
@@ -230,13 +243,12 @@ void http_stream::tunnel_connected(tcp_socket& s, const open_handler& handler) {
     request_buffer_.consume(request_buffer_.size());
     std::ostream out(&request_buffer_);
     out << text;
-    boost::asio::async_write(s, request_buffer_, [this, &s, handler](const boost::system::error_code& ec, std::size_t) {
-        if (ec) return complete(handler, ec);
+    boost::asio::async_write(s, request_buffer_, [this, &s, op](const boost::system::error_code& ec, std::size_t) {
+        if (ec) return complete(op, ec);
         response_buffer_.consume(response_buffer_.size());
-        boost::asio::async_read_until(s, response_buffer_, "\r\n",
-                                      [this, &s, handler](const boost::system::error_code& ec, std::size_t) {
-                                          tunnel_status_line(s, handler, ec);
-                                      });
+        boost::asio::async_read_until(
+            s, response_buffer_, "\r\n",
+            [this, &s, op](const boost::system::error_code& ec, std::size_t) { tunnel_status_line(s, op, ec); });
     });
 }
 

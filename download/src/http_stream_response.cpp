@@ -1,6 +1,6 @@
 // The receiving half of the stream: status line and header block, framing of
-// the body (chunked, gzip, length, keep-alive), cookies, the asynchronous
-// redirect step, and the three body read interfaces (read_some,
+// the body (chunked, gzip, length, keep-alive), cookies, the redirect step,
+// the one body decoder and the three body read interfaces (read_some,
 // async_read_some, underflow).
 #include "dlhttp/http_stream.h"
 
@@ -19,13 +19,17 @@
 #include "dlhttp/http_error.h"
 #include "dlhttp/option_names.h"
 #include "dlhttp/response_head.h"
+#include "dlhttp/text.h"
 
 namespace dlhttp {
+
+using detail::decimal;
 
 namespace {
 
 // A TLS peer that closes without close_notify, and a connection shut down,
-// both end the stream like a clean end of file.
+// both end the input like an end of file (whether the body was complete
+// then is judged by the decoder).
 boost::system::error_code normalized(const boost::system::error_code& ec) {
     if (ec == boost::asio::error::shut_down || ec == boost::asio::ssl::error::stream_truncated)
         return boost::asio::error::eof;
@@ -44,7 +48,8 @@ http_stream::buffer_list limited(const http_stream::buffer_list& buffers, uint64
     return out;
 }
 
-const std::size_t async_read_size = 16 * 1024;
+// Most bytes one fetch of body input asks for.
+const std::size_t fetch_limit = 16 * 1024;
 
 }  // namespace
 
@@ -52,12 +57,8 @@ boost::system::error_code http_stream::end_of_body() const {
     return keep_alive_ ? boost::system::error_code() : boost::system::error_code(boost::asio::error::eof);
 }
 
-bool http_stream::body_complete() const {
-    return keep_alive_ && body_length_ >= 0 && body_bytes_read_ >= static_cast<uint64_t>(body_length_);
-}
-
 uint64_t http_stream::body_bytes_left() const {
-    if (!keep_alive_ || body_length_ < 0) return std::numeric_limits<uint64_t>::max();
+    if (body_length_ < 0) return std::numeric_limits<uint64_t>::max();
     uint64_t length = static_cast<uint64_t>(body_length_);
     return body_bytes_read_ >= length ? 0 : length - body_bytes_read_;
 }
@@ -66,25 +67,26 @@ uint64_t http_stream::body_bytes_left() const {
 
 void http_stream::read_response_head(boost::system::error_code& ec) {
     bool done = false;
-    blocking_ = true;
     response_buffer_.consume(response_buffer_.size());
     arm_deadline();
-    read_status_line([&](const boost::system::error_code& result) {
-        ec = result;
-        done = true;
-    });
+    read_status_line(operation{[&](const boost::system::error_code& result) {
+                                   ec = result;
+                                   done = true;
+                               },
+                               true});
     run_until(done);
 }
 
-void http_stream::read_status_line(const open_handler& handler) {
+void http_stream::read_status_line(const operation& op) {
     boost::asio::async_read_until(
         sock_, response_buffer_, "\r\n",
-        [this, handler](const boost::system::error_code& ec, std::size_t) { handle_status_line(handler, ec); });
+        [this, op](const boost::system::error_code& ec, std::size_t) { handle_status_line(op, ec); });
 }
 
 boost::system::error_code http_stream::take_status_line() {
     std::string text(boost::asio::buffers_begin(response_buffer_.data()),
-                     boost::asio::buffers_end(response_buffer_.data()));
+                     boost::asio::buffers_begin(response_buffer_.data()) +
+                         std::min<std::size_t>(response_buffer_.size(), max_head_size));
     std::stringbuf copy(text);
     int major = 0, minor = 0, status = 0;
     status_code_ = 0;
@@ -92,151 +94,180 @@ boost::system::error_code http_stream::take_status_line() {
                                             major, minor, status);
     status_code_ = status;
     if (!parsed) return make_error_code(malformed_status_line);
-    std::size_t consumed = text.size() - static_cast<std::size_t>(copy.in_avail());
-    if (status == 100) {
-        // An interim response carries no header fields: its empty line must
-        // have arrived with it.
-        if (text.size() - consumed < 2 || text.compare(consumed, 2, "\r\n") != 0)
-            return make_error_code(malformed_status_line);
-        consumed += 2;
-    }
-    response_buffer_.consume(consumed);
+    response_buffer_.consume(text.size() - static_cast<std::size_t>(copy.in_avail()));
     return boost::system::error_code();
 }
 
-void http_stream::handle_status_line(const open_handler& handler, const boost::system::error_code& ec) {
+template <typename Stream>
+void http_stream::read_interim_end(Stream& s, const open_handler& next) {
+    // An interim response carries no header fields: the next line must be
+    // the empty one, whenever its bytes arrive.
+    boost::asio::async_read_until(
+        s, response_buffer_, "\r\n", [this, next](const boost::system::error_code& ec, std::size_t bytes) {
+            if (ec)
+                return next(ec == boost::asio::error::not_found ? make_error_code(malformed_status_line)
+                                                                : normalized(ec));
+            if (bytes > response_buffer_.size()) return next(boost::asio::error::operation_aborted);
+            if (bytes != 2) return next(make_error_code(malformed_status_line));
+            response_buffer_.consume(2);
+            next(boost::system::error_code());
+        });
+}
+
+void http_stream::handle_status_line(const operation& op, const boost::system::error_code& ec) {
     if (ec) {
-        if (ec == boost::asio::error::not_found) return complete(handler, make_error_code(malformed_status_line));
-        return complete(handler, normalized(ec));
+        if (ec == boost::asio::error::not_found) return complete(op, make_error_code(malformed_status_line));
+        return complete(op, normalized(ec));
     }
     boost::system::error_code result = take_status_line();
-    if (result) return complete(handler, result);
-    if (status_code_ == 100 && user_request_options_.find(option_names::request_method) != "POST")
-        return read_status_line(handler);
+    if (result) return complete(op, result);
+    if (status_code_ == 100) {
+        return read_interim_end(sock_, [this, op](const boost::system::error_code& ec) {
+            if (ec) return complete(op, ec);
+            if (user_request_options_.find(option_names::request_method) != "POST") return read_status_line(op);
+            response_options_.clear();
+            response_options_.insert(option_names::status_code, decimal(status_code_));
+            complete(op, make_error_code(continue_request));
+        });
+    }
     response_options_.clear();
-    response_options_.insert(option_names::status_code, std::to_string(status_code_));
-    if (status_code_ == 100) return complete(handler, make_error_code(continue_request));
-    read_head_lines(sock_, std::make_shared<std::string>(),
-                    [this, handler](const boost::system::error_code& ec, const std::string& head) {
-                        if (ec) return complete(handler, ec);
-                        boost::system::error_code result;
-                        if (apply_head(head, handler, result)) return;  // a redirect is followed
-                        complete(handler, result);
-                    });
+    response_options_.insert(option_names::status_code, decimal(status_code_));
+    read_head_lines(
+        sock_, std::make_shared<std::string>(),
+        [this, op](const boost::system::error_code& ec, const std::string& head) {
+            if (ec) return complete(op, ec);
+            boost::system::error_code result;
+            if (apply_head(head, op, result)) return;  // a redirect is followed
+            complete(op, result);
+        },
+        op.blocking);
 }
 
 template <typename Stream>
-void http_stream::read_head_lines(Stream& s, std::shared_ptr<std::string> head, const head_handler& next) {
+void http_stream::read_head_lines(Stream& s, std::shared_ptr<std::string> head, const head_handler& next,
+                                  bool blocking) {
     boost::asio::async_read_until(
-        s, response_buffer_, "\r\n", [this, &s, head, next](const boost::system::error_code& ec, std::size_t bytes) {
+        s, response_buffer_, "\r\n",
+        [this, &s, head, next, blocking](const boost::system::error_code& ec, std::size_t bytes) {
             if (ec) {
                 boost::system::error_code e = normalized(ec);
                 // A full buffer without a line end, or the end of the
                 // connection in the blocking form, makes the head malformed.
-                if (e == boost::asio::error::not_found || (e == boost::asio::error::eof && blocking_))
+                if (e == boost::asio::error::not_found || (e == boost::asio::error::eof && blocking))
                     e = make_error_code(malformed_response_headers);
                 return next(e, *head);
             }
             // A close or a new open empties the buffer; a read that had
             // already completed then finds less than it read.
             if (bytes > response_buffer_.size()) return next(boost::asio::error::operation_aborted, *head);
-            std::size_t before = head->size();
             head->append(boost::asio::buffers_begin(response_buffer_.data()),
                          boost::asio::buffers_begin(response_buffer_.data()) + bytes);
             response_buffer_.consume(bytes);
             if (head->size() > max_head_size) return next(make_error_code(malformed_response_headers), *head);
-            if (head->size() - before == 2 && head->compare(before, 2, "\r\n") == 0)
-                return next(boost::system::error_code(), *head);
-            read_head_lines(s, head, next);
+            // The empty line ends the block; the line before it may have
+            // ended with a lone LF (which the header parser accepts), so the
+            // line read last is then "...\n\r\n".
+            bool ended = *head == "\r\n" || (head->size() >= 3 && head->compare(head->size() - 3, 3, "\n\r\n") == 0);
+            if (ended) return next(boost::system::error_code(), *head);
+            read_head_lines(s, head, next, blocking);
         });
 }
 
-void http_stream::tunnel_status_line(tcp_socket& s, const open_handler& handler, const boost::system::error_code& ec) {
+void http_stream::tunnel_status_line(tcp_socket& s, const operation& op, const boost::system::error_code& ec) {
     if (ec) {
-        if (ec == boost::asio::error::not_found) return complete(handler, make_error_code(malformed_status_line));
-        return complete(handler, normalized(ec));
+        if (ec == boost::asio::error::not_found) return complete(op, make_error_code(malformed_status_line));
+        return complete(op, normalized(ec));
     }
     boost::system::error_code result = take_status_line();
-    if (result) return complete(handler, result);
+    if (result) return complete(op, result);
     if (status_code_ == 100) {
-        return boost::asio::async_read_until(s, response_buffer_, "\r\n",
-                                             [this, &s, handler](const boost::system::error_code& ec, std::size_t) {
-                                                 tunnel_status_line(s, handler, ec);
-                                             });
+        return read_interim_end(s, [this, &s, op](const boost::system::error_code& ec) {
+            if (ec) return complete(op, ec);
+            boost::asio::async_read_until(
+                s, response_buffer_, "\r\n",
+                [this, &s, op](const boost::system::error_code& ec, std::size_t) { tunnel_status_line(s, op, ec); });
+        });
     }
     response_options_.clear();
-    response_options_.insert(option_names::status_code, std::to_string(status_code_));
-    read_head_lines(s, std::make_shared<std::string>(),
-                    [this, handler](const boost::system::error_code& ec, const std::string& head) {
-                        tunnel_header(handler, ec, head);
-                    });
+    response_options_.insert(option_names::status_code, decimal(status_code_));
+    read_head_lines(
+        s, std::make_shared<std::string>(),
+        [this, op](const boost::system::error_code& ec, const std::string& head) { tunnel_header(op, ec, head); },
+        op.blocking);
 }
 
-void http_stream::tunnel_header(const open_handler& handler, const boost::system::error_code& ec,
-                                const std::string& head) {
-    if (ec) return complete(handler, ec);
+void http_stream::tunnel_header(const operation& op, const boost::system::error_code& ec, const std::string& head) {
+    if (ec) return complete(op, ec);
     response_buffer_.consume(response_buffer_.size());
     if (!detail::parse_header_block(head.data(), head.data() + head.size(), content_type_, content_length_, location_,
                                     response_options_))
-        return complete(handler, make_error_code(malformed_response_headers));
-    if (status_code_ != 200) return complete(handler, make_error_code(static_cast<http_error>(status_code_)));
+        return complete(op, make_error_code(malformed_response_headers));
+    if (status_code_ != 200) return complete(op, make_error_code(static_cast<http_error>(status_code_)));
     proxy_phase_ = 12;
-    tls_handshake(handler);
+    tls_handshake(op);
 }
 
-void http_stream::make_location_absolute() {
-    if (location_.empty() || location_.find("://") != std::string::npos) return;
-    if (location_.compare(0, 2, "//") == 0) {
-        location_ = url_.scheme() + ":" + location_;
-        return;
+bool http_stream::take_body_length() {
+    // Every "Content-Length" must give the same length (RFC 7230 section
+    // 3.3.2): an answer whose fields disagree, or one that is no length, is
+    // refused, as its framing cannot be trusted.
+    body_length_ = -1;
+    for (const auto& entry : response_options_) {
+        if (!detail::equals_ignore_case(entry.first, option_names::content_length)) continue;
+        int64_t value = -1;
+        if (!detail::parse_content_length(entry.second, value)) return false;
+        if (body_length_ >= 0 && value != body_length_) return false;
+        body_length_ = value;
     }
-    std::string origin = url_.to_string(url::scheme_part | url::user_info_part | url::host_part | url::port_part);
-    std::string path = url_.path();
-    if (location_[0] == '/') {
-        location_ = origin + location_;
-    } else if (location_[0] == '?' || location_[0] == '#') {
-        location_ = origin + path + location_;
-    } else {
-        std::size_t slash = path.rfind('/');
-        std::string folder = slash == std::string::npos ? "/" : path.substr(0, slash + 1);
-        location_ = origin + folder + location_;
-    }
+    return true;
 }
 
-bool http_stream::apply_head(const std::string& head, const open_handler& handler, boost::system::error_code& ec) {
+bool http_stream::follow_redirect(const operation& op, bool named_location, boost::system::error_code& ec) {
+    // A 301 or 302 without a Location names nothing to follow: it ends the
+    // open with its status.
+    bool redirect = (status_code_ == moved_permanently || status_code_ == found) && named_location;
+    if (!redirect) {
+        redirect_count_ = 0;
+        return false;
+    }
+    boost::system::error_code ignored;
+    sock_.close(ignored);
+    ++redirect_count_;
+    if (redirect_count_ > max_redirects_) {
+        redirect_count_ = 0;
+        return false;
+    }
+    // The target is escaped as the caller's URL is before it is parsed.
+    boost::system::error_code parse_error;
+    url target = url::from_string(escape_url_text(location_), parse_error);
+    if (parse_error) {
+        ec = make_error_code(invalid_redirect_address);
+        return false;
+    }
+    start_open(target, op);
+    return true;
+}
+
+bool http_stream::apply_head(const std::string& head, const operation& op, boost::system::error_code& ec) {
     ec = boost::system::error_code();
-    if (!detail::parse_header_block(head.data(), head.data() + head.size(), content_type_, content_length_, location_,
-                                    response_options_)) {
+    // location_ keeps the last Location of the open when this answer names
+    // none (so after redirects it names the final target).
+    std::string named;
+    if (!detail::parse_header_block(head.data(), head.data() + head.size(), content_type_, content_length_, named,
+                                    response_options_) ||
+        !take_body_length()) {
         ec = make_error_code(malformed_response_headers);
         return false;
     }
-    make_location_absolute();
-    body_length_ = -1;
-    std::string length;
-    if (response_options_.find(option_names::content_length, length)) {
-        char* end = nullptr;
-        errno = 0;
-        long long value = std::strtoll(length.c_str(), &end, 10);
-        if (errno == 0 && end != length.c_str() && value >= 0) body_length_ = value;
-    }
-    bool redirect = status_code_ == moved_permanently || status_code_ == found;
-    if (!blocking_ && redirect) {
-        boost::system::error_code ignored;
-        sock_.close(ignored);
-        ++redirect_count_;
-        if (redirect_count_ <= max_redirects_) {
-            boost::system::error_code parse_error;
-            url target = url::from_string(location_, parse_error);
-            if (parse_error) {
-                ec = make_error_code(invalid_redirect_address);
-                return false;
-            }
-            start_open(target, handler, false);
-            return true;
-        }
-    }
-    // The blocking open keeps the count itself (it follows the redirect).
-    if (!blocking_) redirect_count_ = 0;
+    if (!named.empty()) location_ = resolve_reference(url_, named);
+    // The cookies of every answer are kept, a redirect's too, for the host
+    // and path that set them.
+    for (const auto& entry : response_options_)
+        if (detail::equals_ignore_case(entry.first, "set-cookie"))
+            cookies_.add_line(entry.second, url_.host(), url_.path());
+
+    if (follow_redirect(op, !named.empty(), ec)) return true;
+    if (ec) return false;
     if (status_code_ != ok && status_code_ != partial_content)
         ec = make_error_code(static_cast<http_error>(status_code_));
 
@@ -251,11 +282,6 @@ bool http_stream::apply_head(const std::string& head, const open_handler& handle
     if (response_options_.find(option_names::transfer_encoding) == "chunked") chunked_ = true;
     if (request_options_.find(option_names::connection) == "close") keep_alive_ = false;
     if (response_options_.find(option_names::connection) == "close") keep_alive_ = false;
-    for (const auto& entry : response_options_) {
-        std::string name = entry.first;
-        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-        if (name == "set-cookie") cookies_.add_line(entry.second);
-    }
     return false;
 }
 
@@ -284,10 +310,7 @@ void http_stream::end_inflater() {
     inflater_ = z_stream();
 }
 
-bool http_stream::inflater_has_input() const { return gzip_ && inflater_.zalloc && inflater_.avail_in > 0; }
-
 void http_stream::set_inflater_input(std::size_t count) {
-    inflate_input_size_ = static_cast<int32_t>(count);
     inflater_.next_in = reinterpret_cast<Bytef*>(inflate_input_);
     inflater_.avail_in = static_cast<uInt>(count);
 }
@@ -300,26 +323,26 @@ std::size_t http_stream::inflate_into(const buffer_list& buffers, boost::system:
     }
     std::size_t produced = 0;
     for (const auto& b : buffers) {
-        if (b.size() == 0) continue;
-        if (inflate_done_) {
-            // Whatever follows the end of the compressed data is dropped.
-            inflater_.avail_in = 0;
-            break;
-        }
-        if (inflater_.avail_in == 0) break;
+        if (inflate_done_ || inflater_.avail_in == 0) break;
         std::size_t space = std::min<std::size_t>(b.size(), std::numeric_limits<uInt>::max());
-        inflater_.next_in = reinterpret_cast<Bytef*>(inflate_input_ + inflate_input_size_ - inflater_.avail_in);
+        uInt input_before = inflater_.avail_in;
         inflater_.next_out = static_cast<Bytef*>(b.data());
         inflater_.avail_out = static_cast<uInt>(space);
         int result = inflate(&inflater_, Z_SYNC_FLUSH);
         std::size_t got = space - inflater_.avail_out;
         produced += got;
         if (result == Z_STREAM_END) {
+            // Whatever follows the end of the compressed data is dropped.
             inflate_done_ = true;
             inflater_.avail_in = 0;
-        } else if (result == Z_BUF_ERROR) {
             break;
-        } else if (result < 0) {
+        }
+        // Every other result but Z_OK and Z_BUF_ERROR is a failure, also the
+        // positive Z_NEED_DICT (a preset dictionary, which no HTTP body can
+        // name); and so is a step that makes no progress although input and
+        // room remain: it would make none the next time either.
+        bool progress = got > 0 || inflater_.avail_in != input_before;
+        if ((result != Z_OK && result != Z_BUF_ERROR) || !progress) {
             ec = boost::asio::error::operation_not_supported;
             return 0;
         }
@@ -333,25 +356,38 @@ std::size_t http_stream::inflate_into(const buffer_list& buffers, boost::system:
     return produced;
 }
 
-// ---------------------------------------------------------------- synchronous body
+// ---------------------------------------------------------------- the decoder
 
-std::size_t http_stream::read_raw(const buffer_list& buffers, boost::system::error_code& ec) {
-    ec = boost::system::error_code();
-    if (response_buffer_.size() > 0) {
-        std::size_t n = boost::asio::buffer_copy(buffers, response_buffer_.data());
-        response_buffer_.consume(n);
-        return n;
+void http_stream::wait_for_input(boost::system::error_code& ec, bool& need_more) const {
+    if (!fetch_error_) {
+        need_more = true;
+        return;
     }
-    if (boost::asio::buffer_size(buffers) == 0) return 0;
-    std::size_t n = sock_.read_some(buffers, ec);
-    ec = normalized(ec);
-    return n;
+    // The input has ended. That ends a body that runs to the end of the
+    // connection; any other body is cut short.
+    if (fetch_error_ == boost::asio::error::eof && (chunked_ || body_length_ >= 0))
+        ec = make_error_code(partial_message);
+    else
+        ec = fetch_error_;
 }
 
-std::size_t http_stream::take_buffered(char* data, std::size_t size) {
-    std::size_t n = boost::asio::buffer_copy(boost::asio::buffer(data, size), response_buffer_.data());
-    response_buffer_.consume(n);
-    return n;
+bool http_stream::take_line(std::size_t limit, std::string& line, boost::system::error_code& ec, bool& need_more) {
+    auto begin = boost::asio::buffers_begin(response_buffer_.data());
+    auto end = boost::asio::buffers_end(response_buffer_.data());
+    const char crlf[] = "\r\n";
+    auto found = std::search(begin, end, crlf, crlf + 2);
+    std::size_t length = found == end ? response_buffer_.size() : static_cast<std::size_t>(found - begin) + 2;
+    if (length > limit || (found == end && length >= limit)) {
+        ec = make_error_code(invalid_chunked_encoding);
+        return false;
+    }
+    if (found == end) {
+        wait_for_input(ec, need_more);
+        return false;
+    }
+    line.assign(begin, begin + static_cast<std::ptrdiff_t>(length));
+    response_buffer_.consume(length);
+    return true;
 }
 
 bool http_stream::take_chunk_size(const std::string& line, boost::system::error_code& ec) {
@@ -384,263 +420,157 @@ bool http_stream::take_chunk_size(const std::string& line, boost::system::error_
         return false;
     }
     chunk_remaining_ = value;
-    first_chunk_ = false;
     return true;
 }
 
-// Reads one line ending in "\r\n" byte by byte (bounded).
-bool http_stream::read_line_sync(std::string& line, boost::system::error_code& ec) {
-    line.clear();
-    while (line.size() < 2 || line.compare(line.size() - 2, 2, "\r\n") != 0) {
-        if (line.size() >= max_chunk_size_line) {
-            ec = make_error_code(invalid_chunked_encoding);
-            return false;
+std::size_t http_stream::take_framed(const buffer_list& buffers, boost::system::error_code& ec, bool& need_more) {
+    ec = boost::system::error_code();
+    need_more = false;
+    for (;;) {
+        if (!chunked_ || chunk_phase_ == chunk_data) {
+            uint64_t left = chunked_ ? chunk_remaining_ : body_bytes_left();
+            if (left == 0) return ec = end_of_body(), 0;
+            if (response_buffer_.size() == 0) return wait_for_input(ec, need_more), 0;
+            std::size_t n = boost::asio::buffer_copy(limited(buffers, left), response_buffer_.data());
+            response_buffer_.consume(n);
+            if (!chunked_) {
+                body_bytes_read_ += n;
+            } else if ((chunk_remaining_ -= n) == 0) {
+                chunk_phase_ = chunk_data_end;
+            }
+            return n;
         }
-        char c;
-        std::size_t n = read_raw(buffer_list{boost::asio::buffer(&c, 1)}, ec);
-        if (ec) return false;
-        if (n == 1) line += c;
+        std::string line;
+        switch (chunk_phase_) {
+        case chunk_data_end:
+            // The line end after a chunk's data.
+            if (response_buffer_.size() < 2) return wait_for_input(ec, need_more), 0;
+            if (*boost::asio::buffers_begin(response_buffer_.data()) != '\r' ||
+                *(boost::asio::buffers_begin(response_buffer_.data()) + 1) != '\n')
+                return ec = make_error_code(invalid_chunked_encoding), 0;
+            response_buffer_.consume(2);
+            chunk_phase_ = chunk_size_line;
+            break;
+        case chunk_size_line:
+            if (!take_line(max_chunk_size_line, line, ec, need_more) || !take_chunk_size(line, ec)) return 0;
+            chunk_phase_ = chunk_remaining_ > 0 ? chunk_data : chunk_trailer;
+            trailer_bytes_ = 0;
+            break;
+        case chunk_trailer:
+            // After the last chunk: trailer lines up to the empty line, all
+            // of them within the bound of a head. They are taken at once, so
+            // the connection is ready for the next request.
+            if (!take_line(max_head_size - trailer_bytes_, line, ec, need_more)) return 0;
+            trailer_bytes_ += line.size();
+            if (line == "\r\n") chunk_phase_ = chunk_done;
+            break;
+        case chunk_done: return ec = end_of_body(), 0;
+        case chunk_data: break;
+        }
     }
-    return true;
+}
+
+std::size_t http_stream::decode_body(const buffer_list& buffers, boost::system::error_code& ec, bool& need_more) {
+    if (!gzip_) return take_framed(buffers, ec, need_more);
+    ec = boost::system::error_code();
+    need_more = false;
+    for (;;) {
+        if (!inflate_done_ && inflater_.avail_in > 0) {
+            std::size_t produced = inflate_into(buffers, ec);
+            if (ec || produced > 0) return produced;
+            continue;  // the input was used up (or the stream ended)
+        }
+        std::size_t got = take_framed(buffer_list{boost::asio::buffer(inflate_input_)}, ec, need_more);
+        if (need_more) return 0;
+        if (got == 0) {
+            // The body has ended. A gzip stream that had begun and did not
+            // reach its end is cut short.
+            if (!inflate_done_ && inflater_.total_in > 0 && (!ec || ec == boost::asio::error::eof))
+                ec = make_error_code(partial_message);
+            return 0;
+        }
+        if (!inflate_done_) set_inflater_input(got);  // else: dropped
+    }
+}
+
+// ---------------------------------------------------------------- blocking body
+
+http_stream::buffer_list http_stream::direct_buffers(const buffer_list& buffers) const {
+    if (chunked_ || gzip_ || response_buffer_.size() > 0) return buffer_list();
+    return limited(buffers, body_bytes_left());
+}
+
+std::size_t http_stream::fetch_size() const {
+    return std::min(fetch_limit, response_buffer_.max_size() - response_buffer_.size());
 }
 
 std::size_t http_stream::read_some_list(const buffer_list& buffers, boost::system::error_code& ec) {
     ec = boost::system::error_code();
     if (boost::asio::buffer_size(buffers) == 0) return 0;
     for (;;) {
-        if (!chunked_ && !gzip_) {
-            if (body_complete()) return 0;
-            std::size_t n = read_raw(limited(buffers, body_bytes_left()), ec);
+        bool need_more = false;
+        std::size_t n = decode_body(buffers, ec, need_more);
+        if (!need_more) return n;
+        boost::system::error_code read_error;
+        buffer_list direct = direct_buffers(buffers);
+        if (!direct.empty()) {
+            n = sock_.read_some(direct, read_error);
             body_bytes_read_ += n;
-            return n;
+            if (n > 0) return n;
+        } else {
+            n = sock_.read_some(response_buffer_.prepare(fetch_size()), read_error);
+            response_buffer_.commit(n);
         }
-        if (!chunked_) {
-            if (!inflater_has_input()) {
-                if (inflate_done_) return ec = end_of_body(), 0;
-                if (body_complete()) return 0;
-                std::size_t n = read_raw(
-                    buffer_list{boost::asio::buffer(inflate_input_, std::min<uint64_t>(1024, body_bytes_left()))}, ec);
-                body_bytes_read_ += n;
-                set_inflater_input(n);
-                if (n == 0) return 0;
-            }
-            std::size_t produced = inflate_into(buffers, ec);
-            if (ec || produced > 0) return produced;
-            if (inflate_done_) return ec = end_of_body(), 0;
-            continue;
-        }
-        // Chunked body.
-        if (last_chunk_read_ && !inflater_has_input()) {
-            end_inflater();
-            return ec = end_of_body(), 0;
-        }
-        if (chunk_remaining_ == 0 && !inflater_has_input()) {
-            std::string line;
-            if (!first_chunk_) {
-                char end[2];
-                std::size_t have = 0;
-                while (have < 2) {
-                    have += read_raw(buffer_list{boost::asio::buffer(end + have, 2 - have)}, ec);
-                    if (ec) return 0;
-                }
-                if (end[0] != '\r' || end[1] != '\n') return ec = make_error_code(invalid_chunked_encoding), 0;
-            }
-            if (!read_line_sync(line, ec) || !take_chunk_size(line, ec)) return 0;
-            if (chunk_remaining_ == 0) {
-                // The last chunk: its trailer lines up to the empty line are
-                // taken now, so the connection is ready for the next request.
-                do {
-                    if (!read_line_sync(line, ec)) return 0;
-                } while (line != "\r\n");
-                last_chunk_read_ = true;
-                continue;
-            }
-        }
-        if (gzip_) {
-            if (!inflater_has_input()) {
-                if (chunk_remaining_ == 0) continue;
-                std::size_t n = read_raw(
-                    buffer_list{boost::asio::buffer(inflate_input_, std::min<uint64_t>(1024, chunk_remaining_))}, ec);
-                chunk_remaining_ -= n;
-                set_inflater_input(n);
-                if (n == 0) return 0;
-            }
-            std::size_t produced = inflate_into(buffers, ec);
-            if (ec || produced > 0) return produced;
-            continue;
-        }
-        std::size_t n = read_raw(limited(buffer_list{buffers.front()}, chunk_remaining_), ec);
-        chunk_remaining_ -= n;
-        return n;
+        if (read_error) fetch_error_ = normalized(read_error);
     }
 }
 
 // ---------------------------------------------------------------- asynchronous body
 
-void http_stream::post_read(const read_handler& handler, const boost::system::error_code& ec, std::size_t n) {
-    boost::asio::post(io_, [handler, ec, n]() { handler(ec, n); });
-}
-
 void http_stream::start_read_some(const buffer_list& buffers, const read_handler& handler) {
-    if (boost::asio::buffer_size(buffers) == 0) return post_read(handler, boost::system::error_code(), 0);
-    if (chunked_) {
-        if (last_chunk_read_ && !inflater_has_input()) {
-            end_inflater();
-            return post_read(handler, end_of_body(), 0);
-        }
-        if (chunk_remaining_ > 0 || inflater_has_input()) {
-            if (response_buffer_.size() > 0 || inflater_has_input()) {
-                return boost::asio::post(io_, [this, buffers, handler]() {
-                    handle_chunk_read(buffers, handler, boost::system::error_code(), 0);
-                });
-            }
-            std::size_t want = static_cast<std::size_t>(
-                std::min<uint64_t>(chunk_remaining_, std::min(boost::asio::buffer_size(buffers), async_read_size)));
-            return sock_.async_read_some(response_buffer_.prepare(want),
-                                         [this, buffers, handler](const boost::system::error_code& ec, std::size_t n) {
-                                             response_buffer_.commit(n);
-                                             handle_chunk_read(buffers, handler, ec, n);
-                                         });
-        }
-        if (first_chunk_) return read_chunk_size_line(buffers, handler);
-        std::size_t have = response_buffer_.size();
-        if (have >= 2) {
-            return boost::asio::post(
-                io_, [this, buffers, handler]() { handle_chunk_end(buffers, handler, boost::system::error_code()); });
-        }
-        return boost::asio::async_read(sock_, response_buffer_, boost::asio::transfer_exactly(2 - have),
-                                       [this, buffers, handler](const boost::system::error_code& ec, std::size_t) {
-                                           handle_chunk_end(buffers, handler, ec);
-                                       });
-    }
-    if (gzip_) {
-        if (inflater_has_input() || response_buffer_.size() > 0) {
-            return boost::asio::post(io_, [this, buffers, handler]() {
-                handle_body_read(buffers, handler, boost::system::error_code(), 0);
-            });
-        }
-        if (inflate_done_) return post_read(handler, end_of_body(), 0);
-        if (body_complete()) return post_read(handler, boost::system::error_code(), 0);
-        std::size_t want = static_cast<std::size_t>(std::min<uint64_t>(sizeof(inflate_input_), body_bytes_left()));
-        return sock_.async_read_some(response_buffer_.prepare(want),
-                                     [this, buffers, handler](const boost::system::error_code& ec, std::size_t n) {
-                                         response_buffer_.commit(n);
-                                         handle_body_read(buffers, handler, ec, n);
-                                     });
-    }
-    if (body_complete()) return post_read(handler, boost::system::error_code(), 0);
-    buffer_list part = limited(buffers, body_bytes_left());
-    if (response_buffer_.size() > 0) {
-        boost::system::error_code ec;
-        std::size_t n = read_raw(part, ec);
-        body_bytes_read_ += n;
-        return post_read(handler, ec, n);
-    }
-    sock_.async_read_some(part, [this, handler](const boost::system::error_code& ec, std::size_t n) {
-        body_bytes_read_ += n;
-        handler(normalized(ec), n);
+    const uint64_t generation = read_generation_;
+    boost::system::error_code ec;
+    bool need_more = false;
+    std::size_t n = boost::asio::buffer_size(buffers) == 0 ? 0 : decode_body(buffers, ec, need_more);
+    if (need_more) return fetch(buffers, handler, generation);
+    // Ready at once: the handler runs from io_, and a close() before it runs
+    // ends the read aborted, as a read on the connection would.
+    boost::asio::post(io_, [this, handler, ec, n, generation]() {
+        if (generation != read_generation_) return handler(boost::asio::error::operation_aborted, 0);
+        handler(ec, n);
     });
 }
 
-void http_stream::handle_body_read(const buffer_list& buffers, const read_handler& handler,
-                                   boost::system::error_code ec, std::size_t n) {
-    ec = normalized(ec);
-    if (ec && response_buffer_.size() == 0 && !inflater_has_input()) return handler(ec, 0);
-    if (!inflater_has_input()) {
-        std::size_t got = take_buffered(inflate_input_, std::min<uint64_t>(sizeof(inflate_input_), body_bytes_left()));
-        body_bytes_read_ += got;
-        set_inflater_input(got);
-        if (got == 0) return handler(ec, 0);
+void http_stream::read_step(const buffer_list& buffers, const read_handler& handler, uint64_t generation) {
+    boost::system::error_code ec;
+    bool need_more = false;
+    std::size_t n = decode_body(buffers, ec, need_more);
+    if (need_more) return fetch(buffers, handler, generation);
+    handler(ec, n);
+}
+
+void http_stream::fetch(const buffer_list& buffers, const read_handler& handler, uint64_t generation) {
+    buffer_list direct = direct_buffers(buffers);
+    if (!direct.empty()) {
+        return sock_.async_read_some(
+            direct, [this, buffers, handler, generation](const boost::system::error_code& ec, std::size_t n) {
+                if (generation != read_generation_) return handler(boost::asio::error::operation_aborted, 0);
+                body_bytes_read_ += n;
+                if (n > 0) return handler(boost::system::error_code(), n);
+                if (ec) fetch_error_ = normalized(ec);
+                read_step(buffers, handler, generation);
+            });
     }
-    boost::system::error_code inflate_error;
-    std::size_t produced = inflate_into(buffers, inflate_error);
-    if (inflate_error) return handler(inflate_error, 0);
-    if (produced == 0) {
-        if (inflate_done_) return handler(end_of_body(), 0);
-        return start_read_some(buffers, handler);
-    }
-    bool drained = !inflater_has_input() && response_buffer_.size() == 0;
-    handler(drained ? ec : boost::system::error_code(), produced);
-}
-
-void http_stream::handle_chunk_read(const buffer_list& buffers, const read_handler& handler,
-                                    boost::system::error_code ec, std::size_t n) {
-    ec = normalized(ec);
-    if (ec && response_buffer_.size() == 0 && !inflater_has_input()) return handler(ec, 0);
-    if (gzip_) {
-        if (!inflater_has_input()) {
-            std::size_t got =
-                take_buffered(inflate_input_, std::min<uint64_t>(sizeof(inflate_input_), chunk_remaining_));
-            chunk_remaining_ -= got;
-            set_inflater_input(got);
-        }
-        boost::system::error_code inflate_error;
-        std::size_t produced = inflate_into(buffers, inflate_error);
-        if (inflate_error) return handler(inflate_error, 0);
-        if (produced == 0) return start_read_some(buffers, handler);
-        return handler(boost::system::error_code(), produced);
-    }
-    if (response_buffer_.size() == 0) return start_read_some(buffers, handler);
-    boost::system::error_code read_ec;
-    std::size_t got = read_raw(limited(buffer_list{buffers.front()}, chunk_remaining_), read_ec);
-    chunk_remaining_ -= got;
-    handler(read_ec, got);
-}
-
-void http_stream::handle_chunk_end(const buffer_list& buffers, const read_handler& handler,
-                                   const boost::system::error_code& ec) {
-    if (ec) return handler(normalized(ec), 0);
-    char end[2];
-    take_buffered(end, 2);
-    if (end[0] != '\r' || end[1] != '\n') return handler(make_error_code(invalid_chunked_encoding), 0);
-    read_chunk_size_line(buffers, handler);
-}
-
-void http_stream::read_chunk_size_line(const buffer_list& buffers, const read_handler& handler) {
-    boost::asio::async_read_until(sock_, response_buffer_, "\r\n",
-                                  [this, buffers, handler](const boost::system::error_code& ec, std::size_t bytes) {
-                                      handle_chunk_size_line(buffers, handler, ec, bytes);
-                                  });
-}
-
-void http_stream::handle_chunk_size_line(const buffer_list& buffers, const read_handler& handler,
-                                         const boost::system::error_code& ec, std::size_t bytes) {
-    if (ec) {
-        // A size line longer than any size line can be is garbage, also when
-        // the connection ends before its line end.
-        if (ec == boost::asio::error::not_found || response_buffer_.size() > max_chunk_size_line)
-            return handler(make_error_code(invalid_chunked_encoding), 0);
-        return handler(normalized(ec), 0);
-    }
-    if (bytes > max_chunk_size_line) return handler(make_error_code(invalid_chunked_encoding), 0);
-    // A close or a new open empties the buffer under a read that had already
-    // completed.
-    if (bytes > response_buffer_.size()) return handler(boost::asio::error::operation_aborted, 0);
-    std::string line(boost::asio::buffers_begin(response_buffer_.data()),
-                     boost::asio::buffers_begin(response_buffer_.data()) + bytes);
-    response_buffer_.consume(bytes);
-    boost::system::error_code size_error;
-    if (!take_chunk_size(line, size_error)) return handler(size_error, 0);
-    if (chunk_remaining_ > 0) return start_read_some(buffers, handler);
-    read_trailer(buffers, handler);
-}
-
-void http_stream::read_trailer(const buffer_list& buffers, const read_handler& handler) {
-    // The trailer lines after the last chunk, up to the empty line, are taken
-    // now, so the connection is ready for the next request.
-    boost::asio::async_read_until(sock_, response_buffer_, "\r\n",
-                                  [this, buffers, handler](const boost::system::error_code& ec, std::size_t bytes) {
-                                      if (ec) {
-                                          if (ec == boost::asio::error::not_found)
-                                              return handler(make_error_code(invalid_chunked_encoding), 0);
-                                          return handler(normalized(ec), 0);
-                                      }
-                                      bool empty = bytes == 2;
-                                      response_buffer_.consume(bytes);
-                                      if (!empty) return read_trailer(buffers, handler);
-                                      last_chunk_read_ = true;
-                                      start_read_some(buffers, handler);
-                                  });
+    sock_.async_read_some(response_buffer_.prepare(fetch_size()),
+                          [this, buffers, handler, generation](const boost::system::error_code& ec, std::size_t n) {
+                              // A close or a new open since the read began
+                              // has emptied the buffer under it.
+                              if (generation != read_generation_)
+                                  return handler(boost::asio::error::operation_aborted, 0);
+                              response_buffer_.commit(n);
+                              if (ec) fetch_error_ = normalized(ec);
+                              read_step(buffers, handler, generation);
+                          });
 }
 
 // ---------------------------------------------------------------- streambuf

@@ -3,28 +3,18 @@
 // direct connect (TLS handshake for "https", then the request).
 #include "dlhttp/http_stream.h"
 
-#include <locale>
-#include <sstream>
-
 #include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
 
 #include "dlhttp/http_error.h"
+#include "dlhttp/text.h"
 
 namespace dlhttp {
 
 namespace {
 
-std::string decimal(long long value) {
-    std::ostringstream out;
-    out.imbue(std::locale::classic());
-    out << value;
-    return out.str();
-}
-
-bool has_line_break_or_nul(const std::string& text) {
-    return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
-}
+using detail::decimal;
+using detail::has_line_break_or_nul;
 
 // Byte i of the reply read so far; 0 past its end. A close empties the buffer
 // under a read that had already completed: such a reply then fails its checks
@@ -50,35 +40,35 @@ boost::system::error_code socks5_failure(unsigned code) {
 
 }  // namespace
 
-void http_stream::socks_proxy_open(tcp_socket& s, const open_handler& handler) {
+void http_stream::socks_proxy_open(tcp_socket& s, const operation& op) {
     proxy_phase_ = 0;
     // Every name travels with a one-byte length (SOCKS 4: up to a NUL), so a
     // longer one, or one with a line break or NUL, is refused, never cut.
     std::string host = url_.host();
     if (proxy_.username.size() > 255 || proxy_.password.size() > 255 || host.size() > 255 ||
         has_line_break_or_nul(proxy_.username) || has_line_break_or_nul(proxy_.password) || has_line_break_or_nul(host))
-        return complete(handler, boost::asio::error::invalid_argument);
+        return complete_soon(op, boost::asio::error::invalid_argument);
     resolve(proxy_.host, decimal(proxy_.port),
-            [this, &s, handler](const boost::system::error_code& ec, const endpoint_list& endpoints) {
-                if (ec) return complete(handler, ec);
+            [this, &s, op](const boost::system::error_code& ec, const endpoint_list& endpoints) {
+                if (ec) return complete(op, ec);
                 proxy_phase_ = 1;
                 auto list = std::make_shared<endpoint_list>(endpoints);
                 connect_each(s, list, 0, false, boost::asio::error::host_not_found,
-                             [this, &s, handler](const boost::system::error_code& ec) {
-                                 if (ec) return complete(handler, ec);
-                                 socks_connected(s, handler);
+                             [this, &s, op](const boost::system::error_code& ec) {
+                                 if (ec) return complete(op, ec);
+                                 socks_connected(s, op);
                              });
             });
 }
 
-void http_stream::socks_connected(tcp_socket& s, const open_handler& handler) {
+void http_stream::socks_connected(tcp_socket& s, const operation& op) {
     request_buffer_.consume(request_buffer_.size());
     std::ostream out(&request_buffer_);
     if (proxy_.kind == proxy_socks4) {
         proxy_phase_ = 3;
         resolve(url_.host(), decimal(url_.port()),
-                [this, &s, handler](const boost::system::error_code& ec, const endpoint_list& endpoints) {
-                    if (ec) return complete(handler, ec);
+                [this, &s, op](const boost::system::error_code& ec, const endpoint_list& endpoints) {
+                    if (ec) return complete(op, ec);
                     // SOCKS 4 carries an IPv4 address: the first one the name has.
                     const boost::asio::ip::tcp::endpoint* target = nullptr;
                     for (const auto& e : endpoints)
@@ -86,7 +76,7 @@ void http_stream::socks_connected(tcp_socket& s, const open_handler& handler) {
                             target = &e;
                             break;
                         }
-                    if (!target) return complete(handler, boost::asio::error::address_family_not_supported);
+                    if (!target) return complete(op, boost::asio::error::address_family_not_supported);
                     proxy_target_ = boost::asio::ip::tcp::endpoint(target->address(), url_.port());
                     proxy_phase_ = 2;
                     unsigned port = proxy_target_.port();
@@ -96,7 +86,7 @@ void http_stream::socks_connected(tcp_socket& s, const open_handler& handler) {
                     out.write(reinterpret_cast<const char*>(bytes.data()), 4);
                     out << proxy_.username;
                     out.put(0);
-                    socks_write(s, handler);
+                    socks_write(s, op);
                 });
         return;
     }
@@ -106,19 +96,19 @@ void http_stream::socks_connected(tcp_socket& s, const open_handler& handler) {
         out.put(5).put(1).put(0);
     else
         out.put(5).put(2).put(0).put(2);
-    socks_write(s, handler);
+    socks_write(s, op);
 }
 
-void http_stream::socks_write(tcp_socket& s, const open_handler& handler) {
-    boost::asio::async_write(s, request_buffer_, [this, &s, handler](const boost::system::error_code& ec, std::size_t) {
-        socks_step(s, handler, ec);
+void http_stream::socks_write(tcp_socket& s, const operation& op) {
+    boost::asio::async_write(s, request_buffer_, [this, &s, op](const boost::system::error_code& ec, std::size_t) {
+        socks_step(s, op, ec);
     });
 }
 
-void http_stream::socks_read(tcp_socket& s, std::size_t n, const open_handler& handler) {
+void http_stream::socks_read(tcp_socket& s, std::size_t n, const operation& op) {
     boost::asio::async_read(
         s, response_buffer_, boost::asio::transfer_exactly(n),
-        [this, &s, handler](const boost::system::error_code& ec, std::size_t) { socks_step(s, handler, ec); });
+        [this, &s, op](const boost::system::error_code& ec, std::size_t) { socks_step(s, op, ec); });
 }
 
 boost::system::error_code http_stream::socks5_connect_request() {
@@ -132,87 +122,87 @@ boost::system::error_code http_stream::socks5_connect_request() {
     return boost::system::error_code();
 }
 
-void http_stream::socks_step(tcp_socket& s, const open_handler& handler, const boost::system::error_code& ec) {
-    if (ec) return complete(handler, ec);
+void http_stream::socks_step(tcp_socket& s, const operation& op, const boost::system::error_code& ec) {
+    if (ec) return complete(op, ec);
     switch (proxy_phase_) {
     case 2:  // request or greeting written
         response_buffer_.consume(response_buffer_.size());
         proxy_phase_ = proxy_.kind == proxy_socks4 ? 4 : 5;
-        return socks_read(s, proxy_phase_ == 4 ? 8 : 2, handler);
+        return socks_read(s, proxy_phase_ == 4 ? 8 : 2, op);
     case 4: {  // SOCKS 4 reply: only the status is looked at
         unsigned status = byte_at(response_buffer_, 1);
         if (status == 90) break;
-        if (status == 91) return complete(handler, make_error_code(socks_authentication_error));
-        if (status == 92) return complete(handler, make_error_code(socks_no_identd));
-        if (status == 93) return complete(handler, make_error_code(socks_identd_mismatch));
-        return complete(handler, make_error_code(socks_general_failure));
+        if (status == 91) return complete(op, make_error_code(socks_authentication_error));
+        if (status == 92) return complete(op, make_error_code(socks_no_identd));
+        if (status == 93) return complete(op, make_error_code(socks_identd_mismatch));
+        return complete(op, make_error_code(socks_general_failure));
     }
     case 5: {  // method reply
-        if (byte_at(response_buffer_, 0) != 5) return complete(handler, make_error_code(socks_unsupported_version));
+        if (byte_at(response_buffer_, 0) != 5) return complete(op, make_error_code(socks_unsupported_version));
         unsigned method = byte_at(response_buffer_, 1);
         if (method == 2) {
-            if (proxy_.username.empty()) return complete(handler, make_error_code(socks_username_required));
+            if (proxy_.username.empty()) return complete(op, make_error_code(socks_username_required));
             request_buffer_.consume(request_buffer_.size());
             std::ostream out(&request_buffer_);
             out.put(1).put(char(proxy_.username.size())) << proxy_.username;
             out.put(char(proxy_.password.size())) << proxy_.password;
             proxy_phase_ = 6;
-            return socks_write(s, handler);
+            return socks_write(s, op);
         }
-        if (method != 0) return complete(handler, make_error_code(socks_unsupported_authentication_version));
+        if (method != 0) return complete(op, make_error_code(socks_unsupported_authentication_version));
         proxy_phase_ = 7;
         socks5_connect_request();
         proxy_phase_ = 8;
-        return socks_write(s, handler);
+        return socks_write(s, op);
     }
     case 6:  // authentication written
         response_buffer_.consume(response_buffer_.size());
         proxy_phase_ = 9;
-        return socks_read(s, 2, handler);
+        return socks_read(s, 2, op);
     case 9:  // authentication reply
         if (byte_at(response_buffer_, 0) != 1)
-            return complete(handler, make_error_code(socks_unsupported_authentication_version));
-        if (byte_at(response_buffer_, 1) != 0) return complete(handler, make_error_code(socks_authentication_error));
+            return complete(op, make_error_code(socks_unsupported_authentication_version));
+        if (byte_at(response_buffer_, 1) != 0) return complete(op, make_error_code(socks_authentication_error));
         proxy_phase_ = 7;
         socks5_connect_request();
         proxy_phase_ = 8;
-        return socks_write(s, handler);
+        return socks_write(s, op);
     case 8:  // connect request written
         response_buffer_.consume(response_buffer_.size());
         proxy_phase_ = 10;
-        return socks_read(s, 10, handler);
+        return socks_read(s, 10, op);
     case 10: {  // connect reply: version, code, reserved, address type, ...
         if (byte_at(response_buffer_, 0) != 5)
-            return complete(handler, make_error_code(blocking_ ? socks_unsupported_version : socks_general_failure));
+            return complete(op, make_error_code(op.blocking ? socks_unsupported_version : socks_general_failure));
         unsigned code = byte_at(response_buffer_, 1);
-        if (code != 0) return complete(handler, socks5_failure(code));
+        if (code != 0) return complete(op, socks5_failure(code));
         unsigned type = byte_at(response_buffer_, 3);
         if (type == 1) break;
         std::size_t rest;
         if (type == 3) {
             // length byte, name, port: 7 + length bytes in all, 10 read so far
             unsigned length = byte_at(response_buffer_, 4);
-            if (length < 3) return complete(handler, make_error_code(socks_general_failure));
+            if (length < 3) return complete(op, make_error_code(socks_general_failure));
             rest = length - 3;
         } else if (type == 4) {
             rest = 22 - 10;  // a bound IPv6 address and port
         } else {
-            return complete(handler, boost::asio::error::address_family_not_supported);
+            return complete(op, boost::asio::error::address_family_not_supported);
         }
         proxy_phase_ = 11;
         if (rest == 0) break;
-        return socks_read(s, rest, handler);
+        return socks_read(s, rest, op);
     }
     case 11: break;
-    default: return complete(handler, make_error_code(socks_general_failure));
+    default: return complete(op, make_error_code(socks_general_failure));
     }
     // The proxy has connected on.
     response_buffer_.consume(response_buffer_.size());
     if (protocol_ == "https") {
         proxy_phase_ = 12;
-        return tls_handshake(handler);
+        return tls_handshake(op);
     }
-    connected(handler);
+    connected(op);
 }
 
 }  // namespace dlhttp

@@ -1,20 +1,12 @@
 #include "dlhttp/option_list.h"
 
 #include <algorithm>
-#include <locale>
+
+#include "dlhttp/text.h"
 
 namespace dlhttp {
 
-namespace {
-
-std::string to_lower(const std::string& text) {
-    std::locale loc;
-    std::string lower(text);
-    for (char& c : lower) c = std::tolower(c, loc);
-    return lower;
-}
-
-}  // namespace
+using detail::to_lower;
 
 void option_list::insert(const std::string& name, const std::string& value) { options_.emplace_back(name, value); }
 

@@ -1,7 +1,9 @@
 #include "dlhttp/response_head.h"
 
 #include <cctype>
-#include <locale>
+#include <limits>
+
+#include "dlhttp/text.h"
 
 namespace dlhttp {
 namespace detail {
@@ -23,49 +25,32 @@ bool is_forbidden_name_char(unsigned char c) {
     }
 }
 
-std::string trim(const std::string& text) {
-    std::locale loc;
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && std::isspace(text[first], loc)) ++first;
-    while (last > first && std::isspace(text[last - 1], loc)) --last;
-    return text.substr(first, last - first);
-}
+}  // namespace
 
-// Decimal number as in _atoi64 (leading white space, optional sign, digits up
-// to the first other character, 0 without digits). False for a negative
-// number and for one that does not fit 64 bits.
-bool parse_length(const std::string& text, std::int64_t& value) {
-    std::size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+bool parse_content_length(const std::string& text, std::int64_t& value) {
+    if (text.empty()) return false;
     std::int64_t result = 0;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-        int d = text[i] - '0';
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        int d = c - '0';
         if (result > (std::numeric_limits<std::int64_t>::max() - d) / 10) return false;
         result = result * 10 + d;
     }
-    if (negative && result != 0) return false;
     value = result;
     return true;
 }
 
+namespace {
+
 void raise_length(const std::string& text, std::int64_t& content_length) {
     std::int64_t value = 0;
-    if (parse_length(text, value) && value > content_length) content_length = value;
+    if (parse_content_length(text, value) && value > content_length) content_length = value;
 }
 
 }  // namespace
 
 bool equals_ignore_case(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
+    return a.size() == b.size() && to_lower(a) == to_lower(b);
 }
 
 void take_special_header(const std::string& name, const std::string& value, std::string& content_type,

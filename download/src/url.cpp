@@ -5,6 +5,8 @@
 
 #include <boost/system/system_error.hpp>
 
+#include "dlhttp/text.h"
+
 namespace dlhttp {
 
 namespace {
@@ -33,7 +35,71 @@ bool valid_port(const std::string& port) {
     return true;
 }
 
+// True when the text begins with a scheme and its ":":
+// ALPHA *( ALPHA / DIGIT / "+" / "-" / "." ) ":".
+bool begins_with_scheme(const std::string& text) {
+    if (text.empty() || !std::isalpha(static_cast<unsigned char>(text[0]))) return false;
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == ':') return true;
+        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
+    }
+    return false;
+}
+
+// RFC 3986 section 5.2.4.
+std::string remove_dot_segments(std::string in) {
+    std::string out;
+    while (!in.empty()) {
+        if (in.compare(0, 3, "../") == 0) {
+            in.erase(0, 3);
+        } else if (in.compare(0, 2, "./") == 0) {
+            in.erase(0, 2);
+        } else if (in.compare(0, 3, "/./") == 0) {
+            in.erase(0, 2);
+        } else if (in == "/.") {
+            in = "/";
+        } else if (in.compare(0, 4, "/../") == 0 || in == "/..") {
+            in = in.size() == 3 ? std::string("/") : in.substr(3);
+            std::size_t last = out.rfind('/');
+            out.erase(last == std::string::npos ? 0 : last);
+        } else if (in == "." || in == "..") {
+            in.clear();
+        } else {
+            std::size_t next = in.find('/', in[0] == '/' ? 1 : 0);
+            if (next == std::string::npos) next = in.size();
+            out += in.substr(0, next);
+            in.erase(0, next);
+        }
+    }
+    return out;
+}
+
 }  // namespace
+
+std::string resolve_reference(const url& base, const std::string& reference) {
+    if (begins_with_scheme(reference)) return reference;
+    if (reference.compare(0, 2, "//") == 0) return base.scheme() + ":" + reference;
+
+    const std::size_t path_end = find_stop(reference, 0, "?#");
+    const std::string path = reference.substr(0, path_end);
+    const std::size_t fragment_start = find_stop(reference, path_end, "#");
+    const std::string query = reference.substr(path_end, fragment_start - path_end);  // with its "?"
+    const std::string fragment = reference.substr(fragment_start);                    // with its "#"
+
+    std::string target;
+    if (path.empty()) {
+        target = base.path() + (query.empty() ? base.to_string(url::query_part) : query);
+    } else if (path[0] == '/') {
+        target = remove_dot_segments(path) + query;
+    } else {
+        const std::string base_path = base.path();
+        const std::size_t slash = base_path.rfind('/');
+        const std::string folder = slash == std::string::npos ? "/" : base_path.substr(0, slash + 1);
+        target = remove_dot_segments(folder + path) + query;
+    }
+    return base.to_string(url::scheme_part | url::user_info_part | url::host_part | url::port_part) + target + fragment;
+}
 
 url::url() = default;
 
@@ -72,9 +138,7 @@ url url::from_string(const std::string& s, boost::system::error_code& ec) {
 
     // Scheme: everything before the first ":", lower-cased, followed by "://".
     std::size_t pos = find_stop(s, 0, ":");
-    for (std::size_t i = 0; i < pos; ++i) {
-        result.scheme_ += static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
-    }
+    result.scheme_ = detail::to_lower(s.substr(0, pos));
     if (s.compare(pos, 3, "://") != 0) return url();
     pos += 3;
 

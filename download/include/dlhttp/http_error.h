@@ -20,6 +20,9 @@ enum http_error : int {
     invalid_entry_type = 10,
     invalid_chunked_encoding = 11,
     invalid_redirect_address = 12,
+    // The connection ended before the body did (short of its Content-Length,
+    // inside a chunked body or a gzip stream).
+    partial_message = 13,
     continue_request = 100,
     switching_protocols = 101,
     ok = 200,

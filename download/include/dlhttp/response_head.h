@@ -11,13 +11,19 @@
 namespace dlhttp {
 namespace detail {
 
-// True when both strings have the same length and equal characters after tolower.
+// True when both strings are equal without regard to the case of "A" to "Z".
 bool equals_ignore_case(const std::string& a, const std::string& b);
+
+// A "Content-Length" value (already trimmed): decimal digits only, at least
+// one, fitting 64 bits. Anything else (a sign, a list, trailing text) is no
+// length. The one rule for the length that is reported and the length that
+// frames a body.
+bool parse_content_length(const std::string& text, std::int64_t& value);
 
 // Picks the fields the download needs out of one (trimmed) header:
 // Content-Type and Location replace, Content-Length and the total after "/"
-// of Content-Range only ever raise the content length. A length that is
-// negative or does not fit 64 bits is ignored.
+// of Content-Range only ever raise the content length. A length that
+// parse_content_length refuses is ignored.
 void take_special_header(const std::string& name, const std::string& value, std::string& content_type,
                          std::int64_t& content_length, std::string& location);
 

@@ -60,6 +60,15 @@ private:
     bool ipv6_host_ = false;
 };
 
+// The URL text that `reference` (a "Location" value) names when read against
+// `base` (RFC 3986 section 5.2): a reference that begins with a scheme
+// ("http:", "a+b.c:", ...) is absolute and returned as it is; "//host/p"
+// takes the base's scheme; "/p", "p", "../p", "?q" and "#f" take the base's
+// scheme and authority, with the dot segments of the resulting path removed,
+// and a reference without a path keeps the base's path (and, without a query
+// of its own, the base's query).
+std::string resolve_reference(const url& base, const std::string& reference);
+
 // Percent-escapes bytes >= 128 and the characters space ^ ` { | } with
 // lower-case hex digits; everything else (also "%") is copied unchanged.
 std::string escape_url_text(const std::string& text);

@@ -134,23 +134,36 @@ TEST(CookieJar, MergeReplacesAnEmptyValue) {
 
 TEST(CookieJar, CookieLineFilters) {
     cookie_jar jar;
-    jar.records().push_back(make("plain", "1"));
-    cookie_record secure = make("sec", "2");
+    jar.records().push_back(make("plain", "1"));  // no domain: no named host gets it
+    cookie_record secure = make("sec", "2", "h");
     secure.secure = true;
     jar.records().push_back(secure);
     jar.records().push_back(make("dot", "3", ".h"));
     jar.records().push_back(make("exact", "4", "h"));
     jar.records().push_back(make("dots", "5", "..h"));
-    jar.records().push_back(make("any", "6", "."));
-    jar.records().push_back(make("old", "7", "", "", now() - boost::posix_time::hours(1)));
-    jar.records().push_back(make("empty", ""));
+    jar.records().push_back(make("any", "6", "."));  // no domain at all
+    cookie_record only = make("only", "7", "h");
+    only.host_only = true;
+    jar.records().push_back(only);
+    jar.records().push_back(make("old", "8", "h", "", now() - boost::posix_time::hours(1)));
+    jar.records().push_back(make("empty", "", "h"));
 
-    EXPECT_EQ(jar.cookie_line(false, "W.H", ""), "plain=1; dot=3; dots=5; any=6");
-    EXPECT_EQ(jar.cookie_line(true, "h", ""), "plain=1; sec=2; dot=3; exact=4; dots=5; any=6");
-    EXPECT_EQ(jar.cookie_line(false, "xh", ""), "plain=1; dot=3; dots=5; any=6");
-    EXPECT_EQ(jar.cookie_line(false, "H", ""), "plain=1; dot=3; dots=5; any=6");
-    EXPECT_EQ(jar.cookie_line(false, "", ""), "plain=1; dot=3; exact=4; dots=5; any=6");
+    // A domain is the host itself or a name below it, without regard to case.
+    EXPECT_EQ(jar.cookie_line(false, "h", ""), "dot=3; exact=4; dots=5; only=7");
+    EXPECT_EQ(jar.cookie_line(true, "h", ""), "sec=2; dot=3; exact=4; dots=5; only=7");
+    EXPECT_EQ(jar.cookie_line(false, "W.H", ""), "dot=3; exact=4; dots=5");
+    EXPECT_EQ(jar.cookie_line(false, "H", ""), "dot=3; exact=4; dots=5; only=7");
+    // A name that merely ends with the domain's letters is another site.
+    EXPECT_EQ(jar.cookie_line(false, "xh", ""), "");
+    EXPECT_EQ(jar.cookie_line(false, "", ""), "plain=1; dot=3; exact=4; dots=5; any=6; only=7");
     EXPECT_EQ(jar.cookie_line(false, "  h  ", ""), jar.cookie_line(false, "h", ""));
+}
+
+TEST(CookieJar, AddressesHaveNoNamesBelowThem) {
+    cookie_jar jar;
+    jar.records().push_back(make("n", "v", "0.0.1"));
+    EXPECT_EQ(jar.cookie_line(false, "127.0.0.1", ""), "");
+    EXPECT_EQ(jar.cookie_line(false, "0.0.1", ""), "n=v");
 }
 
 TEST(CookieJar, CookieLinePathComparison) {
@@ -159,26 +172,64 @@ TEST(CookieJar, CookieLinePathComparison) {
         const char* request_path;
         bool sent;
     };
+    // The record's path is the request path or one of its folders.
     const Case cases[] = {
-        {"/", "/", true},           {"/a", "/a", true},   {"/a", "\\a", true},   {"/a//b", "/a/b", true},
-        {"/a/", "/a/", true},       {"/a/", "/a", false}, {"/a", "/a/b", false}, {"a", "/a", false},
-        {"", "/", false},           {"", "", true},       {" /a ", "/a", true},  {"/A", "/a", false},
-        {"/a\\b\\", "/a/b/", true},
+        {"/", "/", true},      {"/", "/a/b", true},  {"/a", "/a", true},     {"/a", "/a/b", true},
+        {"/a/", "/a/b", true}, {"/a", "/ab", false}, {"/a/", "/a", false},   {"/a", "/", false},
+        {"/A", "/a", false},   {"", "/x", true},     {" /a ", "/a/x", true}, {"/a/b", "/a", false},
     };
     for (const Case& c : cases) {
         cookie_jar jar;
-        jar.records().push_back(make("n", "v", "", c.record_path));
-        EXPECT_EQ(jar.cookie_line(false, "", c.request_path) == "n=v", c.sent)
+        jar.records().push_back(make("n", "v", "h", c.record_path));
+        EXPECT_EQ(jar.cookie_line(false, "h", c.request_path) == "n=v", c.sent)
             << "'" << c.record_path << "' vs '" << c.request_path << "'";
     }
 }
 
 TEST(CookieJar, DuplicatesYieldTheLaterExpiry) {
     cookie_jar jar;
-    jar.add_line("s=early; Expires=Wed, 09 Jun 2100 10:18:14 GMT");
-    jar.add_line("s=late; Expires=Wed, 09 Jun 2110 10:18:14 GMT");
-    EXPECT_EQ(jar.cookie_line(false, "h", "/"), "");  // a record without a path is not sent for a path
+    jar.add_line("s=early; Expires=Wed, 09 Jun 2100 10:18:14 GMT", "h", "/");
+    jar.add_line("s=late; Expires=Wed, 09 Jun 2110 10:18:14 GMT", "h", "/");
+    EXPECT_EQ(jar.cookie_line(false, "h", "/"), "s=late");
     EXPECT_EQ(jar.cookie_line(false, "h", ""), "s=late");
+}
+
+TEST(CookieJar, AddLineFromAnAnswer) {
+    struct Case {
+        const char* line;
+        const char* host;  // that sent the line
+        const char* request_path;
+        const char* to_host;  // a later request
+        const char* to_path;
+        bool sent;
+    };
+    const Case cases[] = {
+        // Without Domain: the host that set it alone, not the names below it.
+        {"a=1", "h.test", "/", "h.test", "/", true},
+        {"a=1", "h.test", "/", "H.TEST", "/", true},
+        {"a=1", "h.test", "/", "w.h.test", "/", false},
+        {"a=1", "h.test", "/", "other.test", "/", false},
+        // With Domain: that domain and the names below it.
+        {"a=1; Domain=h.test", "w.h.test", "/", "h.test", "/", true},
+        {"a=1; Domain=.h.test", "h.test", "/", "x.h.test", "/", true},
+        {"a=1; Domain=h.test", "h.test", "/", "xh.test", "/", false},
+        // A host may not set a cookie for another site.
+        {"a=1; Domain=other.test", "h.test", "/", "other.test", "/", false},
+        {"a=1; Domain=w.h.test", "h.test", "/", "w.h.test", "/", false},
+        // Without Path: the folder of the request path.
+        {"a=1", "h.test", "/dir/file", "h.test", "/dir/other", true},
+        {"a=1", "h.test", "/dir/file", "h.test", "/dir", true},
+        {"a=1", "h.test", "/dir/file", "h.test", "/", false},
+        {"a=1", "h.test", "/file", "h.test", "/else", true},
+        {"a=1; Path=x", "h.test", "/dir/file", "h.test", "/dir/y", true},
+        {"a=1; Path=/dir/file", "h.test", "/", "h.test", "/dir", false},
+    };
+    for (const Case& c : cases) {
+        cookie_jar jar;
+        jar.add_line(c.line, c.host, c.request_path);
+        EXPECT_EQ(jar.cookie_line(false, c.to_host, c.to_path) == "a=1", c.sent)
+            << c.line << " from " << c.host << c.request_path << " to " << c.to_host << c.to_path;
+    }
 }
 
 TEST(CookieJar, EmptyValuesOnlyGiveAnEmptyLine) {

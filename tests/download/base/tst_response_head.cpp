@@ -148,6 +148,32 @@ TEST(HeaderBlock, ContinuationLinesJoinWithNothing) {
     EXPECT_EQ(h.options.find("Y"), "z");
 }
 
+TEST(ContentLength, OnlyDigitsMakeALength) {
+    struct Case {
+        const char* text;
+        bool ok;
+        std::int64_t value;
+    };
+    const Case cases[] = {
+        {"0", true, 0},
+        {"1234", true, 1234},
+        {"007", true, 7},
+        {"", false, -1},
+        {"12a", false, -1},
+        {"-1", false, -1},
+        {"+1", false, -1},
+        {" 1", false, -1},
+        {"1,1", false, -1},
+        {"9223372036854775807", true, 9223372036854775807LL},
+        {"9223372036854775808", false, -1},
+    };
+    for (const Case& c : cases) {
+        std::int64_t value = -1;
+        EXPECT_EQ(dlhttp::detail::parse_content_length(c.text, value), c.ok) << c.text;
+        EXPECT_EQ(value, c.value) << c.text;
+    }
+}
+
 TEST(HeaderBlock, ContentLengthOnlyGrows) {
     struct Case {
         const char* block;
@@ -161,8 +187,11 @@ TEST(HeaderBlock, ContentLengthOnlyGrows) {
         {"Content-Length: 100\r\nContent-Range: bytes 0-99/\r\n\r\n", -1, 100},
         {"Content-Length: 100\r\nContent-Range: bytes 0-99\r\n\r\n", -1, 100},
         {"Content-Length: 10\r\nContent-Length: 5\r\n\r\n", -1, 10},
-        {"content-length: 42abc\r\n\r\n", -1, 42},
-        {"Content-Length: x\r\n\r\n", -1, 0},
+        // Only digits make a length: trailing text, a sign or a list is none.
+        {"content-length: 42abc\r\n\r\n", -1, -1},
+        {"Content-Length: x\r\n\r\n", -1, -1},
+        {"Content-Length: +5\r\n\r\n", -1, -1},
+        {"Content-Length: 5, 5\r\n\r\n", -1, -1},
         {"Content-Length: 9223372036854775807\r\n\r\n", -1, 9223372036854775807LL},
         // Negative and overflowing lengths are ignored instead of wrapped.
         {"Content-Length: -5\r\n\r\n", -10, -10},

@@ -124,4 +124,53 @@ TEST(Url, EscapesOnlyTheUnsafeSet) {
     EXPECT_EQ(dlhttp::to_hex(std::string("\x00\x0f\xa0\xff", 4)), "000fa0ff");
 }
 
+TEST(Url, ResolvesReferencesAgainstTheBase) {
+    // The base and the examples of RFC 3986 section 5.4, and the cases a
+    // Location header brings.
+    const url base("http://a/b/c/d;p?q");
+    const std::pair<const char*, const char*> cases[] = {
+        {"g", "http://a/b/c/g"},
+        {"./g", "http://a/b/c/g"},
+        {"g/", "http://a/b/c/g/"},
+        {"/g", "http://a/g"},
+        {"//g", "http://g"},
+        {"?y", "http://a/b/c/d;p?y"},
+        {"g?y", "http://a/b/c/g?y"},
+        {"#s", "http://a/b/c/d;p?q#s"},
+        {"g#s", "http://a/b/c/g#s"},
+        {";x", "http://a/b/c/;x"},
+        {"", "http://a/b/c/d;p?q"},
+        {".", "http://a/b/c/"},
+        {"./", "http://a/b/c/"},
+        {"..", "http://a/b/"},
+        {"../", "http://a/b/"},
+        {"../g", "http://a/b/g"},
+        {"../..", "http://a/"},
+        {"../../g", "http://a/g"},
+        {"../../../g", "http://a/g"},
+        {"/./g", "http://a/g"},
+        {"/../g", "http://a/g"},
+        {"g.", "http://a/b/c/g."},
+        {"..g", "http://a/b/c/..g"},
+        {"./../g", "http://a/b/g"},
+        {"g/./h", "http://a/b/c/g/h"},
+        {"g/../h", "http://a/b/c/h"},
+        // "://" in the query of a relative reference does not make it absolute.
+        {"/login?next=http://example.invalid/y", "http://a/login?next=http://example.invalid/y"},
+        {"login?next=http://x/", "http://a/b/c/login?next=http://x/"},
+        // A scheme is a letter, then letters, digits, "+", "-", ".", then ":".
+        {"https://other/x", "https://other/x"},
+        {"a+b.c-d:rest", "a+b.c-d:rest"},
+        {"g:h", "g:h"},
+        {"1a:b", "http://a/b/c/1a:b"},
+        {"a_b:c", "http://a/b/c/a_b:c"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(dlhttp::resolve_reference(base, c.first), c.second) << c.first;
+
+    // The base keeps its port and user information; a base without a path
+    // gives the root as folder.
+    EXPECT_EQ(dlhttp::resolve_reference(url("http://u:p@h:81"), "x"), "http://u:p@h:81/x");
+    EXPECT_EQ(dlhttp::resolve_reference(url("http://[::1]:8/a?b"), "#f"), "http://[::1]:8/a?b#f");
+}
+
 }  // namespace

@@ -19,7 +19,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <boost/asio/read_until.hpp>
+#include <boost/asio/ssl.hpp>
+#include <boost/asio/write.hpp>
+
 #include <memory>
+#include <thread>
 
 using namespace testsupport;
 using streamtest::formName;
@@ -78,6 +83,8 @@ private slots:
     void squidProxy();
     void socksProxy_data();
     void socksProxy();
+    void tlsEndWithoutCloseNotify_data();
+    void tlsEndWithoutCloseNotify();
 
 private:
     Fetch fetch(const std::string& url, bool async, const dlhttp::option_list& options = dlhttp::option_list(),
@@ -436,6 +443,57 @@ void TestStreamNet::socksProxy() {
     } else {
         QCOMPARE(f.ec, make_error_code(dlhttp::socks_authentication_error));
     }
+}
+
+void TestStreamNet::tlsEndWithoutCloseNotify_data() {
+    QTest::addColumn<bool>("async");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("cut");
+    for (bool async : {false, true}) {
+        QTest::newRow(qPrintable(QString("short of its length, %1").arg(formName(async))))
+            << async << "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc" << true;
+        QTest::newRow(qPrintable(QString("to the end of the connection, %1").arg(formName(async))))
+            << async << "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nabc" << false;
+    }
+}
+
+// A TLS server that ends the TCP connection without close_notify: a body
+// short of its length is cut (partial_message), one that runs to the end of
+// the connection ends with end of file.
+void TestStreamNet::tlsEndWithoutCloseNotify() {
+    QFETCH(bool, async);
+    QFETCH(QString, answer);
+    QFETCH(bool, cut);
+    using boost::asio::ip::tcp;
+    boost::asio::io_context serverIo;
+    boost::asio::ssl::context context(boost::asio::ssl::context::tls_server);
+    context.use_certificate_chain_file((m_certs.path() + "/server.crt").toStdString());
+    context.use_private_key_file((m_certs.path() + "/server.key").toStdString(), boost::asio::ssl::context::pem);
+    tcp::acceptor acceptor(serverIo, tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), 0));
+    const std::string bytes = answer.toStdString();
+    std::thread server([&] {
+        tcp::socket raw(serverIo);
+        boost::system::error_code ec;
+        acceptor.accept(raw, ec);
+        if (ec) return;
+        boost::asio::ssl::stream<tcp::socket&> tls(raw, context);
+        tls.handshake(boost::asio::ssl::stream_base::server, ec);
+        if (ec) return;
+        boost::asio::streambuf head;
+        boost::asio::read_until(tls, head, "\r\n\r\n", ec);
+        boost::asio::write(tls, boost::asio::buffer(bytes), ec);
+        raw.shutdown(tcp::socket::shutdown_both, ec);
+        raw.close(ec);
+    });
+    std::string url = "https://127.0.0.1:" + std::to_string(acceptor.local_endpoint().port()) + "/cut";
+    Fetch f = fetch(url, async, {}, nullptr, false);
+    server.join();
+    QVERIFY2(!f.ec, f.ec.message().c_str());
+    QCOMPARE(f.body, std::string("abc"));
+    if (cut)
+        QCOMPARE(f.end, make_error_code(dlhttp::partial_message));
+    else
+        QCOMPARE(f.end, boost::system::error_code(boost::asio::error::eof));
 }
 
 QTEST_GUILESS_MAIN(TestStreamNet)

@@ -13,7 +13,9 @@
 
 #include <QtTest>
 
+#include <chrono>
 #include <istream>
+#include <thread>
 
 using streamtest::formName;
 
@@ -62,6 +64,25 @@ std::string chunked(const std::string& body, std::size_t piece) {
     return out + "0\r\n\r\n";
 }
 
+// `text` as a zlib stream that needs a preset dictionary to inflate.
+std::string deflatedWithDictionary(const std::string& text) {
+    z_stream z = z_stream();
+    deflateInit(&z, 9);
+    const std::string dictionary = "line of text";
+    deflateSetDictionary(&z, reinterpret_cast<const Bytef*>(dictionary.data()), static_cast<uInt>(dictionary.size()));
+    std::string out(deflateBound(&z, text.size()) + 64, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(out.size() - z.avail_out);
+    deflateEnd(&z);
+    return out;
+}
+
+void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
 void addForms() {
     QTest::addColumn<bool>("async");
     QTest::newRow("blocking") << false;
@@ -90,6 +111,16 @@ private slots:
     void gzipBody();
     void gzipBomb_data() { addForms(); }
     void gzipBomb();
+    void gzipNeedsDictionary_data() { addForms(); }
+    void gzipNeedsDictionary();
+    void bodyCutShort_data();
+    void bodyCutShort();
+    void contentLengthMustAgree_data();
+    void contentLengthMustAgree();
+    void headsAcrossSegments_data();
+    void headsAcrossSegments();
+    void trailerBound_data();
+    void trailerBound();
     void headLimits_data();
     void headLimits();
     void silentServer_data();
@@ -106,6 +137,8 @@ private slots:
     void bodyThroughIstream();
     void closeDuringBodyRead();
     void closeUnderCompletedRead();
+    void closeUnderQueuedStep_data();
+    void closeUnderQueuedStep();
     void closeAndReopen_data() { addForms(); }
     void closeAndReopen();
     void connectClosesBetweenEndpoints();
@@ -335,6 +368,194 @@ void TestStreamResponse::gzipBomb() {
     QVERIFY(body.bytes.size() <= 1024 * 1024);
 }
 
+// zlib's Z_NEED_DICT is positive: it must end the read like any other inflate
+// failure instead of making it spin (blocking) or never end (async).
+void TestStreamResponse::gzipNeedsDictionary() {
+    QFETCH(bool, async);
+    std::string packed = deflatedWithDictionary("line of text, line of text, line of text");
+    ScriptedServer server(reply("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " +
+                                    std::to_string(packed.size()) + "\r\n\r\n" + packed,
+                                true));
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    QCOMPARE(streamtest::open(io, s, server.url("/dict"), async).ec, boost::system::error_code());
+    streamtest::Body body = streamtest::readBody(io, s, async, 64);
+    QCOMPARE(body.ec, boost::system::error_code(boost::asio::error::operation_not_supported));
+    QCOMPARE(body.bytes, std::string());
+}
+
+void TestStreamResponse::bodyCutShort_data() {
+    QTest::addColumn<bool>("async");
+    QTest::addColumn<QString>("framing");  // head fields and the body bytes sent before the close
+    QTest::addColumn<QString>("good");
+    QTest::addColumn<int>("expected");  // 0: end of file
+    const std::string packed = streamtest::gzipped(std::string(5000, 'x') + "tail");
+    const QString halfGzip =
+        QString::fromLatin1(packed.substr(0, packed.size() / 2).data(), static_cast<int>(packed.size() / 2));
+    const int partial = dlhttp::partial_message;
+    for (bool async : {false, true}) {
+        auto row = [async](const char* name) {
+            return &(QTest::newRow(qPrintable(QString("%1, %2").arg(name, formName(async)))) << async);
+        };
+        *row("short of its length") << "Content-Length: 10\r\n\r\nabc"
+                                    << "abc" << partial;
+        *row("inside a chunk") << "Transfer-Encoding: chunked\r\n\r\n5\r\nab"
+                               << "ab" << partial;
+        *row("before the last chunk") << "Transfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n"
+                                      << "abc" << partial;
+        *row("inside a gzip stream") << "Content-Encoding: gzip\r\n\r\n" + halfGzip << "" << partial;
+        // Complete bodies end with end of file as before.
+        *row("complete length") << "Content-Length: 3\r\n\r\nabc"
+                                << "abc" << 0;
+        *row("to the end of the connection") << "\r\nabc"
+                                             << "abc" << 0;
+    }
+}
+
+// A body cut off by the end of the connection is told apart from a complete
+// one by its own error.
+void TestStreamResponse::bodyCutShort() {
+    QFETCH(bool, async);
+    QFETCH(QString, framing);
+    QFETCH(QString, good);
+    QFETCH(int, expected);
+    ScriptedServer server(reply("HTTP/1.1 200 OK\r\n" + framing.toLatin1().toStdString(), true));
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    QCOMPARE(streamtest::open(io, s, server.url("/cut"), async).ec, boost::system::error_code());
+    streamtest::Body body = streamtest::readBody(io, s, async, 64);
+    std::string want = good.toStdString();
+    QCOMPARE(body.bytes.substr(0, want.size()), want);
+    if (expected == 0)
+        QCOMPARE(body.ec, boost::system::error_code(boost::asio::error::eof));
+    else
+        QCOMPARE(body.ec, make_error_code(dlhttp::partial_message));
+}
+
+void TestStreamResponse::contentLengthMustAgree_data() {
+    QTest::addColumn<bool>("async");
+    QTest::addColumn<QString>("fields");
+    QTest::addColumn<bool>("accepted");
+    for (bool async : {false, true}) {
+        QTest::newRow(qPrintable(QString("two that differ, %1").arg(formName(async))))
+            << async << "Content-Length: 3\r\nContent-Length: 5\r\n"
+            << false;
+        QTest::newRow(qPrintable(QString("two that agree, %1").arg(formName(async))))
+            << async << "Content-Length: 3\r\ncontent-length: 3\r\n"
+            << true;
+        QTest::newRow(qPrintable(QString("no number, %1").arg(formName(async)))) << async << "Content-Length: 3x\r\n"
+                                                                                 << false;
+        QTest::newRow(qPrintable(QString("negative, %1").arg(formName(async)))) << async << "Content-Length: -1\r\n"
+                                                                                << false;
+    }
+}
+
+// Fields that disagree on the length of the body make its framing unknown:
+// the answer is refused (RFC 7230 section 3.3.2).
+void TestStreamResponse::contentLengthMustAgree() {
+    QFETCH(bool, async);
+    QFETCH(QString, fields);
+    QFETCH(bool, accepted);
+    ScriptedServer server(reply("HTTP/1.1 200 OK\r\n" + fields.toStdString() + "\r\nabcde", true));
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    streamtest::Opened opened = streamtest::open(io, s, server.url("/len"), async);
+    if (!accepted) {
+        QCOMPARE(opened.ec, make_error_code(dlhttp::malformed_response_headers));
+        return;
+    }
+    QCOMPARE(opened.ec, boost::system::error_code());
+    QCOMPARE(streamtest::readBody(io, s, async).bytes, std::string("abc"));
+}
+
+void TestStreamResponse::headsAcrossSegments_data() {
+    QTest::addColumn<bool>("async");
+    QTest::addColumn<QStringList>("pieces");  // written one after the other, with a pause between
+    const QString rest = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+    for (bool async : {false, true}) {
+        auto row = [async](const char* name) {
+            return &(QTest::newRow(qPrintable(QString("%1, %2").arg(name, formName(async)))) << async);
+        };
+        *row("100 Continue, then its empty line") << QStringList{"HTTP/1.1 100 Continue\r\n", "\r\n" + rest};
+        *row("100 Continue split in its line end") << QStringList{"HTTP/1.1 100 Continue\r", "\n\r", "\n" + rest};
+        *row("status line split") << QStringList{"HTTP/1.1 2", "00 OK\r\nContent-Length: 2\r\n\r\nok"};
+        *row("split before the empty line") << QStringList{"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n", "\r\nok"};
+        *row("split inside the empty line") << QStringList{"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r", "\nok"};
+        // The header parser takes a lone LF as a line end; the empty line
+        // right after it ends the head as well.
+        *row("lone LF before the empty line") << QStringList{"HTTP/1.1 200 OK\r\nContent-Length: 2\n\r\nok"};
+        *row("lone LF, then a split") << QStringList{"HTTP/1.1 200 OK\r\nX: y\nContent-Length: 2\n", "\r\nok"};
+    }
+}
+
+// The server keeps the connection open: a head that is not seen to end would
+// wait for the time limit.
+void TestStreamResponse::headsAcrossSegments() {
+    QFETCH(bool, async);
+    QFETCH(QStringList, pieces);
+    ScriptedServer server([pieces](ScriptedServer::Connection& c) {
+        c.readHead();
+        for (int i = 0; i < pieces.size(); ++i) {
+            if (i > 0) pause(50);
+            c.write(pieces[i].toStdString());
+        }
+        c.readToEnd();
+    });
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    s.handshake_timeout(std::chrono::seconds(3));
+    dlhttp::option_list options;
+    options.insert("Connection", "keep-alive");
+    s.request_options(options);
+    QCOMPARE(streamtest::open(io, s, server.url("/seg"), async).ec, boost::system::error_code());
+    QCOMPARE(s.status_code(), 200);
+    QCOMPARE(streamtest::readBody(io, s, async).bytes, std::string("ok"));
+}
+
+void TestStreamResponse::trailerBound_data() {
+    QTest::addColumn<bool>("async");
+    QTest::addColumn<int>("lineLength");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<bool>("accepted");
+    for (bool async : {false, true}) {
+        QTest::newRow(qPrintable(QString("one long line, %1").arg(formName(async)))) << async << 4000 << 1 << true;
+        QTest::newRow(qPrintable(QString("many lines within a head, %1").arg(formName(async))))
+            << async << 100 << 500 << true;
+        QTest::newRow(qPrintable(QString("more than a head, %1").arg(formName(async))))
+            << async << 100 << 2000 << false;
+        QTest::newRow(qPrintable(QString("one line longer than a head, %1").arg(formName(async))))
+            << async << 70000 << 1 << false;
+    }
+}
+
+// The trailer after the last chunk is bounded as a head is, in both forms.
+void TestStreamResponse::trailerBound() {
+    QFETCH(bool, async);
+    QFETCH(int, lineLength);
+    QFETCH(int, lines);
+    QFETCH(bool, accepted);
+    std::string trailer;
+    for (int i = 0; i < lines; ++i)
+        trailer += "X-T: " + std::string(static_cast<std::size_t>(lineLength), 't') + "\r\n";
+    ScriptedServer server([trailer](ScriptedServer::Connection& c) {
+        c.readHead();
+        c.write("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n" + trailer + "\r\n");
+        c.readToEnd();
+    });
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    dlhttp::option_list options;
+    options.insert("Connection", "keep-alive");
+    s.request_options(options);
+    QCOMPARE(streamtest::open(io, s, server.url("/trailer"), async).ec, boost::system::error_code());
+    streamtest::Body body = streamtest::readBody(io, s, async, 64);
+    QCOMPARE(body.bytes, std::string("abc"));
+    if (accepted)
+        QCOMPARE(body.ec, boost::system::error_code());
+    else
+        QCOMPARE(body.ec, make_error_code(dlhttp::invalid_chunked_encoding));
+}
+
 void TestStreamResponse::headLimits_data() {
     QTest::addColumn<bool>("async");
     QTest::addColumn<QString>("kind");
@@ -404,21 +625,28 @@ void TestStreamResponse::silentServer() {
 }
 
 void TestStreamResponse::relativeLocation_data() {
+    QTest::addColumn<bool>("async");
     QTest::addColumn<QString>("location");
     QTest::addColumn<QString>("expected");  // after "http://127.0.0.1:<port>"
-    QTest::newRow("file in the folder") << "next.bin"
-                                        << "/dir/next.bin";
-    QTest::newRow("absolute path") << "/abs"
-                                   << "/abs";
-    QTest::newRow("query") << "?page=2"
-                           << "/dir/file?page=2";
-    QTest::newRow("sub folder") << "sub/x.bin"
-                                << "/dir/sub/x.bin";
-    QTest::newRow("full URL") << "http://example.test/x"
-                              << "";
+    const std::pair<const char*, const char*> cases[] = {
+        {"next.bin", "/dir/next.bin"},
+        {"/abs", "/abs"},
+        {"?page=2", "/dir/file?page=2"},
+        {"sub/x.bin", "/dir/sub/x.bin"},
+        {"../up.bin", "/up.bin"},
+        {"./same/../x", "/dir/x"},
+        {"#part", "/dir/file?x=1#part"},  // a bare fragment keeps the query
+        // "://" in the query does not make a reference absolute.
+        {"/login?next=http://example.invalid/y", "/login?next=http://example.invalid/y"},
+        {"http://example.test/x", ""},
+    };
+    for (bool async : {false, true})
+        for (const auto& c : cases)
+            QTest::newRow(qPrintable(QString("%1, %2").arg(c.first, formName(async)))) << async << c.first << c.second;
 }
 
 void TestStreamResponse::relativeLocation() {
+    QFETCH(bool, async);
     QFETCH(QString, location);
     QFETCH(QString, expected);
     ScriptedServer server(
@@ -426,7 +654,7 @@ void TestStreamResponse::relativeLocation() {
     boost::asio::io_context io;
     dlhttp::http_stream s(io);
     s.max_redirects(0);
-    QCOMPARE(streamtest::open(io, s, server.url("/dir/file?x=1"), true).ec, make_error_code(dlhttp::found));
+    QCOMPARE(streamtest::open(io, s, server.url("/dir/file?x=1"), async).ec, make_error_code(dlhttp::found));
     std::string want = expected.isEmpty() ? location.toStdString() : server.url(expected.toStdString());
     QCOMPARE(s.location(), want);
 }
@@ -577,6 +805,70 @@ void TestStreamResponse::closeUnderCompletedRead() {
     QCOMPARE(got, std::size_t(0));
 }
 
+void TestStreamResponse::closeUnderQueuedStep_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("firstRead");  // bytes read before the read under test
+    QTest::newRow("gzip body") << "gzip" << 0;
+    QTest::newRow("end of a chunk") << "chunked" << 5;
+    QTest::newRow("plain body") << "plain" << 0;
+}
+
+// The whole answer is buffered, so the next read step is ready at once and
+// queued; a close() before it runs ends the read aborted (not a clean end of
+// the body, nor a chunk end judged from bytes the close has thrown away).
+void TestStreamResponse::closeUnderQueuedStep() {
+    QFETCH(QString, kind);
+    QFETCH(int, firstRead);
+    std::string answer;
+    if (kind == "gzip") {
+        std::string packed = streamtest::gzipped("hello, hello");
+        answer = "Content-Encoding: gzip\r\nContent-Length: " + std::to_string(packed.size()) + "\r\n\r\n" + packed;
+    } else if (kind == "chunked") {
+        answer = "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n";
+    } else {
+        answer = "Content-Length: 5\r\n\r\nhello";
+    }
+    ScriptedServer server([answer](ScriptedServer::Connection& c) {
+        c.readHead();
+        c.write("HTTP/1.1 200 OK\r\n" + answer);
+        c.readToEnd();
+    });
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    dlhttp::option_list options;
+    options.insert("Connection", "keep-alive");
+    s.request_options(options);
+    QCOMPARE(streamtest::open(io, s, server.url("/queued"), true).ec, boost::system::error_code());
+    char buf[64];
+    if (firstRead > 0) {
+        // Exactly the data of the chunk: its line end is the next step.
+        bool done = false;
+        std::size_t n = 0;
+        s.async_read_some(boost::asio::buffer(buf, static_cast<std::size_t>(firstRead)),
+                          [&](const boost::system::error_code&, std::size_t got) {
+                              n = got;
+                              done = true;
+                          });
+        streamtest::runIo(io, done);
+        QCOMPARE(n, static_cast<std::size_t>(firstRead));
+    }
+    int calls = 0;
+    std::size_t got = 0;
+    boost::system::error_code last;
+    s.async_read_some(boost::asio::buffer(buf), [&](const boost::system::error_code& ec, std::size_t n) {
+        ++calls;
+        got = n;
+        last = ec;
+    });
+    boost::system::error_code ignored;
+    s.close(ignored);
+    io.restart();
+    io.run();
+    QCOMPARE(calls, 1);
+    QCOMPARE(last, boost::system::error_code(boost::asio::error::operation_aborted));
+    QCOMPARE(got, std::size_t(0));
+}
+
 void TestStreamResponse::closeAndReopen() {
     QFETCH(bool, async);
     boost::asio::io_context io;
@@ -584,13 +876,15 @@ void TestStreamResponse::closeAndReopen() {
     boost::system::error_code ec;
     s.close(ec);  // never opened: nothing to do
     QCOMPARE(ec, boost::system::error_code());
-    // A refused connection first, then the same stream opens a server.
-    std::string refused;
-    {
-        ScriptedServer gone([](ScriptedServer::Connection&) {});
-        refused = gone.url("/x");
-    }
-    QVERIFY(streamtest::open(io, s, refused, async).ec);
+    // A refused connection first, then the same stream opens a server. The
+    // port is held by a socket bound to it that never listens: connecting to
+    // it is refused, and no other program can take the port meanwhile.
+    boost::asio::ip::tcp::socket holder(io);
+    holder.open(boost::asio::ip::tcp::v4());
+    holder.bind(boost::asio::ip::tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), 0));
+    std::string refused = "http://127.0.0.1:" + std::to_string(holder.local_endpoint().port()) + "/x";
+    QCOMPARE(streamtest::open(io, s, refused, async).ec,
+             boost::system::error_code(boost::asio::error::connection_refused));
     ScriptedServer server(reply("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"));
     QCOMPARE(streamtest::open(io, s, server.url("/again"), async).ec, boost::system::error_code());
     QCOMPARE(streamtest::readBody(io, s, async).bytes, std::string("ok"));
