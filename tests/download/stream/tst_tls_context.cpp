@@ -2,11 +2,13 @@
 // (verification, CA file, CA directory) for the whole process, a CA file that
 // cannot be loaded or that changed on disk, and TLS session resumption: a
 // second connection to the same server resumes the session of the first (TLS
-// stream alone, and two http_stream opens in both forms), while a connection
-// to another name, or one set up with other trust settings, does not.
+// stream alone, two http_stream opens in both forms, and every connection of
+// a multi-connection download), while a connection to another name, or one
+// set up with other trust settings, does not.
 #include "StreamTestUtil.h"
 
 #include "dlhttp/http_stream.h"
+#include "dlhttp/multi_download.h"
 #include "dlhttp/ssl_stream.h"
 #include "dlhttp/tls_context.h"
 
@@ -23,6 +25,7 @@
 #include <boost/asio/write.hpp>
 
 #include <memory>
+#include <set>
 
 using namespace testsupport;
 using dlhttp::detail::tls_context;
@@ -52,6 +55,7 @@ private slots:
     void sessionStaysWithItsSettings();
     void streamOpensResumeSession_data();
     void streamOpensResumeSession();
+    void downloadConnectionsResumeProbeSession();
 
 private:
     // A copy of nginx's CA under a new path: a context of its own, whose
@@ -65,6 +69,7 @@ private:
     std::unique_ptr<TestNginx> m_nginx;
     QTemporaryDir m_dir;
     QString m_otherCa;
+    QByteArray m_big;
     int m_copies = 0;
 };
 
@@ -77,6 +82,9 @@ void TestTlsContext::initTestCase() {
     m_otherCa = other.caCert;
     m_nginx.reset(new TestNginx);
     m_nginx->addFile("data/small.txt", "small file\n");
+    m_big = QByteArray(2 * 1024 * 1024, '\0');
+    for (int i = 0; i < m_big.size(); ++i) m_big[i] = static_cast<char>((i * 7919) >> 5);
+    m_nginx->addFile("data/big.bin", m_big);
     QVERIFY2(m_nginx->start(&error), qPrintable(error));
 }
 
@@ -238,6 +246,41 @@ void TestTlsContext::streamOpensResumeSession() {
     QVERIFY2(!entries.at(0).tlsSessionReused, "the first connection has no session to resume");
     QVERIFY2(entries.at(1).tlsSessionReused, "the second connection resumes the first one's session");
     QVERIFY(entries.at(2).tlsSessionReused);
+}
+
+void TestTlsContext::downloadConnectionsResumeProbeSession() {
+    DownloadSettings settings;
+    settings.connections_limit = 8;
+    settings.piece_size = 16 * 1024;
+    settings.request_piece_num = 4;
+    settings.ca_file = freshCaFile();
+    const QString target = m_dir.path() + "/big.bin";
+    settings.save_path = target.toStdWString();
+    const int logged = m_nginx->accessLog().size();
+    {
+        boost::asio::io_context io;
+        auto download = std::make_shared<dlhttp::multi_download>(io);  // its handlers hold it
+        try {
+            download->start(m_nginx->httpsUrl("/data/big.bin").toStdWString(), settings);
+            io.run();
+        } catch (const std::exception& e) {
+            QFAIL(e.what());
+        }
+        QVERIFY(download->complete());
+    }
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll() == m_big);
+
+    // 2 MiB in ranges of 64 KiB: many requests, over several connections.
+    const int requests = m_big.size() / (16 * 1024 * 4);
+    QList<AccessLogEntry> entries = m_nginx->accessLog(logged + requests).mid(logged);
+    QVERIFY(entries.size() >= requests);
+    std::set<qint64> full;
+    std::set<qint64> resumed;
+    for (const AccessLogEntry& e : entries) (e.tlsSessionReused ? resumed : full).insert(e.connection);
+    QCOMPARE(full.size(), std::size_t(1));  // the probe's
+    QVERIFY2(resumed.size() >= 2, "the other connections resume the probe's session");
 }
 
 QTEST_GUILESS_MAIN(TestTlsContext)
