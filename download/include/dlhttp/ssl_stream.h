@@ -4,7 +4,9 @@
 // stream's tunnel socket, on which a proxy tunnel may have been set up first).
 // The TLS context (trust store, session cache) is shared with every other
 // connection set up the same way (tls_context); what differs per connection
-// (server name, verify mode, host-name check) is set on the stream itself.
+// (server name, verify mode, host-name check) is set on the stream itself;
+// the shared context is not reachable from here, so no connection can change
+// what the others trust.
 
 #include <cstdint>
 #include <memory>
@@ -32,7 +34,6 @@ public:
     // SSL_session_reused after the handshake.
     bool resume_session(const std::string& host, uint16_t port);
 
-    boost::asio::ssl::context& context() { return context_->context(); }
     stream_type& stream() { return stream_; }
     boost::asio::ip::tcp::socket& socket() { return socket_; }
 

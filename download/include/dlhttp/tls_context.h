@@ -39,6 +39,7 @@ public:
     static std::shared_ptr<tls_context> shared(bool verify, const std::string& ca_file, const std::string& ca_directory,
                                                boost::system::error_code& ec);
 
+    // For making streams over it; never to be changed.
     boost::asio::ssl::context& context() { return context_; }
     tls_session_cache& sessions() { return sessions_; }
 
