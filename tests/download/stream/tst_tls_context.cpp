@@ -24,8 +24,11 @@
 #include <boost/asio/ssl/host_name_verification.hpp>
 #include <boost/asio/write.hpp>
 
+#include <atomic>
 #include <memory>
 #include <set>
+#include <thread>
+#include <vector>
 
 using namespace testsupport;
 using dlhttp::detail::tls_context;
@@ -56,6 +59,7 @@ private slots:
     void streamOpensResumeSession_data();
     void streamOpensResumeSession();
     void downloadConnectionsResumeProbeSession();
+    void threadsShareOneContext();
 
 private:
     // A copy of nginx's CA under a new path: a context of its own, whose
@@ -281,6 +285,36 @@ void TestTlsContext::downloadConnectionsResumeProbeSession() {
     for (const AccessLogEntry& e : entries) (e.tlsSessionReused ? resumed : full).insert(e.connection);
     QCOMPARE(full.size(), std::size_t(1));  // the probe's
     QVERIFY2(resumed.size() >= 2, "the other connections resume the probe's session");
+}
+
+// Download tasks run on threads of their own: several threads looking up the
+// same context and storing and offering sessions at once (run under
+// scripts/test-tsan to see races).
+void TestTlsContext::threadsShareOneContext() {
+    const std::string ca = freshCaFile();
+    std::atomic<int> failed(0);
+    std::atomic<int> resumed(0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 6; ++t) {
+        threads.emplace_back([&]() {
+            for (int i = 0; i < 4; ++i) {
+                boost::system::error_code ec;
+                std::shared_ptr<tls_context> context = tls_context::shared(true, ca, "", ec);
+                Handshake h;
+                if (ec)
+                    h.ec = ec;
+                else
+                    h = connectOnce(context, "127.0.0.1", true);
+                if (h.ec || h.answer.find("small file") == std::string::npos) ++failed;
+                if (h.reused) ++resumed;
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    QCOMPARE(failed.load(), 0);
+    QVERIFY(resumed.load() > 0);
+    boost::system::error_code ec;
+    QCOMPARE(tls_context::shared(true, ca, "", ec)->sessions().size(), std::size_t(1));
 }
 
 QTEST_GUILESS_MAIN(TestTlsContext)
