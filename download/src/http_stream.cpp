@@ -117,17 +117,15 @@ boost::system::error_code http_stream::prepare_open(const url& u) {
 
 boost::system::error_code http_stream::setup_tls() {
     boost::system::error_code ec;
-    detail::ssl_stream& tls = sock_.install_tls(tunnel_socket_);
+    // The context (trust store, CA file and directory, sessions) is shared by
+    // every connection set up the same way; loading it is the costly part.
+    std::shared_ptr<detail::tls_context> context =
+        detail::tls_context::shared(check_certificate_, ca_file_, ca_directory_, ec);
+    if (ec) return ec;
+    detail::ssl_stream& tls = sock_.install_tls(tunnel_socket_, context);
     std::string host = url_.host();
     SSL_set_tlsext_host_name(tls.stream().native_handle(), host.c_str());
-    if (!ca_directory_.empty()) {
-        tls.context().add_verify_path(ca_directory_, ec);
-        if (ec) return ec;
-    }
-    if (!ca_file_.empty()) {
-        tls.context().load_verify_file(ca_file_, ec);
-        if (ec) return ec;
-    }
+    tls.resume_session(host, static_cast<uint16_t>(url_.port()));
     if (check_certificate_) {
         tls.stream().set_verify_mode(boost::asio::ssl::verify_peer);
         tls.stream().set_verify_callback(boost::asio::ssl::host_name_verification(host), ec);

@@ -36,10 +36,10 @@ public:
         tls_.reset();
         plain_.reset(new boost::asio::ip::tcp::socket(io_));
     }
-    ssl_stream& install_tls(boost::asio::ip::tcp::socket& tunnel) {
+    ssl_stream& install_tls(boost::asio::ip::tcp::socket& tunnel, std::shared_ptr<tls_context> context) {
         ended_ = false;
         plain_.reset();
-        tls_.reset(new ssl_stream(tunnel));
+        tls_.reset(new ssl_stream(tunnel, std::move(context)));
         return *tls_;
     }
     ssl_stream* tls() { return tls_.get(); }

@@ -18,7 +18,7 @@ namespace {
 // as \xHH, so a tab always separates fields.
 const char kLogFormat[] =
     "$connection\\t$connection_requests\\t$request\\t$status\\t$body_bytes_sent\\t"
-    "$http_range\\t$scheme\\t$server_port";
+    "$http_range\\t$scheme\\t$server_port\\t$ssl_session_reused";
 
 QString unescapeNginx(const QByteArray& field) {
     QByteArray out;
@@ -207,6 +207,7 @@ QList<AccessLogEntry> TestNginx::parseAccessLog(const QByteArray& text) {
         e.range = f.at(5) == "-" ? QString() : unescapeNginx(f.at(5));
         e.scheme = QString::fromLatin1(f.at(6));
         e.serverPort = f.at(7).trimmed().toInt();
+        e.tlsSessionReused = f.size() > 8 && f.at(8).trimmed() == "r";
         entries.append(e);
     }
     return entries;

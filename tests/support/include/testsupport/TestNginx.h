@@ -37,6 +37,7 @@ struct AccessLogEntry {
     QString range;             // $http_range; empty when the request had none
     QString scheme;            // "http" or "https"
     int serverPort = 0;
+    bool tlsSessionReused = false;  // $ssl_session_reused: the TLS handshake resumed a session
 };
 
 class TestNginx : public TestServer {
