@@ -130,8 +130,6 @@ void TestStreamNet::initTestCase() {
                 {"x509", "-req", "-in", "wrong.csr", "-CA", other.caCert, "-CAkey", other.caKey, "-CAcreateserial",
                  "-out", "wrong.crt", "-days", "2", "-extfile", "wrong.ext"},
                 dir));
-    m_wrongNamePort = pickFreePort();
-
     m_nginx.reset(new TestNginx);
     m_nginx->addFile("data/file.bin", QByteArray::fromStdString(m_file));
     m_nginx->addFile("ssi/text.txt", QByteArray::fromStdString(m_text));
@@ -147,12 +145,14 @@ void TestStreamNet::initTestCase() {
         m_nginx->addRedirect(QString("/f%1").arg(i), i < 4 ? QString("/f%1").arg(i + 1) : "/data/file.bin", 301);
     m_nginx->addRedirect("/see", "/data/file.bin", 303);
     m_nginx->addRedirect("/temp", "/data/file.bin", 307);
-    m_nginx->addConfig(QString("server { listen 127.0.0.1:%1 ssl; ssl_certificate %2/wrong.crt; "
+    const int wrongName = m_nginx->addPort();
+    m_nginx->addConfig(QString("server { listen 127.0.0.1:@PORT%1@ ssl; ssl_certificate %2/wrong.crt; "
                                "ssl_certificate_key %2/wrong.key; location / { return 200 'wrong'; } }")
-                           .arg(m_wrongNamePort)
+                           .arg(wrongName)
                            .arg(dir),
                        TestNginx::Context::Http);
     QVERIFY2(m_nginx->start(&error), qPrintable(error));
+    m_wrongNamePort = m_nginx->extraPort(wrongName);
 
     m_squid.reset(new TestSquid);
     QVERIFY2(m_squid->start(&error), qPrintable(error));

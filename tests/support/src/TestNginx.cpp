@@ -52,9 +52,15 @@ void TestNginx::addConfig(const QString& snippet, Context where) {
     (where == Context::Server ? m_serverSnippets : m_httpSnippets).append(snippet);
 }
 
-int TestNginx::httpPort() const { return m_ports.size() == 2 ? m_ports.at(0) : 0; }
+int TestNginx::httpPort() const { return m_ports.size() >= 2 ? m_ports.at(0) : 0; }
 
-int TestNginx::httpsPort() const { return m_ports.size() == 2 ? m_ports.at(1) : 0; }
+int TestNginx::httpsPort() const { return m_ports.size() >= 2 ? m_ports.at(1) : 0; }
+
+int TestNginx::addPort() { return m_extraPorts++; }
+
+int TestNginx::extraPort(int index) const {
+    return index >= 0 && 2 + index < m_ports.size() ? m_ports.at(2 + index) : 0;
+}
 
 QString TestNginx::httpUrl(const QString& path) const {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(httpPort()).arg(path);
@@ -89,6 +95,10 @@ QString TestNginx::accessLogPath() const { return m_prefix.path() + QStringLiter
 QString TestNginx::substitute(QString text, const QList<int>& ports) const {
     text.replace(QLatin1String("@HTTPS@"), QStringLiteral("https://127.0.0.1:%1").arg(ports.at(1)));
     text.replace(QLatin1String("@HTTP@"), QStringLiteral("http://127.0.0.1:%1").arg(ports.at(0)));
+    // Extra ports are picked with the server's own at every attempt, so a port
+    // that another program took meanwhile makes the start try other ports.
+    for (int i = 2; i < ports.size(); ++i)
+        text.replace(QStringLiteral("@PORT%1@").arg(i - 2), QString::number(ports.at(i)));
     text.replace(QLatin1String("@ROOT@"), docRoot());
     text.replace(QLatin1String("@PREFIX@"), m_prefix.path());
     return text;
@@ -182,7 +192,7 @@ bool TestNginx::start(QString* error) {
     };
     // nginx writes its pid file after it has bound every port.
     auto ready = [pidFile]() { return QFileInfo(pidFile).size() > 0; };
-    return launch(QStringLiteral("nginx"), 2, prepare, error, ready);
+    return launch(QStringLiteral("nginx"), 2 + m_extraPorts, prepare, error, ready);
 }
 
 QList<AccessLogEntry> TestNginx::parseAccessLog(const QByteArray& text) {

@@ -57,13 +57,19 @@ public:
     // first `afterBytes` at full speed.
     void addThrottle(const QString& location, qint64 bytesPerSecond, qint64 afterBytes = 0);
     // Raw nginx configuration; "@HTTP@", "@HTTPS@", "@ROOT@" (docRoot()) and
-    // "@PREFIX@" are replaced.
+    // "@PREFIX@" are replaced, and "@PORTn@" by the n-th extra port.
     void addConfig(const QString& snippet, Context where = Context::Server);
+    // One more port for the configuration's own server blocks ("@PORTn@",
+    // n = the returned index); it is picked anew at every start attempt, like
+    // the server's own ports, so no test relies on a freed port staying free.
+    int addPort();
 
     bool start(QString* error = nullptr);
 
     int httpPort() const;
     int httpsPort() const;
+    // The extra port of addPort()'s index (valid after start()).
+    int extraPort(int index) const;
     // path must start with "/".
     QString httpUrl(const QString& path = QStringLiteral("/")) const;
     QString httpsUrl(const QString& path = QStringLiteral("/")) const;
@@ -88,6 +94,7 @@ public:
     static QList<AccessLogEntry> parseAccessLog(const QByteArray& text);
 
 private:
+    int m_extraPorts = 0;
     QString substitute(QString text, const QList<int>& ports) const;
     QString configText(const QList<int>& ports) const;
 
