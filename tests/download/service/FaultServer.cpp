@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -221,8 +222,22 @@ bool FaultServer::answer(int fd, const std::string& head, int index, bool served
     int64_t toSend = length;
     bool drop = afterProbe && m_script.dropAfterBytes >= 0 && m_script.dropAfterBytes < length;
     if (drop) toSend = m_script.dropAfterBytes;
-    if (toSend > 0 && !sendAll(fd, body.data() + first, static_cast<size_t>(toSend))) return false;
+    if (toSend > 0 && !sendBody(fd, body.data() + first, static_cast<size_t>(toSend))) return false;
     return !drop && connection == "keep-alive";
+}
+
+bool FaultServer::sendBody(int fd, const char* data, size_t size) {
+    if (m_script.bytesPerSecond <= 0) return sendAll(fd, data, size);
+    // A tenth of a second's worth at a time.
+    const size_t step = static_cast<size_t>(std::max<int64_t>(1, m_script.bytesPerSecond / 10));
+    while (size > 0 && !m_stopping) {
+        const size_t n = std::min(step, size);
+        if (!sendAll(fd, data, n)) return false;
+        data += n;
+        size -= n;
+        if (size > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return size == 0;
 }
 
 bool FaultServer::sendAll(int fd, const char* data, size_t size) {

@@ -71,6 +71,9 @@ public:
         // Every answer is 200 without a Content-Length, ended by closing the
         // connection: a server that does not tell the size.
         bool noLength = false;
+        // Bodies are sent at about this many bytes per second per connection
+        // (-1: at once).
+        int64_t bytesPerSecond = -1;
     };
 
     explicit FaultServer(std::string content);
@@ -98,6 +101,7 @@ private:
     bool answer(int fd, const std::string& head, int index, bool served);
     bool answerRefused(int fd);
     static bool sendAll(int fd, const char* data, size_t size);
+    bool sendBody(int fd, const char* data, size_t size);
 
     std::string m_content;
     Script m_script;

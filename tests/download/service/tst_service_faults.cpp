@@ -50,6 +50,14 @@ private:
 
 dlhttp::storage_interface* makeFullDiskStorage() { return new FullDiskStorage; }
 
+// A storage that reports every write done and writes nothing.
+class LyingStorage : public dlhttp::default_storge {
+public:
+    std::int64_t write(const char*, std::int64_t, int size) override { return size; }
+};
+
+dlhttp::storage_interface* makeLyingStorage() { return new LyingStorage; }
+
 // A disk that is full while the flag is set, and has room again after.
 std::atomic<bool> g_diskFull{true};
 
@@ -71,7 +79,7 @@ struct Row {
     std::function<void(FaultServer&)> script;
     int64_t size;
     // Picks settings through the hook (a part of the target's name):
-    // "fulldisk" (writes fail), "longstall" (a stall time-out of 600 s, so
+    // "fulldisk" (writes fail), "lyingdisk" (writes do nothing), "longstall" (a stall time-out of 600 s, so
     // that only a silent connection may wait for it), "ratelimit" (256 KiB per
     // tick over 16 connections).
     const char* tag;
@@ -99,6 +107,7 @@ void settingsForTests(DownloadSettings& settings) {
     settings.open_time_out = 2;
     const std::wstring& path = settings.save_path;
     if (path.find(L"fulldisk") != std::wstring::npos) settings.storage = makeFullDiskStorage;
+    if (path.find(L"lyingdisk") != std::wstring::npos) settings.storage = makeLyingStorage;
     if (path.find(L"switcheddisk") != std::wstring::npos) settings.storage = makeSwitchedDiskStorage;
     if (path.find(L"longstall") != std::wstring::npos) settings.stall_time_out = 600;
     if (path.find(L"ratelimit") != std::wstring::npos) settings.rate_limit = 256 * 1024;
@@ -162,7 +171,10 @@ std::vector<Row> rows() {
         {"404 for every range", [](S s) { s.script().statusAfterProbe = 404; }, kSize, "", {2}, kRanges},
         // The ranges of refused connections go to the ones that work.
         {"4 connections served, 503 beyond",
-         [](S s) { s.script().maxServedConnections = 4; },
+         [](S s) {
+             s.script().maxServedConnections = 4;
+             s.script().bytesPerSecond = 128 * 1024;
+         },
          4 * 1024 * 1024 + 3,
          "",
          {4},
@@ -202,6 +214,9 @@ std::vector<Row> rows() {
         // The limiter waits on a timer: no connection stalls for it, so none
         // is restarted (a blocking wait would stall them all).
         {"rate limit over 16 connections", [](S) {}, kSize, "ratelimit", {4}, kRanges},
+        // The data file is shorter than the size at the end: the finish step
+        // never fills it up with zeros.
+        {"storage that writes nothing", [](S) {}, kSize, "lyingdisk", {1}, -1},
     };
 }
 
