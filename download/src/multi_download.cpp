@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -10,6 +11,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <boost/system/system_error.hpp>
 
@@ -93,8 +95,12 @@ void sockets_close_on_exec() {
         const int fd = std::atoi(entry->d_name);
         const int flags = ::fcntl(fd, F_GETFD);
         if (flags < 0 || (flags & FD_CLOEXEC)) continue;
-        struct stat info;
-        if (::fstat(fd, &info) == 0 && S_ISSOCK(info.st_mode)) ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+        // The link names the kind ("socket:[inode]") without touching the
+        // descriptor, which may belong to another thread.
+        char link[64] = {0};
+        const std::string path = std::string("/proc/self/fd/") + entry->d_name;
+        if (::readlink(path.c_str(), link, sizeof link - 1) > 0 && std::strncmp(link, "socket:", 7) == 0)
+            ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
     }
     ::closedir(dir);
 }
@@ -581,7 +587,9 @@ void multi_download::connection_failed(const connection_ptr& c, const boost::sys
         give_up(c);
         return;
     }
-    const int wait = std::min(std::max(1, settings.stall_time_out), 1 << std::min(c->failures - 1, 20));
+    // After data (no failure in a row) the next tick; then 2, 4, 8, ...
+    const int doubling = std::min(std::max(0, c->failures - 1), 20);
+    const int wait = std::min(std::max(1, settings.stall_time_out), 1 << doubling);
     c->restart = true;
     c->retry_tick = ticks_ + wait;
 }

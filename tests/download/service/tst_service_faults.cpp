@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <mutex>
@@ -497,10 +498,12 @@ std::vector<int> socketDescriptors() {
     DIR* dir = ::opendir("/proc/self/fd");
     if (!dir) return out;
     while (dirent* entry = ::readdir(dir)) {
-        const int fd = std::atoi(entry->d_name);
-        if (entry->d_name[0] == '.' || fd == ::dirfd(dir)) continue;
-        struct stat info;
-        if (::fstat(fd, &info) == 0 && S_ISSOCK(info.st_mode)) out.push_back(fd);
+        if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+        // By the link's text: the descriptors belong to other threads too.
+        char link[64] = {0};
+        const std::string path = std::string("/proc/self/fd/") + entry->d_name;
+        if (::readlink(path.c_str(), link, sizeof link - 1) > 0 && std::strncmp(link, "socket:", 7) == 0)
+            out.push_back(std::atoi(entry->d_name));
     }
     ::closedir(dir);
     return out;
