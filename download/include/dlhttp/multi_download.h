@@ -2,9 +2,10 @@
 // One file fetched over HTTP or HTTPS into a storage object: over several ranged
 // connections at once when the server accepts byte ranges, over one otherwise.
 //
-// start() probes the server with a blocking "bytes=0-" request, reads the
-// resume meta file, opens the storage and queues the connections and the
-// one-second timer on the owner's io_service; the download is over when that
+// start() probes the server with a blocking "bytes=0-" request, opens the
+// storage, reads the resume meta file (kept only when it fits this file and
+// its data) and queues the connections and the one-second timer on the
+// owner's io_service; the download is over when that
 // io_service runs out of work. Every handler runs on the one thread that runs
 // the io_service. The progress getters (file_size, bytes_done, rate,
 // file_name) may be called from any thread.
