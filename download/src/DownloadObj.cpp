@@ -1,10 +1,16 @@
 #include "dlhttp/DownloadObj.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <exception>
-#include <filesystem>
-#include <system_error>
 
 #include <boost/asio/post.hpp>
+
+#include "dlhttp/native_file.h"
 
 DownloadObj::DownloadObj(uint32_t id, const std::wstring& url, const std::wstring& url_key, const std::wstring& target,
                          const DownloadSettings& settings)
@@ -56,18 +62,21 @@ bool DownloadObj::wait_idle(std::chrono::steady_clock::time_point deadline) cons
 void DownloadObj::run() {
     std::lock_guard<std::mutex> lock(lock_);
     io_.restart();
+    // The whole run, the finish step included, is inside the failure
+    // handling: nothing it throws may end the process.
+    int32_t end = DownloadTaskFailed;
     try {
         publish(DownloadTaskCreated);
         engine_->start(url_, settings_);
         publish(DownloadTaskDownloading);
         io_.run();
         if (engine_->failure()) throw boost::system::system_error(engine_->failure());
+        end = finish();
     } catch (...) {
         drain();
-        publish(DownloadTaskFailed, true);
-        return;
+        end = DownloadTaskFailed;
     }
-    publish(finish(), true);
+    publish(end, true);
 }
 
 void DownloadObj::drain() {
@@ -87,18 +96,22 @@ void DownloadObj::drain() {
 
 int32_t DownloadObj::finish() {
     if (!engine_->complete()) return DownloadTaskIncomplete;
-    // Every byte is written: cut a data file left longer by an earlier version
-    // of the file, move it to the target and drop the resume record. A step
-    // that fails leaves the download failed, never finished.
-    namespace fs = std::filesystem;
-    const fs::path data = settings_.save_path;
-    const fs::path meta = settings_.meta_file;
-    std::error_code ec;
-    if (fs::file_size(data, ec) != static_cast<uintmax_t>(engine_->file_size()) && !ec)
-        fs::resize_file(data, static_cast<uintmax_t>(engine_->file_size()), ec);
-    if (!ec) fs::rename(data, fs::path(target_), ec);
-    if (!ec) fs::remove(meta, ec);
-    return ec ? DownloadTaskFailed : DownloadTaskFinished;
+    // Every byte is written. The data file may be longer (left so by an
+    // earlier version of the file) and is cut to the size; a shorter one
+    // lacks bytes and is never extended. Then it becomes the target.
+    const std::string data = dlhttp::detail::narrow(settings_.save_path);
+    const std::string meta = dlhttp::detail::narrow(settings_.meta_file);
+    const std::string target = dlhttp::detail::narrow(target_);
+    const off_t size = static_cast<off_t>(engine_->file_size());
+    struct stat info;
+    if (::stat(data.c_str(), &info) != 0 || info.st_size < size) return DownloadTaskFailed;
+    if (info.st_size > size && ::truncate(data.c_str(), size) != 0) return DownloadTaskFailed;
+    if (::rename(data.c_str(), target.c_str()) != 0) return DownloadTaskFailed;
+    // The target is complete and exact. A record left behind has no data
+    // file any more, so the next start drops it and starts afresh.
+    if (::unlink(meta.c_str()) != 0 && errno != ENOENT)
+        std::fprintf(stderr, "download task %u: cannot remove %s: %s\n", id_, meta.c_str(), std::strerror(errno));
+    return DownloadTaskFinished;
 }
 
 void DownloadObj::query(DownloadTaskStatus& status) const {

@@ -8,12 +8,12 @@
 #include <openssl/ssl.h>
 #include <zlib.h>
 
+#include "dlhttp/native_file.h"
+
 namespace {
 
 std::atomic<DownloadTaskManager*> g_manager{nullptr};
 std::mutex g_manager_lock;
-
-std::wstring widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 }  // namespace
 
@@ -111,7 +111,8 @@ uint32_t DownloadTaskManager::add(const DownloadTaskRequest& request, int32_t co
     settings.check_certificate = true;
     settings.proxy = proxy;
     if (settings_hook) settings_hook(settings);
-    auto task = std::make_shared<DownloadObj>(id, request.url, widen(key), request.target_path, settings);
+    auto task =
+        std::make_shared<DownloadObj>(id, request.url, dlhttp::detail::widen(key), request.target_path, settings);
     std::lock_guard<std::mutex> lock(task_lock_);
     tasks_[id] = task;
     return id;
@@ -128,13 +129,20 @@ bool DownloadTaskManager::start(uint32_t id) {
     std::shared_ptr<DownloadObj> task = find(id);
     // claim() sets `running` atomically: of two quick starts only one runs.
     if (!task || !task->claim()) return false;
-    boost::thread thread([task] { task->run(); });
-    std::lock_guard<std::mutex> lock(thread_lock_);
-    boost::thread& slot = threads_[id];
-    // The claim succeeded, so the task's previous run has ended: its thread
-    // finishes at once.
-    if (slot.joinable()) slot.join();
-    slot = std::move(thread);
+    try {
+        boost::thread thread([task] { task->run(); });
+        std::lock_guard<std::mutex> lock(thread_lock_);
+        boost::thread& slot = threads_[id];
+        // The claim succeeded, so the task's previous run has ended: its
+        // thread finishes at once.
+        if (slot.joinable()) slot.join();
+        slot = std::move(thread);
+    } catch (...) {
+        // No thread runs the task: give the claim back (the start failed), so
+        // that a later start can try again.
+        task->release_claim();
+        return false;
+    }
     return true;
 }
 

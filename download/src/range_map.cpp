@@ -1,6 +1,9 @@
 #include "dlhttp/range_map.h"
 
 #include <algorithm>
+#include <vector>
+
+#include "dlhttp/resume_record.h"
 
 namespace dlhttp {
 
@@ -49,32 +52,40 @@ bool range_map::covers(int64_t begin, int64_t end) const {
     return it->first <= begin && it->second >= end;
 }
 
+void range_map::remove(int64_t begin, int64_t end) {
+    if (begin >= end) return;
+    auto it = m_ranges.upper_bound(begin);
+    if (it != m_ranges.begin()) --it;
+    while (it != m_ranges.end() && it->first < end) {
+        const int64_t first = it->first;
+        const int64_t last = it->second;
+        if (last <= begin) {
+            ++it;
+            continue;
+        }
+        m_count -= last - first;
+        it = m_ranges.erase(it);
+        if (first < begin) {
+            m_ranges.emplace(first, begin);
+            m_count += begin - first;
+        }
+        if (last > end) {
+            m_ranges.emplace(end, last);
+            m_count += last - end;
+        }
+    }
+}
+
 std::string range_map::to_bitfield(int64_t piece_size) const {
     if (piece_size <= 0 || m_size < 0) return std::string();
-    const int64_t pieces = (m_size + piece_size - 1) / piece_size;
-    std::string bits(static_cast<size_t>((pieces + 7) / 8), '\0');
-    for (int64_t i = 0; i < pieces; ++i) {
-        const int64_t begin = i * piece_size;
-        const int64_t end = std::min(begin + piece_size, m_size);
-        if (covers(begin, end)) bits[static_cast<size_t>(i / 8)] |= static_cast<char>(0x80 >> (i % 8));
-    }
-    return bits;
+    const std::vector<byte_range> ranges(m_ranges.begin(), m_ranges.end());
+    return make_bitfield(ranges, m_size, piece_size);
 }
 
 void range_map::from_bitfield(const std::string& bits, int64_t piece_size, int64_t piece_num, int64_t size) {
     reset(size);
     if (piece_size <= 0) return;
-    const int64_t pieces = std::min<int64_t>(piece_num, static_cast<int64_t>(bits.size()) * 8);
-    int64_t run = -1;
-    for (int64_t i = 0; i <= pieces; ++i) {
-        const bool set =
-            i < pieces && (static_cast<unsigned char>(bits[static_cast<size_t>(i / 8)]) & (0x80 >> (i % 8)));
-        if (set && run < 0) run = i;
-        if (!set && run >= 0) {
-            add(run * piece_size, std::min(i * piece_size, size));
-            run = -1;
-        }
-    }
+    for (const byte_range& r : bitfield_ranges(bits, piece_num, piece_size, size)) add(r.first, r.second);
 }
 
 }  // namespace dlhttp

@@ -34,6 +34,9 @@ public:
     // task is in state 5 at once, so a caller that polls right after the
     // start never sees the end state of the previous run.
     bool claim();
+    // Gives a claim back when no thread could be started for the run: the
+    // task ends failed and may be started again.
+    void release_claim() { publish(DownloadTaskFailed, true); }
     bool running() const;
     int32_t state() const;
 

@@ -20,8 +20,10 @@ struct DownloadSettings {
     // Bytes per piece of the range maps and of the resume bitfield; -1: derived
     // from the file size.
     int32_t piece_size = -1;
-    // Seconds without data after which a connection is restarted.
-    int32_t time_out = 11;
+    // The stall time-out: seconds without data after which a silent
+    // connection is restarted (a connection that failed or was closed is
+    // restarted sooner), and the longest pause between two attempts.
+    int32_t stall_time_out = 11;
     // Seconds an open (connect, TLS, proxy, request and answer head, the
     // probe's included) may take before it fails.
     int32_t open_time_out = 30;

@@ -2,13 +2,15 @@
 // One file fetched over HTTP or HTTPS into a storage object: over several ranged
 // connections at once when the server accepts byte ranges, over one otherwise.
 //
-// start() probes the server with a blocking "bytes=0-" request, reads the
-// resume meta file, opens the storage and queues the connections and the
-// one-second timer on the owner's io_service; the download is over when that
+// start() probes the server with a blocking "bytes=0-" request, opens the
+// storage, reads the resume meta file (kept only when it fits this file and
+// its data) and queues the connections and the one-second timer on the
+// owner's io_service; the download is over when that
 // io_service runs out of work. Every handler runs on the one thread that runs
 // the io_service. The progress getters (file_size, bytes_done, rate,
 // file_name) may be called from any thread.
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -24,6 +26,7 @@
 #include "dlhttp/http_stream.h"
 #include "dlhttp/native_file.h"
 #include "dlhttp/range_map.h"
+#include "dlhttp/resume_record.h"
 #include "dlhttp/storage.h"
 #include "dlhttp/url.h"
 
@@ -39,22 +42,32 @@ public:
 
     // One connection.
     struct http_stream_object {
+        // Null while the connection waits to be restarted.
         std::shared_ptr<http_stream> stream;
         char buffer[2048];
         int64_t range_begin = 0;  // both ends included
         int64_t range_end = -1;
-        int64_t range_bytes = 0;
+        int64_t range_bytes = 0;  // bytes of the range written so far
         int64_t total_bytes = 0;
         boost::posix_time::ptime last_active;
         boost::system::error_code last_error;
         bool done = false;
+        // The timer replaces this connection's stream at tick `retry_tick`.
         bool restart = false;
+        int64_t retry_tick = 0;
+        // Ended only because no range was left: woken when a range goes back
+        // to the pool.
+        bool idle = false;
         // Attempts in a row that ended without data (bounded by the settings).
         int failures = 0;
         // Data arrived since the last (re)start.
         bool progressed = false;
-        // Waits out the rest of a tick when the rate limit's quota is used up.
+        // The answer being read is the probe's open-ended one.
+        bool open_ended = false;
+        // Waits out the rest of a tick when the rate limit's quota is used up;
+        // a waiting connection is not stalled.
         std::unique_ptr<boost::asio::deadline_timer> rate_wait;
+        bool waiting_quota = false;
     };
     typedef std::shared_ptr<http_stream_object> connection_ptr;
 
@@ -88,21 +101,48 @@ public:
     boost::system::error_code failure() const { return failure_; }
 
 private:
-    void allocate_or_done(const connection_ptr& c, bool& got);
-    bool allocate_range(const connection_ptr& c);
-    void prepare_stream(const connection_ptr& c);
+    // The steps of start().
+    connection_ptr open_probe();
+    int64_t take_probe_answer(const http_stream& probe);
+    bool open_storage_and_record();
+    void prepare_run();
+    void queue_connections(const connection_ptr& probe, int64_t probe_last);
+
+    // Every stream gets its settings here: proxy, options, certificate check,
+    // CA file, open time limit and redirects (only the probe follows them).
+    void set_up_stream(http_stream& stream, const option_list& request, bool ranged) const;
+    // Wraps a completion so that it runs only while the run that started it
+    // goes on and the stream it belongs to is still the connection's.
+    template <typename Handler>
+    auto guarded(const connection_ptr& c, Handler handler);
+
+    bool allocate_range(const connection_ptr& c, int64_t most_end = INT64_MAX);
     void open_connection(const connection_ptr& c);
-    void handle_open(const connection_ptr& c, unsigned generation, const boost::system::error_code& ec);
+    void handle_open(const connection_ptr& c, const boost::system::error_code& ec);
     bool check_ranged_reply(const connection_ptr& c, boost::system::error_code& ec) const;
     void read_step(const connection_ptr& c);
-    void handle_rate_wait(const connection_ptr& c, unsigned generation, const boost::system::error_code& ec);
-    void handle_read(const connection_ptr& c, unsigned generation, const boost::system::error_code& ec, std::size_t n);
+    void handle_rate_wait(const connection_ptr& c, const boost::system::error_code& ec);
+    void handle_read(const connection_ptr& c, const boost::system::error_code& ec, std::size_t n);
+    bool store(const connection_ptr& c, std::size_t n);
+    void read_ended(const connection_ptr& c, const boost::system::error_code& ec);
+    void next_range(const connection_ptr& c);
+    void request_next(const connection_ptr& c);
+    void replace_now(const connection_ptr& c);
+    void go_idle(const connection_ptr& c);
+
     void arm_timer();
-    void on_tick(unsigned generation, const boost::system::error_code& ec);
+    void on_tick(const boost::system::error_code& ec);
+    void check_connections();
+    void connection_failed(const connection_ptr& c, const boost::system::error_code& ec);
+    void give_up(const connection_ptr& c);
     void restart_connection(const connection_ptr& c);
+    void close_stream(const connection_ptr& c);
+    void end_run();
     void fail(const boost::system::error_code& ec);
+
     void write_meta();
-    void read_meta();
+    void read_meta(int64_t data_length);
+    bool record_fits(const resume_record& record, int64_t data_length) const;
     void close_meta();
     void free_storage();
     void set_size(int64_t size);
@@ -126,7 +166,8 @@ private:
     range_map written;
     int32_t quota = -1;
     bool abort = true;
-    bool finished = false;
+    // Ticks of the timer in this run.
+    int64_t ticks_ = 0;
 
     // Options of every request after the probe (without "Range").
     option_list options;

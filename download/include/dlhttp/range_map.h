@@ -17,6 +17,9 @@ public:
 
     // Adds [begin, end). Refused (false) when empty, below 0 or beyond the size.
     bool add(int64_t begin, int64_t end);
+    // Takes [begin, end) out of the set (a range of a given-up connection goes
+    // back to the pool).
+    void remove(int64_t begin, int64_t end);
 
     // The first span at or after `from` that no range covers, cut to the size.
     // False when there is none.
@@ -29,12 +32,14 @@ public:
     // Whether the whole [0, size) is covered.
     bool complete() const { return m_size >= 0 && m_count == m_size; }
 
-    // One bit per piece, the first piece in the high bit of the first byte; a
-    // bit is set when its whole piece (the last one may be shorter) is covered.
+    // The resume record's bitfield of the covered pieces (make_bitfield of
+    // resume_record.h: the one bitfield code of the engine).
     std::string to_bitfield(int64_t piece_size) const;
-    // Resets to `size` and adds every piece whose bit is set (runs of pieces
-    // become one range; the last ends at the size).
+    // Resets to `size` and adds the ranges of the set bits (bitfield_ranges of
+    // resume_record.h).
     void from_bitfield(const std::string& bits, int64_t piece_size, int64_t piece_num, int64_t size);
+    // The end of the last range, 0 when empty.
+    int64_t last_end() const { return m_ranges.empty() ? 0 : m_ranges.rbegin()->second; }
 
 private:
     int64_t m_size = -1;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -54,6 +55,8 @@ std::string FaultServer::url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(m_port) + path;
 }
 
+void FaultServer::addFile(const std::string& path, const std::string& content) { m_files[path] = content; }
+
 std::vector<std::string> FaultServer::ranges() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_ranges;
@@ -78,14 +81,19 @@ void FaultServer::acceptLoop() {
 }
 
 void FaultServer::serve(int fd) {
+    // Connections beyond the limit are refused for as long as they are open.
+    const int active = ++m_active;
+    const bool served = m_script.maxServedConnections < 0 || active <= m_script.maxServedConnections;
     std::string pending;
     char buffer[4096];
+    bool saidClose = false;
     for (;;) {
         size_t end = pending.find("\r\n\r\n");
         while (end == std::string::npos) {
             ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
             if (n <= 0) {
                 ::shutdown(fd, SHUT_RDWR);
+                --m_active;
                 return;
             }
             pending.append(buffer, static_cast<size_t>(n));
@@ -93,10 +101,20 @@ void FaultServer::serve(int fd) {
         }
         std::string head = pending.substr(0, end + 4);
         pending.erase(0, end + 4);
+        if (saidClose) {
+            // The answer before said "Connection: close": this request should
+            // never have come. Count it and leave it unanswered.
+            ++m_requestsAfterClose;
+            continue;
+        }
         int index = ++m_requests;
-        if (!answer(fd, head, index)) break;
+        if (!answer(fd, head, index, served)) {
+            if (!(m_script.lingerAfterClose && m_script.closeRangedAnswers && index > 1)) break;
+            saidClose = true;
+        }
     }
     ::shutdown(fd, SHUT_RDWR);
+    --m_active;
 }
 
 namespace {
@@ -118,12 +136,25 @@ std::string headerValue(const std::string& head, const char* name) {
 
 }  // namespace
 
-bool FaultServer::answer(int fd, const std::string& head, int index) {
+bool FaultServer::answerRefused(int fd) {
+    const std::string reply = "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    sendAll(fd, reply.data(), reply.size());
+    return false;
+}
+
+bool FaultServer::answer(int fd, const std::string& head, int index, bool served) {
     const std::string range = headerValue(head, "Range");
+    std::string path;
+    {
+        std::istringstream line(head);
+        std::string method;
+        line >> method >> path;
+    }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_ranges.push_back(range);
     }
+    if (!served) return answerRefused(fd);
     const bool afterProbe = index > 1;
     if ((afterProbe && m_script.silentAfterProbe) || m_script.silentAll) {
         char sink[1024];
@@ -131,16 +162,28 @@ bool FaultServer::answer(int fd, const std::string& head, int index) {
         }
         return false;
     }
-    const std::string connection = m_script.keepAlive ? "keep-alive" : "close";
+    std::string connection = m_script.keepAlive ? "keep-alive" : "close";
+    const std::string redirect = !afterProbe ? m_script.redirectProbeTo : m_script.redirectRangesTo;
+    if (!redirect.empty() && m_files.find(path) == m_files.end()) {
+        std::string reply = "HTTP/1.1 302 Found\r\nLocation: " + redirect +
+                            "\r\nContent-Length: 0\r\nConnection: " + connection + "\r\n\r\n";
+        return sendAll(fd, reply.data(), reply.size()) && m_script.keepAlive;
+    }
     if (afterProbe && m_script.statusAfterProbe != 0) {
         std::string reply = "HTTP/1.1 " + std::to_string(m_script.statusAfterProbe) +
                             " Scripted\r\nContent-Length: 0\r\nConnection: " + connection + "\r\n\r\n";
         return sendAll(fd, reply.data(), reply.size()) && m_script.keepAlive;
     }
 
-    std::string body = m_content;
+    const auto file = m_files.find(path);
+    std::string body = file != m_files.end() ? file->second : m_content;
     if (afterProbe && m_script.sizeAfterProbe >= 0) body.resize(static_cast<size_t>(m_script.sizeAfterProbe), 'x');
     const int64_t size = static_cast<int64_t>(body.size());
+    if (m_script.noLength) {
+        std::string reply = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body;
+        sendAll(fd, reply.data(), reply.size());
+        return false;
+    }
 
     bool ranged = !range.empty() && range.compare(0, 6, "bytes=") == 0 && !m_script.noRanges &&
                   !(m_script.ignoreRangesAfter >= 0 && index > m_script.ignoreRangesAfter);
@@ -156,10 +199,12 @@ bool FaultServer::answer(int fd, const std::string& head, int index) {
                                 "\r\nContent-Length: 0\r\nConnection: " + connection + "\r\n\r\n";
             return sendAll(fd, reply.data(), reply.size()) && m_script.keepAlive;
         }
+        if (!afterProbe && m_script.probeAnswerBytes >= 0) last = std::min(last, m_script.probeAnswerBytes - 1);
         if (afterProbe && m_script.shiftRangesBy != 0) {
             first = std::min(first + m_script.shiftRangesBy, size - 1);
             last = std::min(last + m_script.shiftRangesBy, size - 1);
         }
+        if (afterProbe && m_script.closeRangedAnswers) connection = "close";
     }
     std::ostringstream reply;
     if (ranged) {
@@ -177,8 +222,22 @@ bool FaultServer::answer(int fd, const std::string& head, int index) {
     int64_t toSend = length;
     bool drop = afterProbe && m_script.dropAfterBytes >= 0 && m_script.dropAfterBytes < length;
     if (drop) toSend = m_script.dropAfterBytes;
-    if (toSend > 0 && !sendAll(fd, body.data() + first, static_cast<size_t>(toSend))) return false;
-    return !drop && m_script.keepAlive;
+    if (toSend > 0 && !sendBody(fd, body.data() + first, static_cast<size_t>(toSend))) return false;
+    return !drop && connection == "keep-alive";
+}
+
+bool FaultServer::sendBody(int fd, const char* data, size_t size) {
+    if (m_script.bytesPerSecond <= 0) return sendAll(fd, data, size);
+    // A tenth of a second's worth at a time.
+    const size_t step = static_cast<size_t>(std::max<int64_t>(1, m_script.bytesPerSecond / 10));
+    while (size > 0 && !m_stopping) {
+        const size_t n = std::min(step, size);
+        if (!sendAll(fd, data, n)) return false;
+        data += n;
+        size -= n;
+        if (size > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return size == 0;
 }
 
 bool FaultServer::sendAll(int fd, const char* data, size_t size) {

@@ -15,6 +15,7 @@
 // "bytes=0-" first); most faults hit only the requests after it.
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -49,6 +50,30 @@ public:
         bool noRanges = false;
         // Keep connections alive between requests.
         bool keepAlive = true;
+        // Requests after the probe are answered "302 Found" to this path
+        // (empty: never); files added with addFile are served there.
+        std::string redirectRangesTo;
+        // The probe is answered "302 Found" to this path (empty: never).
+        std::string redirectProbeTo;
+        // At most this many connections are served at once; requests on the
+        // others get 503 and the connection is closed (-1: no limit), as a
+        // mirror that serves a few connections per client does.
+        int maxServedConnections = -1;
+        // The probe's "bytes=0-" is answered with only this many bytes
+        // ("bytes 0-(n-1)/size"; -1: the whole file).
+        int64_t probeAnswerBytes = -1;
+        // Ranged answers after the probe say "Connection: close"; with
+        // `lingerAfterClose` the server then keeps the connection open and
+        // reads on, and a request that still comes on it is counted (see
+        // requestsAfterClose) and never answered.
+        bool closeRangedAnswers = false;
+        bool lingerAfterClose = false;
+        // Every answer is 200 without a Content-Length, ended by closing the
+        // connection: a server that does not tell the size.
+        bool noLength = false;
+        // Bodies are sent at about this many bytes per second per connection
+        // (-1: at once).
+        int64_t bytesPerSecond = -1;
     };
 
     explicit FaultServer(std::string content);
@@ -59,17 +84,24 @@ public:
     void stop();
     int port() const { return m_port; }
     std::string url(const std::string& path = "/file.bin") const;
+    // Serves `content` at `path` instead of the file.
+    void addFile(const std::string& path, const std::string& content);
 
     int requests() const { return m_requests.load(); }
     int connections() const { return m_connections.load(); }
     // The Range header of every request, in arrival order (empty: none).
     std::vector<std::string> ranges() const;
+    // Requests that came on a connection after its answer said "Connection:
+    // close" (with lingerAfterClose).
+    int requestsAfterClose() const { return m_requestsAfterClose.load(); }
 
 private:
     void acceptLoop();
     void serve(int fd);
-    bool answer(int fd, const std::string& head, int index);
+    bool answer(int fd, const std::string& head, int index, bool served);
+    bool answerRefused(int fd);
     static bool sendAll(int fd, const char* data, size_t size);
+    bool sendBody(int fd, const char* data, size_t size);
 
     std::string m_content;
     Script m_script;
@@ -78,6 +110,9 @@ private:
     std::atomic<bool> m_stopping{false};
     std::atomic<int> m_requests{0};
     std::atomic<int> m_connections{0};
+    std::atomic<int> m_active{0};
+    std::atomic<int> m_requestsAfterClose{0};
+    std::map<std::string, std::string> m_files;
     std::thread m_acceptor;
     mutable std::mutex m_mutex;
     std::vector<std::thread> m_workers;

@@ -10,6 +10,8 @@
 
 #include <openssl/sha.h>
 
+#include "dlhttp/native_file.h"
+
 namespace servicetest {
 
 std::string randomBytes(int64_t size, uint32_t seed) {
@@ -50,8 +52,8 @@ std::string sha1Hex(const std::string& bytes) {
 RunResult runDownload(const std::string& url, const std::string& target, double boundSeconds, int32_t connections) {
     RunResult result;
     DownloadTaskRequest request;
-    request.url = std::wstring(url.begin(), url.end());
-    request.target_path = std::wstring(target.begin(), target.end());
+    request.url = dlhttp::detail::widen(url);
+    request.target_path = dlhttp::detail::widen(target);
     result.id = AddDownloadTask(request, connections);
     result.started = StartDownloadTask(result.id);
     if (!result.started) return result;

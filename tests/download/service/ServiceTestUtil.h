@@ -23,8 +23,9 @@ struct RunResult {
     bool sawBadState = false;  // a state outside 1..5
 };
 
-// Adds (16 connections) and starts a task for url -> target and polls it every
-// 20 ms until it reaches state 1, 2 or 4, at most `boundSeconds`.
+// Adds (16 connections) and starts a task for url -> target (both UTF-8) and
+// polls it every 20 ms until it reaches state 1, 2 or 4, at most
+// `boundSeconds`.
 RunResult runDownload(const std::string& url, const std::string& target, double boundSeconds, int32_t connections = 16);
 
 }  // namespace servicetest

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <pthread.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -80,20 +81,59 @@ TEST(DownloadService, StartAndQueryRefuseUnknownIds) {
     EXPECT_FALSE(QueryDownloadTask(0xFFFFFFF0u, status));
 }
 
+// A listener on 127.0.0.1 that the test keeps for its whole length: a port
+// that was closed may be taken by another server at any moment, so the test
+// drops the connections itself instead.
+class Listener {
+public:
+    Listener() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd_, 4) != 0)
+            return;
+        socklen_t length = sizeof address;
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~Listener() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int port() const { return port_; }
+    // Accepts the next connection and closes it at once: the probe fails.
+    bool dropNext() {
+        const int client = ::accept(fd_, nullptr, nullptr);
+        if (client < 0) return false;
+        ::close(client);
+        return true;
+    }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+int32_t waitForEnd(uint32_t id) {
+    DownloadTaskStatus status;
+    for (int i = 0; i < 3000; ++i) {
+        if (!QueryDownloadTask(id, status)) return 0;
+        if (status.state == DownloadTaskFailed || status.state == DownloadTaskIncomplete ||
+            status.state == DownloadTaskFinished)
+            return status.state;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return status.state;
+}
+
 // Two quick starts never start two runs: the probe hangs on a socket that is
 // listening but never answers, so the first run is certainly still running
-// when the second start comes; closing the socket then ends the run (failed).
+// when the second start comes; dropping the connection then ends the run
+// (failed).
 TEST(DownloadService, SecondStartOfARunningTaskIsRefused) {
-    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(listener, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(ntohs(address.sin_port)) + L"/hang.bin";
+    Listener listener;
+    ASSERT_NE(listener.port(), 0);
+    const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(listener.port()) + L"/hang.bin";
 
     DownloadTaskRequest request{url, L"/tmp/dl-unit-hang.bin"};
     const uint32_t id = AddDownloadTask(request, 16);
@@ -101,24 +141,43 @@ TEST(DownloadService, SecondStartOfARunningTaskIsRefused) {
     EXPECT_FALSE(StartDownloadTask(id));
     EXPECT_FALSE(StartDownloadTask(id));
     // The probe's connection waits in the backlog; accept and drop it.
-    int client = ::accept(listener, nullptr, nullptr);
-    ASSERT_GE(client, 0);
-    ::close(client);
-    ::close(listener);
-    DownloadTaskStatus status;
-    for (int i = 0; i < 3000 && status.state != DownloadTaskFailed; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_TRUE(QueryDownloadTask(id, status));
-    }
-    EXPECT_EQ(status.state, DownloadTaskFailed);
+    ASSERT_TRUE(listener.dropNext());
+    EXPECT_EQ(waitForEnd(id), DownloadTaskFailed);
     // An ended task may be started again.
     EXPECT_TRUE(StartDownloadTask(id));
-    for (int i = 0; i < 3000; ++i) {
-        ASSERT_TRUE(QueryDownloadTask(id, status));
-        if (status.state == DownloadTaskFailed) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_EQ(status.state, DownloadTaskFailed);  // nothing listens any more
+    ASSERT_TRUE(listener.dropNext());
+    EXPECT_EQ(waitForEnd(id), DownloadTaskFailed);
+}
+
+// A start whose thread cannot be created returns false, leaves the task
+// unclaimed (failed) and lets nothing escape; a later start runs it. Thread
+// creation is made to fail by a default stack size that cannot be mapped.
+TEST(DownloadService, FailedThreadCreationGivesTheTaskBack) {
+    Listener listener;
+    ASSERT_NE(listener.port(), 0);
+    const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(listener.port()) + L"/no-thread.bin";
+    DownloadTaskRequest request{url, L"/tmp/dl-unit-no-thread.bin"};
+    const uint32_t id = AddDownloadTask(request, 16);
+
+    pthread_attr_t saved;
+    ASSERT_EQ(::pthread_getattr_default_np(&saved), 0);
+    pthread_attr_t huge;
+    ::pthread_attr_init(&huge);
+    ::pthread_attr_setstacksize(&huge, size_t(1) << 46);
+    ASSERT_EQ(::pthread_setattr_default_np(&huge), 0);
+    bool started = true;
+    EXPECT_NO_THROW(started = StartDownloadTask(id));
+    ::pthread_setattr_default_np(&saved);
+    ::pthread_attr_destroy(&huge);
+    ::pthread_attr_destroy(&saved);
+    EXPECT_FALSE(started);
+    DownloadTaskStatus status;
+    ASSERT_TRUE(QueryDownloadTask(id, status));
+    EXPECT_EQ(status.state, DownloadTaskFailed);
+
+    ASSERT_TRUE(StartDownloadTask(id));
+    ASSERT_TRUE(listener.dropNext());
+    EXPECT_EQ(waitForEnd(id), DownloadTaskFailed);
 }
 
 TEST(MultiDownload, PieceSizes) {
@@ -195,4 +254,41 @@ TEST(RangeMap, Bitfield) {
     EXPECT_TRUE(back.covers(0, 32768));
     EXPECT_TRUE(back.covers(98304, 100000));
     EXPECT_FALSE(back.covers(32768, 32769));
+}
+
+// A given-up connection's span goes back to the pool: removing cuts ranges
+// apart and keeps the count.
+TEST(RangeMap, RemoveReturnsASpan) {
+    struct Case {
+        int64_t begin, end;
+        int64_t count;
+        int64_t freeBegin, freeEnd;  // the first free span afterwards
+    } cases[] = {
+        {20, 30, 90, 20, 30},                           // out of the middle of [0, 100)
+        {0, 10, 90, 0, 10},                             // at the front
+        {90, 100, 90, 90, 100}, {50, 50, 100, -1, -1},  // empty: nothing
+        {0, 100, 0, 0, 100},
+    };
+    for (const Case& c : cases) {
+        range_map map;
+        map.reset(100);
+        map.add(0, 100);
+        map.remove(c.begin, c.end);
+        EXPECT_EQ(map.count(), c.count) << c.begin;
+        int64_t begin = -1, end = -1;
+        map.first_free(0, begin, end);
+        EXPECT_EQ(begin, c.freeBegin) << c.begin;
+        EXPECT_EQ(end, c.freeEnd) << c.begin;
+    }
+    // Across several ranges.
+    range_map map;
+    map.reset(100);
+    map.add(0, 10);
+    map.add(20, 30);
+    map.add(40, 50);
+    map.remove(5, 45);
+    EXPECT_EQ(map.count(), 10);
+    EXPECT_TRUE(map.covers(0, 5));
+    EXPECT_TRUE(map.covers(45, 50));
+    EXPECT_EQ(map.last_end(), 50);
 }
