@@ -8,6 +8,10 @@
 #include <boost/asio/ssl/host_name_verification.hpp>
 #include <boost/system/system_error.hpp>
 #include <openssl/ssl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "dlhttp/http_error.h"
 #include "dlhttp/text.h"
@@ -194,6 +198,18 @@ void http_stream::connect_direct(const operation& op) {
     });
 }
 
+// The socket is made close-on-exec from the start (asio's own open is not):
+// a program that the caller starts meanwhile, like the installer the updater
+// runs, must not inherit a connection.
+boost::system::error_code http_stream::open_close_on_exec(tcp_socket& s, const boost::asio::ip::tcp& protocol) {
+    boost::system::error_code ec;
+    const int fd = ::socket(protocol.family(), SOCK_STREAM | SOCK_CLOEXEC, protocol.protocol());
+    if (fd < 0) return boost::system::error_code(errno, boost::system::system_category());
+    s.assign(protocol, fd, ec);
+    if (ec) ::close(fd);
+    return ec;
+}
+
 void http_stream::connect_each(tcp_socket& s, std::shared_ptr<endpoint_list> endpoints, std::size_t index,
                                bool handshake, boost::system::error_code last, const open_handler& next) {
     if (index >= endpoints->size()) return next(last);
@@ -204,6 +220,8 @@ void http_stream::connect_each(tcp_socket& s, std::shared_ptr<endpoint_list> end
         boost::system::error_code ec = setup_tls();
         if (ec) return next(ec);
     }
+    boost::system::error_code opened = open_close_on_exec(s, (*endpoints)[index].protocol());
+    if (opened) return connect_each(s, endpoints, index + 1, handshake, opened, next);
     s.async_connect((*endpoints)[index], [this, &s, endpoints, index, handshake,
                                           next](const boost::system::error_code& ec) {
         if (ec == boost::asio::error::operation_aborted || timed_out_) return next(ec);

@@ -1,17 +1,12 @@
 #include "dlhttp/multi_download.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #include <boost/system/system_error.hpp>
 
@@ -81,28 +76,6 @@ bool same_resource(const url& a, const url& b) {
 
 bool given_up_status(const boost::system::error_code& ec) {
     return ec == http_error::forbidden || ec == http_error::not_found || ec == http_error::method_not_allowed;
-}
-
-// Marks every socket of the process close-on-exec, so that a program that
-// the caller starts (the updater starts the installer it downloaded) inherits
-// none of the connections. The stream opens its sockets without the flag;
-// this runs after each open and at every tick.
-void sockets_close_on_exec() {
-    DIR* dir = ::opendir("/proc/self/fd");
-    if (!dir) return;
-    while (dirent* entry = ::readdir(dir)) {
-        if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
-        const int fd = std::atoi(entry->d_name);
-        const int flags = ::fcntl(fd, F_GETFD);
-        if (flags < 0 || (flags & FD_CLOEXEC)) continue;
-        // The link names the kind ("socket:[inode]") without touching the
-        // descriptor, which may belong to another thread.
-        char link[64] = {0};
-        const std::string path = std::string("/proc/self/fd/") + entry->d_name;
-        if (::readlink(path.c_str(), link, sizeof link - 1) > 0 && std::strncmp(link, "socket:", 7) == 0)
-            ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
-    }
-    ::closedir(dir);
 }
 
 boost::system::error_code throw_if(const boost::system::error_code& ec) {
@@ -218,7 +191,6 @@ multi_download::connection_ptr multi_download::open_probe() {
     connections.push_back(probe);
     boost::system::error_code ec;
     probe->stream->open(final_url, ec);
-    sockets_close_on_exec();
     throw_if(ec);
     return probe;
 }
@@ -369,7 +341,6 @@ bool multi_download::check_ranged_reply(const connection_ptr& c, boost::system::
 }
 
 void multi_download::handle_open(const connection_ptr& c, const boost::system::error_code& e) {
-    sockets_close_on_exec();
     boost::system::error_code ec = e;
     if (abort) {
         c->last_error = ec;
@@ -538,7 +509,6 @@ void multi_download::on_tick(const boost::system::error_code& ec) {
     stat->bytes = 0;
     quota = settings.rate_limit;
     ++ticks_;
-    sockets_close_on_exec();
     check_connections();
     const bool all_done =
         std::all_of(connections.begin(), connections.end(), [](const connection_ptr& c) { return c->done; });

@@ -199,6 +199,7 @@ private:
     void connect_direct(const operation& op);
     // Connects `s` to each endpoint in turn, closing it before each attempt;
     // with `handshake` the TLS handshake follows each TCP connect.
+    static boost::system::error_code open_close_on_exec(tcp_socket& s, const boost::asio::ip::tcp& protocol);
     void connect_each(tcp_socket& s, std::shared_ptr<endpoint_list> endpoints, std::size_t index, bool handshake,
                       boost::system::error_code last, const open_handler& next);
     void tls_handshake(const operation& op);
