@@ -87,7 +87,7 @@ void TestTlsContext::initTestCase() {
     m_nginx.reset(new TestNginx);
     m_nginx->addFile("data/small.txt", "small file\n");
     m_big = QByteArray(2 * 1024 * 1024, '\0');
-    for (int i = 0; i < m_big.size(); ++i) m_big[i] = static_cast<char>((i * 7919) >> 5);
+    for (int i = 0; i < m_big.size(); ++i) m_big[i] = static_cast<char>((static_cast<uint32_t>(i) * 7919u) >> 5);
     m_nginx->addFile("data/big.bin", m_big);
     QVERIFY2(m_nginx->start(&error), qPrintable(error));
 }
