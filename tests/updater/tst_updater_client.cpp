@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -119,6 +121,36 @@ private slots:
         QCOMPARE(uris.size(), 8);
         QCOMPARE(uris.count(QStringLiteral("/verinfo?pid=P&type=ver")), 4);
         QCOMPARE(uris.count(QStringLiteral("/verinfo?pid=P&type=link")), 4);
+    }
+
+    // A server that accepts and never answers: each send ends at the time
+    // limit and counts as a failed send; after the fourth the time-out is
+    // reported.
+    void aRequestWithoutAnswerEndsAtItsTimeLimit() {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
+        QList<QTcpSocket*> held;
+        connect(&server, &QTcpServer::newConnection, this, [&] {
+            while (QTcpSocket* socket = server.nextPendingConnection()) held << socket;
+        });
+        HttpGet::setRequestTimeoutForTesting(200);
+        libAutoUpdate facade(nullptr, QStringLiteral("http://127.0.0.1:%1/verinfo?").arg(server.serverPort()));
+        QSignalSpy errors(&facade, &libAutoUpdate::singalHttpReturnError);
+        facade.GetInfo(QStringLiteral("P"), kInfoVer);
+        QVERIFY(errors.wait(10000));
+        HttpGet::setRequestTimeoutForTesting(0);
+        QCOMPARE(errors.at(0).at(0).toString(),
+                 QStringLiteral("Network error: The server did not answer in time,please check the network."));
+        // Qt may open a spare connection that carries no request.
+        int requests = 0;
+        for (QTcpSocket* socket : held) {
+            if (socket->bytesAvailable() == 0) socket->waitForReadyRead(100);
+            requests += socket->readAll().startsWith("GET /verinfo?pid=P&type=ver ");
+        }
+        QCOMPARE(requests, 4);
+        QTest::qWait(300);
+        QCOMPARE(errors.count(), 1);
+        qDeleteAll(held);
     }
 
     // A reply holding "What's New" is copied to "ver.txt" in the application

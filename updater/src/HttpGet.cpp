@@ -6,7 +6,9 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTextStream>
+#include <QTimer>
 #include <QUrl>
+#include <atomic>
 
 #include "platform/Programs.h"
 
@@ -21,7 +23,30 @@ int HttpGet::get(const QString& url) {
     return 0;
 }
 
-void HttpGet::send(const QString& url) { m_pManager->get(QNetworkRequest(QUrl(url, QUrl::TolerantMode))); }
+namespace {
+
+std::atomic<int> g_requestTimeoutMs{HttpGet::kRequestTimeoutMs};
+
+const char kTimedOut[] = "zn_timed_out";
+
+}  // namespace
+
+void HttpGet::setRequestTimeoutForTesting(int milliseconds) {
+    g_requestTimeoutMs = milliseconds > 0 ? milliseconds : kRequestTimeoutMs;
+}
+
+void HttpGet::send(const QString& url) {
+    QNetworkReply* reply = m_pManager->get(QNetworkRequest(QUrl(url, QUrl::TolerantMode)));
+    // A server may accept and never answer, or answer without end: the whole
+    // request has a time limit, and running out of it is a failed send.
+    auto* limit = new QTimer(reply);
+    limit->setSingleShot(true);
+    connect(limit, &QTimer::timeout, reply, [reply] {
+        reply->setProperty(kTimedOut, true);
+        reply->abort();
+    });
+    limit->start(g_requestTimeoutMs.load());
+}
 
 void HttpGet::writeVersionNotes(const QString& body) {
     const QString path = platform::applicationDir() + QStringLiteral("/ver.txt");
@@ -46,7 +71,9 @@ void HttpGet::slotGetFinished(QNetworkReply* reply) {
         ++m_nRetryCount;
         if (m_nRetryCount > 3) {
             m_nRetryCount = 0;
-            emit reportError(tr("Network error: %1,please check the network.").arg(reply->errorString()));
+            const QString reason =
+                reply->property(kTimedOut).toBool() ? tr("The server did not answer in time") : reply->errorString();
+            emit reportError(tr("Network error: %1,please check the network.").arg(reason));
             return;
         }
     } else {
