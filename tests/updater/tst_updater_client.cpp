@@ -2,6 +2,7 @@
 // types told from the reply URL, the retries of a failing query and the
 // "ver.txt" copy of a release-notes reply.
 #include <QDir>
+#include <QScopeGuard>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -134,11 +135,11 @@ private slots:
             while (QTcpSocket* socket = server.nextPendingConnection()) held << socket;
         });
         HttpGet::setRequestTimeoutForTesting(200);
+        const auto restore = qScopeGuard([] { HttpGet::setRequestTimeoutForTesting(0); });
         libAutoUpdate facade(nullptr, QStringLiteral("http://127.0.0.1:%1/verinfo?").arg(server.serverPort()));
         QSignalSpy errors(&facade, &libAutoUpdate::singalHttpReturnError);
         facade.GetInfo(QStringLiteral("P"), kInfoVer);
         QVERIFY(errors.wait(10000));
-        HttpGet::setRequestTimeoutForTesting(0);
         QCOMPARE(errors.at(0).at(0).toString(),
                  QStringLiteral("Network error: The server did not answer in time,please check the network."));
         // Qt may open a spare connection that carries no request.
