@@ -104,7 +104,8 @@ private slots:
         QFETCH(QString, notes);
         QFETCH(bool, rich);
         QFETCH(int, kept);
-        const QString shown = LiveUpdate::shownReleaseNotes(notes, rich);
+        // Break opportunities aside (see breakOpportunities).
+        const QString shown = LiveUpdate::shownReleaseNotes(notes, rich).remove(QChar(0x200B));
         if (kept < 0) {
             QCOMPARE(shown, notes);
             return;
@@ -112,6 +113,34 @@ private slots:
         QCOMPARE(shown.left(kept), notes.left(kept));
         const QString closing = QStringLiteral("The release notes are longer than shown here and were cut.");
         QCOMPARE(shown.mid(kept), rich ? "<p><i>" + closing + "</i></p>" : "\n\n" + closing);
+    }
+
+    // A run of more than 512 characters without white space gets a
+    // zero-width space after each 512; tags and entities of HTML stay whole.
+    void breakOpportunities_data() {
+        const QString zw(QChar(0x200B));
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("rich");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("words") << "What's New in 2.1" << false << "What's New in 2.1";
+        QTest::newRow("exactly 512") << QString(512, 'x') << false << QString(512, 'x');
+        QTest::newRow("1200 in a row") << QString(1200, 'x') << false
+                                       << QString(512, 'x') + zw + QString(512, 'x') + zw + QString(176, 'x');
+        QTest::newRow("blanks start a new run")
+            << QString(400, 'x') + ' ' + QString(400, 'x') << false << QString(400, 'x') + ' ' + QString(400, 'x');
+        QTest::newRow("plain '<' is a character")
+            << "<" + QString(600, 'x') << false << "<" + QString(511, 'x') + zw + QString(89, 'x');
+        const QString tag = "<a href=\"https://h/" + QString(1200, 'u') + "\">";
+        QTest::newRow("html: a tag stays whole")
+            << tag + QString(600, 't') + "</a>" << true << tag + QString(512, 't') + zw + QString(88, 't') + "</a>";
+        QTest::newRow("html: an entity stays whole") << QString(510, 'x') + "&amp;" + QString(10, 'x') << true
+                                                     << QString(510, 'x') + "&amp;" + zw + QString(10, 'x');
+    }
+    void breakOpportunities() {
+        QFETCH(QString, text);
+        QFETCH(bool, rich);
+        QFETCH(QString, expected);
+        QCOMPARE(LiveUpdate::withBreakOpportunities(text, rich), expected);
     }
 
     void shadowWidth_data() {

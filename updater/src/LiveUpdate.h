@@ -53,8 +53,13 @@ public:
     // What the text box shows of release notes: the notes themselves up to
     // kMaxShownNotes characters; longer ones cut at a line end (or, for
     // HTML, a tag's end) and followed by a closing line saying they were cut.
+    // Either way passed through withBreakOpportunities.
     static QString shownReleaseNotes(const QString& notes, bool rich);
     static constexpr int kMaxShownNotes = 256 * 1024;
+    // `text` with a zero-width space after every kMaxUnbrokenRun characters
+    // of a run without white space (in HTML: outside tags and entities).
+    static QString withBreakOpportunities(const QString& text, bool rich);
+    static constexpr int kMaxUnbrokenRun = 512;
     // SHA-1 of the file as 40 upper-case hex digits; a null text when the file
     // cannot be opened or cannot be read to its end.
     static QString getFileDigest(const QString& filePath);
