@@ -154,6 +154,31 @@ private slots:
         qDeleteAll(held);
     }
 
+    // A reply beyond the bound is aborted as a failed send (four in all,
+    // then reported); one at the bound is taken whole.
+    void aReplyBeyondTheBoundIsAFailedSend() {
+        ZN_REQUIRE_BINARY("nginx");
+        TestNginx nginx;
+        nginx.addFile(QStringLiteral("big.txt"), QByteArray(HttpGet::kMaxReplyBytes + 1, 'b'));
+        nginx.addFile(QStringLiteral("bound.txt"), QByteArray(HttpGet::kMaxReplyBytes, 'b'));
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+        libAutoUpdate facade(nullptr, nginx.httpUrl(QStringLiteral("/verinfo?")));
+        QSignalSpy errors(&facade, &libAutoUpdate::singalHttpReturnError);
+        QSignalSpy replies(&facade, &libAutoUpdate::signalGetInfo);
+        facade.GetUrl(nginx.httpUrl(QStringLiteral("/big.txt")));
+        QVERIFY(errors.wait(20000));
+        QCOMPARE(errors.at(0).at(0).toString(),
+                 QStringLiteral("Network error: The server's answer is too large,please check the network."));
+        QCOMPARE(replies.count(), 0);
+        QCOMPARE(requestUris(nginx, 4).count(QStringLiteral("/big.txt")), 4);
+
+        facade.GetUrl(nginx.httpUrl(QStringLiteral("/bound.txt")));
+        QTRY_VERIFY_WITH_TIMEOUT(replies.count() >= 1, 20000);
+        QCOMPARE(replies.at(0).at(1).toString().size(), int(HttpGet::kMaxReplyBytes));
+        QCOMPARE(errors.count(), 1);
+    }
+
     // A reply holding "What's New" is copied to "ver.txt" in the application
     // folder (before it is reported); another reply leaves the file alone.
     void releaseNotesAreCopiedToVerTxt() {

@@ -26,6 +26,10 @@
         <source>The server did not answer in time</source>
         <translation>Der Server hat nicht rechtzeitig geantwortet</translation>
     </message>
+    <message>
+        <source>The server&apos;s answer is too large</source>
+        <translation>Die Antwort des Servers ist zu groß</translation>
+    </message>
 </context>
 <context>
     <name>LiveUpdate</name>

@@ -26,6 +26,10 @@
         <source>The server did not answer in time</source>
         <translation>The server did not answer in time</translation>
     </message>
+    <message>
+        <source>The server&apos;s answer is too large</source>
+        <translation>The server&apos;s answer is too large</translation>
+    </message>
 </context>
 <context>
     <name>LiveUpdate</name>

@@ -28,6 +28,7 @@ namespace {
 std::atomic<int> g_requestTimeoutMs{HttpGet::kRequestTimeoutMs};
 
 const char kTimedOut[] = "zn_timed_out";
+const char kTooLarge[] = "zn_too_large";
 
 }  // namespace
 
@@ -46,6 +47,15 @@ void HttpGet::send(const QString& url) {
         reply->abort();
     });
     limit->start(g_requestTimeoutMs.load());
+    // The whole answer is held in memory: one beyond any reply of the update
+    // server is a failed send too.
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
+        if (received <= kMaxReplyBytes || reply->property(kTooLarge).toBool()) return;
+        reply->setProperty(kTooLarge, true);
+        // Not from inside the reply's own signal; a reply that finishes
+        // meanwhile is judged by the mark.
+        QMetaObject::invokeMethod(reply, &QNetworkReply::abort, Qt::QueuedConnection);
+    });
 }
 
 void HttpGet::writeVersionNotes(const QString& body) {
@@ -59,7 +69,7 @@ void HttpGet::writeVersionNotes(const QString& body) {
 
 void HttpGet::slotGetFinished(QNetworkReply* reply) {
     reply->deleteLater();
-    if (reply->error() == QNetworkReply::NoError) {
+    if (reply->error() == QNetworkReply::NoError && !reply->property(kTooLarge).toBool()) {
         m_nRetryCount = 0;
         const QString body = QString::fromUtf8(reply->readAll());
         if (body.contains(QStringLiteral("What's New"))) writeVersionNotes(body);
@@ -71,8 +81,9 @@ void HttpGet::slotGetFinished(QNetworkReply* reply) {
         ++m_nRetryCount;
         if (m_nRetryCount > 3) {
             m_nRetryCount = 0;
-            const QString reason =
-                reply->property(kTimedOut).toBool() ? tr("The server did not answer in time") : reply->errorString();
+            QString reason = reply->errorString();
+            if (reply->property(kTimedOut).toBool()) reason = tr("The server did not answer in time");
+            if (reply->property(kTooLarge).toBool()) reason = tr("The server's answer is too large");
             emit reportError(tr("Network error: %1,please check the network.").arg(reason));
             return;
         }
