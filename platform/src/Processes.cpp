@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
+#include <QList>
 
 #include <algorithm>
 #include <cerrno>
@@ -51,6 +53,19 @@ QByteArray baseName(const QByteArray& path) {
     return slash < 0 ? path : path.mid(slash + 1);
 }
 
+qint64 realUserIdIn(const QByteArray& dir) {
+    const QByteArray status = readSmallFile(dir + "/status", 8192);
+    // "Uid:\t<real>\t<effective>\t<saved>\t<file system>"; the file starts with "Name:".
+    int at = status.indexOf("\nUid:");
+    if (at < 0) return -1;
+    ++at;
+    const int end = status.indexOf('\n', at);
+    const QList<QByteArray> ids = status.mid(at + 4, end < 0 ? -1 : end - at - 4).simplified().split(' ');
+    bool ok = false;
+    const qint64 id = ids.value(0).toLongLong(&ok);
+    return ok && id >= 0 ? id : -1;
+}
+
 // True for a zombie or a dead process: /proc/<pid>/stat holds "pid (comm) S ...",
 // where comm may itself hold blanks and parentheses, so the state follows the
 // last ')'.
@@ -62,8 +77,10 @@ bool isZombie(const QByteArray& dir) {
     return state == 'Z' || state == 'X' || state == 'x';
 }
 
-QString processNameIn(const QByteArray& dir) {
-    if (isZombie(dir)) return {};
+// Fills the name, the executable's path (when readable) and the owner of the
+// process in `dir`; false for a process without a name.
+bool describeProcess(const QByteArray& dir, platform::ProcessEntry* entry) {
+    if (isZombie(dir)) return false;
     char target[PATH_MAX];
     const ssize_t n = ::readlink((dir + "/exe").constData(), target, sizeof target - 1);
     QByteArray name;
@@ -72,13 +89,16 @@ QString processNameIn(const QByteArray& dir) {
         static const QByteArray deleted(" (deleted)");
         if (path.endsWith(deleted)) path.chop(deleted.size());
         name = baseName(path);
+        entry->executablePath = QFile::decodeName(path);
     } else {
         // No readable executable: the program's own first argument.
         const QByteArray cmdline = readSmallFile(dir + "/cmdline", PATH_MAX);
         const int end = cmdline.indexOf('\0');
         name = baseName(end < 0 ? cmdline : cmdline.left(end));
     }
-    return QFile::decodeName(name);
+    entry->name = QFile::decodeName(name);
+    entry->userId = realUserIdIn(dir);
+    return !entry->name.isEmpty();
 }
 
 // A process id from a /proc entry name: decimal digits only, no leading zero, in
@@ -136,13 +156,8 @@ bool KillProcessByName(const QString& programName) {
         std::fflush(stdout);
         return false;
     }
-    const QString name = platform::processName(programName);
-    const std::uint32_t self = static_cast<std::uint32_t>(::getpid());
-    for (const platform::ProcessEntry& entry : entries) {
-        if (entry.processId == self || entry.name != name) continue;
-        TerminateProcessById(entry.processId);
-        break;
-    }
+    if (const platform::ProcessEntry* entry = platform::chooseProcess(entries, programName))
+        TerminateProcessById(entry->processId);
     return true;
 }
 
@@ -153,15 +168,11 @@ std::uint32_t FindProcessIdByName(const QString& programName) {
         std::fflush(stdout);
         return 0xFFFFFFFFu;
     }
-    const QString name = platform::processName(programName);
-    const std::uint32_t self = static_cast<std::uint32_t>(::getpid());
-    for (const platform::ProcessEntry& entry : entries) {
-        if (entry.processId == self || entry.name != name) continue;
-        std::printf("find the file you want: %s\n", entry.name.toLocal8Bit().constData());
-        std::fflush(stdout);
-        return entry.processId;
-    }
-    return 0;
+    const platform::ProcessEntry* entry = platform::chooseProcess(entries, programName);
+    if (!entry) return 0;
+    std::printf("find the file you want: %s\n", entry->name.toLocal8Bit().constData());
+    std::fflush(stdout);
+    return entry->processId;
 }
 
 namespace platform {
@@ -179,10 +190,28 @@ bool processSnapshot(std::vector<ProcessEntry>* entries) {
     std::sort(ids.begin(), ids.end());
 
     for (const std::uint32_t id : ids) {
-        const QString name = processNameIn(root + '/' + QByteArray::number(id));
-        if (!name.isEmpty()) entries->push_back({id, name});
+        ProcessEntry entry;
+        entry.processId = id;
+        if (describeProcess(root + '/' + QByteArray::number(id), &entry)) entries->push_back(entry);
     }
     return true;
+}
+
+const ProcessEntry* chooseProcess(const std::vector<ProcessEntry>& entries, const QString& programName) {
+    const QString name = processName(programName);
+    const std::uint32_t self = static_cast<std::uint32_t>(::getpid());
+    const qint64 user = static_cast<qint64>(::getuid());
+    const QString appDir = QFileInfo(applicationDir()).canonicalFilePath();
+    const ProcessEntry* first = nullptr;
+    for (const ProcessEntry& entry : entries) {
+        // Another user's process of that name is not ours to end, even when
+        // we could (as root).
+        if (entry.processId == self || entry.name != name || entry.userId != user) continue;
+        if (!appDir.isEmpty() && !entry.executablePath.isEmpty() && QFileInfo(entry.executablePath).path() == appDir)
+            return &entry;
+        if (!first) first = &entry;
+    }
+    return first;
 }
 
 void setProcessTableRoot(const QString& root) { processTableRootOverride() = QFile::encodeName(root); }

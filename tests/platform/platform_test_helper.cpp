@@ -10,6 +10,8 @@
 //                                prints "child <pid>" and waits to be killed
 //   terminate-unprivileged <pid> as an unprivileged user (root gives up its
 //                                rights first): prints TerminateProcessById's result
+//   sleep-unprivileged           as an unprivileged user: prints "ready" and
+//                                waits to be killed
 //   crash <kind> <guarded|unguarded> [no-dac-override]
 //                                installs the crash dump, tries to replace it in
 //                                every way there is, reports, then crashes:
@@ -103,6 +105,12 @@ int terminateMode(const char* pid) {
     if (!dropToNobody()) return 4;
     line("result " + std::to_string(TerminateProcessById(static_cast<std::uint32_t>(std::stoul(pid)))));
     return 0;
+}
+
+int sleepUnprivilegedMode() {
+    if (!dropToNobody()) return 4;
+    line("ready");
+    for (;;) ::pause();
 }
 
 // Root may write anywhere: without these capabilities it obeys the folder's
@@ -238,6 +246,7 @@ int main(int argc, char* argv[]) {
     if (mode == "guard" && argc == 3) return guardMode(argv[2]);
     if (mode == "hold" && argc >= 4) return holdMode(argc, argv);
     if (mode == "terminate-unprivileged" && argc == 3) return terminateMode(argv[2]);
+    if (mode == "sleep-unprivileged" && argc == 2) return sleepUnprivilegedMode();
     if (mode == "crash" && argc >= 4) return crashMode(argc, argv);
     return usage();
 }

@@ -1,6 +1,7 @@
 // Finding and ending processes by name and by id.
 #include "PlatformTestSupport.h"
 #include "platform/Processes.h"
+#include "platform/Programs.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -29,7 +30,10 @@ QString uniqueName(const char* stem) { return QStringLiteral("%1-%2").arg(QLatin
 // Copies of sleep under the names a test needs, started from a folder of their own.
 class ProcessFixture : public ::testing::Test {
 protected:
-    void TearDown() override { platform::setProcessTableRoot(QString()); }
+    void TearDown() override {
+        platform::setProcessTableRoot(QString());
+        platform::setApplicationDir(QString());
+    }
 
     QString program(const QString& name) {
         const QString path = m_dir.path() + QLatin1Char('/') + name;
@@ -131,6 +135,62 @@ TEST_F(ProcessFixture, KillProcessByNameNeverEndsTheCallingProcess) {
     EXPECT_EQ(caller.exitCode(), 0);
     other.closeStdin();  // if it is still there, it ends by itself
     EXPECT_TRUE(other.killedBy(SIGKILL));
+}
+
+// A process of another user that bears the product's name (started first,
+// so it comes first) is left alone, even by root: our own one is ended.
+TEST_F(ProcessFixture, OnlyProcessesOfTheCallingUserAreEnded) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can start a process of another user here";
+    const QString name = uniqueName("Corvane");
+    QTemporaryDir strangerDir;
+    // A copy of the helper under the product's name, which gives up root
+    // (becomes nobody) before it waits.
+    const QString stranger = strangerDir.path() + QLatin1Char('/') + name;
+    ASSERT_TRUE(platformtest::copyExecutable(QStringLiteral(ZN_PLATFORM_TEST_HELPER), stranger));
+    Child others, ours;
+    ChildOptions options;
+    options.argv = {str(stranger), "sleep-unprivileged"};
+    options.pipeStdout = true;
+    ASSERT_TRUE(others.start(options));
+    ASSERT_EQ(others.readStdoutLine(), "ready");
+    ASSERT_TRUE(startSleeping(ours, name));
+    if (ours.pid() < others.pid()) GTEST_SKIP() << "process ids wrapped around";
+
+    EXPECT_EQ(FindProcessIdByName(name + QStringLiteral(".exe")), static_cast<std::uint32_t>(ours.pid()));
+    EXPECT_TRUE(KillProcessByName(name + QStringLiteral(".exe")));
+    EXPECT_TRUE(ours.killedBy(SIGKILL));
+    EXPECT_TRUE(others.running());
+    // With only the stranger left there is nothing of ours to end.
+    EXPECT_EQ(FindProcessIdByName(name + QStringLiteral(".exe")), 0u);
+    EXPECT_TRUE(KillProcessByName(name + QStringLiteral(".exe")));
+    EXPECT_TRUE(others.running());
+}
+
+// Of two processes of the name, the one whose executable lies in the
+// application folder is chosen, also when the other comes first; without one
+// there, the first.
+TEST_F(ProcessFixture, TheProcessFromTheApplicationFolderIsPreferred) {
+    const QString name = uniqueName("CorvaneApp");
+    QTemporaryDir appDir;
+    const QString inApp = appDir.path() + QLatin1Char('/') + name;
+    ASSERT_TRUE(platformtest::copyExecutable(QStringLiteral("/bin/sleep"), inApp));
+    Child outsider, product, later;
+    ASSERT_TRUE(startSleeping(outsider, name));
+    ChildOptions options;
+    options.argv = {str(inApp), "300"};
+    ASSERT_TRUE(product.start(options));
+    if (product.pid() < outsider.pid()) GTEST_SKIP() << "process ids wrapped around";
+
+    platform::setApplicationDir(appDir.path());
+    EXPECT_EQ(FindProcessIdByName(name + QStringLiteral(".exe")), static_cast<std::uint32_t>(product.pid()));
+    EXPECT_TRUE(KillProcessByName(name + QStringLiteral(".exe")));
+    EXPECT_TRUE(product.killedBy(SIGKILL));
+    EXPECT_TRUE(outsider.running());
+
+    ASSERT_TRUE(startSleeping(later, name));
+    platform::setApplicationDir(m_dir.path() + QStringLiteral("/elsewhere"));
+    const auto first = static_cast<std::uint32_t>(std::min(outsider.pid(), later.pid()));
+    EXPECT_EQ(FindProcessIdByName(name + QStringLiteral(".exe")), first);
 }
 
 TEST_F(ProcessFixture, TerminateProcessByIdEndsARealProcess) {
@@ -293,7 +353,7 @@ TEST_F(ProcessFixture, TheNamingRuleOnAMadeUpProcessTable) {
 
 TEST_F(ProcessFixture, AnUnreadableProcessTableIsReported) {
     platform::setProcessTableRoot(m_dir.path() + QStringLiteral("/no-such-table"));
-    std::vector<platform::ProcessEntry> entries{{1, QStringLiteral("x")}};
+    std::vector<platform::ProcessEntry> entries{{1, QStringLiteral("x"), QString(), -1}};
     EXPECT_FALSE(platform::processSnapshot(&entries));
     EXPECT_TRUE(entries.empty());
 

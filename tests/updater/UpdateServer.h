@@ -13,9 +13,13 @@ namespace updatertest {
 struct UpdateServerContent {
     QString version = QStringLiteral("2.1.0.0");  // body of "ver"
     QByteArray notes = "<h3>What's New</h3><p>Faster repairs.</p>";
-    QByteArray installer;             // served as /download/CorvaneSetup.exe
-    QString digest;                   // body of the digest file; empty: the installer's SHA-1 in upper case
-    bool emptyLink = false;           // "link" answers an empty body
+    QByteArray installer;    // served as /download/CorvaneSetup.exe
+    QString digest;          // body of the digest file; empty: the installer's SHA-1 in upper case
+    bool emptyLink = false;  // "link" answers an empty body
+    // The path "link" names (the installer is served there only when it is
+    // the default), and whether the installer is there from the start.
+    QString linkPath = QStringLiteral("/download/CorvaneSetup.exe");
+    bool serveInstaller = true;
     QMap<QString, int> failingTypes;  // type name -> HTTP status answered instead
 };
 
@@ -26,7 +30,7 @@ inline QString upperSha1(const QByteArray& data) {
 // Configures `nginx` (before start) to serve `content`.
 inline void configureUpdateServer(testsupport::TestNginx& nginx, const UpdateServerContent& content) {
     nginx.addFile(QStringLiteral("notes/whatsnew.html"), content.notes);
-    nginx.addFile(QStringLiteral("download/CorvaneSetup.exe"), content.installer);
+    if (content.serveInstaller) nginx.addFile(QStringLiteral("download/CorvaneSetup.exe"), content.installer);
     const QString digest = content.digest.isEmpty() ? upperSha1(content.installer) : content.digest;
     nginx.addFile(QStringLiteral("download/CorvaneSetup.sha1"), digest.toLatin1());
 
@@ -37,7 +41,7 @@ inline void configureUpdateServer(testsupport::TestNginx& nginx, const UpdateSer
     location += QStringLiteral("  if ($arg_type = info) { return 200 \"@HTTP@/notes/whatsnew.html\"; }\n");
     location += content.emptyLink
                     ? QStringLiteral("  if ($arg_type = link) { return 200 \"\"; }\n")
-                    : QStringLiteral("  if ($arg_type = link) { return 200 \"@HTTP@/download/CorvaneSetup.exe\"; }\n");
+                    : QStringLiteral("  if ($arg_type = link) { return 200 \"@HTTP@%1\"; }\n").arg(content.linkPath);
     location += QStringLiteral("  if ($arg_type = exinfo) { return 200 \"@HTTP@/download/CorvaneSetup.sha1\"; }\n");
     location += QStringLiteral("  return 404;\n}\n");
     nginx.addConfig(location);

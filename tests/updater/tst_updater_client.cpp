@@ -2,8 +2,11 @@
 // types told from the reply URL, the retries of a failing query and the
 // "ver.txt" copy of a release-notes reply.
 #include <QDir>
+#include <QScopeGuard>
 #include <QFile>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -119,6 +122,61 @@ private slots:
         QCOMPARE(uris.size(), 8);
         QCOMPARE(uris.count(QStringLiteral("/verinfo?pid=P&type=ver")), 4);
         QCOMPARE(uris.count(QStringLiteral("/verinfo?pid=P&type=link")), 4);
+    }
+
+    // A server that accepts and never answers: each send ends at the time
+    // limit and counts as a failed send; after the fourth the time-out is
+    // reported.
+    void aRequestWithoutAnswerEndsAtItsTimeLimit() {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
+        QList<QTcpSocket*> held;
+        connect(&server, &QTcpServer::newConnection, this, [&] {
+            while (QTcpSocket* socket = server.nextPendingConnection()) held << socket;
+        });
+        HttpGet::setRequestTimeoutForTesting(200);
+        const auto restore = qScopeGuard([] { HttpGet::setRequestTimeoutForTesting(0); });
+        libAutoUpdate facade(nullptr, QStringLiteral("http://127.0.0.1:%1/verinfo?").arg(server.serverPort()));
+        QSignalSpy errors(&facade, &libAutoUpdate::singalHttpReturnError);
+        facade.GetInfo(QStringLiteral("P"), kInfoVer);
+        QVERIFY(errors.wait(10000));
+        QCOMPARE(errors.at(0).at(0).toString(),
+                 QStringLiteral("Network error: The server did not answer in time,please check the network."));
+        // Qt may open a spare connection that carries no request.
+        int requests = 0;
+        for (QTcpSocket* socket : held) {
+            if (socket->bytesAvailable() == 0) socket->waitForReadyRead(100);
+            requests += socket->readAll().startsWith("GET /verinfo?pid=P&type=ver ");
+        }
+        QCOMPARE(requests, 4);
+        QTest::qWait(300);
+        QCOMPARE(errors.count(), 1);
+        qDeleteAll(held);
+    }
+
+    // A reply beyond the bound is aborted as a failed send (four in all,
+    // then reported); one at the bound is taken whole.
+    void aReplyBeyondTheBoundIsAFailedSend() {
+        ZN_REQUIRE_BINARY("nginx");
+        TestNginx nginx;
+        nginx.addFile(QStringLiteral("big.txt"), QByteArray(HttpGet::kMaxReplyBytes + 1, 'b'));
+        nginx.addFile(QStringLiteral("bound.txt"), QByteArray(HttpGet::kMaxReplyBytes, 'b'));
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+        libAutoUpdate facade(nullptr, nginx.httpUrl(QStringLiteral("/verinfo?")));
+        QSignalSpy errors(&facade, &libAutoUpdate::singalHttpReturnError);
+        QSignalSpy replies(&facade, &libAutoUpdate::signalGetInfo);
+        facade.GetUrl(nginx.httpUrl(QStringLiteral("/big.txt")));
+        QVERIFY(errors.wait(20000));
+        QCOMPARE(errors.at(0).at(0).toString(),
+                 QStringLiteral("Network error: The server's answer is too large,please check the network."));
+        QCOMPARE(replies.count(), 0);
+        QCOMPARE(requestUris(nginx, 4).count(QStringLiteral("/big.txt")), 4);
+
+        facade.GetUrl(nginx.httpUrl(QStringLiteral("/bound.txt")));
+        QTRY_VERIFY_WITH_TIMEOUT(replies.count() >= 1, 20000);
+        QCOMPARE(replies.at(0).at(1).toString().size(), int(HttpGet::kMaxReplyBytes));
+        QCOMPARE(errors.count(), 1);
     }
 
     // A reply holding "What's New" is copied to "ver.txt" in the application

@@ -24,6 +24,19 @@ private slots:
                               << QStringLiteral("/f/CorvaneSetup.exe");
         QTest::newRow("slash") << QStringLiteral("https://h/d/") << QStringLiteral("/f/index.html");
         QTest::newRow("query kept") << QStringLiteral("https://h/get?f=a.exe") << QStringLiteral("/f/get?f=a.exe");
+        // Never more than one safe segment in the folder.
+        QTest::newRow("ends in ..") << QStringLiteral("https://h/d/..") << QStringLiteral("/f/index.html");
+        QTest::newRow("ends in .") << QStringLiteral("https://h/d/.") << QStringLiteral("/f/index.html");
+        QTest::newRow("hidden name") << QStringLiteral("https://h/d/.bashrc") << QStringLiteral("/f/bashrc");
+        QTest::newRow("encoded ../x stays one name")
+            << QStringLiteral("https://h/d/..%2Fx") << QStringLiteral("/f/%2Fx");
+        QTest::newRow("backslashes") << QStringLiteral("https://h/d/..\\..\\Velkin") << QStringLiteral("/f/Velkin");
+        QTest::newRow("control characters") << QStringLiteral("https://h/d/a\nb\tc") << QStringLiteral("/f/a_b_c");
+        QTest::newRow("NUL") << QStringLiteral("https://h/d/a") + QChar(0) + QStringLiteral("b")
+                             << QStringLiteral("/f/a_b");
+        QTest::newRow("blanks and dots only") << QStringLiteral("https://h/d/ . . ") << QStringLiteral("/f/index.html");
+        QTest::newRow("long name cut") << QStringLiteral("https://h/d/") + QString(300, QChar(0xE4))
+                                       << QStringLiteral("/f/") + QString(100, QChar(0xE4));
     }
     void targetPath() {
         QFETCH(QString, url);

@@ -4,6 +4,10 @@
 // installer started), including a window closed and a process killed
 // midway through the download.
 #include <QDir>
+#include <QDirIterator>
+#include <QMap>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -64,6 +68,7 @@ public:
         return done;
     }
     bool running() const { return m_process.state() != QProcess::NotRunning; }
+    void writeLine(const QByteArray& line) { m_process.write(line + '\n'); }
     int exitCode() const { return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1; }
     void kill() {
         ::kill(static_cast<pid_t>(m_process.processId()), SIGKILL);
@@ -142,6 +147,57 @@ private slots:
         QCOMPARE(failing.exitCode(), 0);
     }
 
+    // A build whose number has two digits somewhere is newer: a silent start
+    // goes on to ask for its notes (and stays, its window shown).
+    void aTwoDigitBuildIsOffered() {
+        ZN_REQUIRE_BINARY("nginx");
+        for (const QString& version : {QStringLiteral("2.0.1.10"), QStringLiteral("10.0.0.0")}) {
+            TestNginx nginx;
+            updatertest::UpdateServerContent content;
+            content.version = version;
+            updatertest::configureUpdateServer(nginx, content);
+            QString error;
+            QVERIFY2(nginx.start(&error), qPrintable(error));
+            Program run(velkin(), {"--silent=true", "--updateURL=" + nginx.httpUrl(QStringLiteral("/verinfo?"))},
+                        runtime());
+            QVERIFY2(QTest::qWaitFor(
+                         [&] {
+                             for (const auto& entry : nginx.accessLog())
+                                 if (entry.uri.contains(QStringLiteral("type=exinfo"))) return true;
+                             return false;
+                         },
+                         20000),
+                     qPrintable(version + run.output()));
+            QVERIFY(run.running());
+        }
+    }
+
+    // A silent check against a server that accepts and never answers ends by
+    // itself: each of the four sends runs out of its time limit.
+    void aSilentCheckAgainstAServerThatNeverAnswersEnds() {
+        QTcpServer silentServer;
+        QVERIFY(silentServer.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
+        QList<QTcpSocket*> held;  // accepted, never read, never answered
+        connect(&silentServer, &QTcpServer::newConnection, this, [&] {
+            while (QTcpSocket* socket = silentServer.nextPendingConnection()) held << socket;
+        });
+        const QString url = QStringLiteral("http://127.0.0.1:%1/verinfo?").arg(silentServer.serverPort());
+        Program run(QStringLiteral(ZN_CLICK_HELPER), {m_app->path(), url, "silent", "request-timeout=300"}, runtime());
+        QVERIFY(run.waitForExit(30000));
+        QCOMPARE(run.exitCode(), 0);
+        QVERIFY2(run.output().contains(QStringLiteral(
+                     "error Network error: The server did not answer in time,please check the network.")),
+                 qPrintable(run.output()));
+        // Qt may open a spare connection that carries no request.
+        int requests = 0;
+        for (QTcpSocket* socket : held) {
+            if (socket->bytesAvailable() == 0) socket->waitForReadyRead(100);
+            requests += socket->readAll().startsWith("GET /verinfo?pid=CORVANE-2&type=ver ");
+        }
+        QCOMPARE(requests, 4);
+        qDeleteAll(held);
+    }
+
     // A second start ends with 0 after sending "active" (a silent one sends
     // nothing); a socket left by a killed instance blocks no later start.
     void oneInstanceAtATime() {
@@ -213,7 +269,7 @@ private slots:
         QCOMPARE(run.exitCode(), 0);
         QVERIFY2(run.output().contains(QStringLiteral("clicking update")), qPrintable(run.output()));
 
-        const QString target = m_app->path(QStringLiteral("CorvaneSetup.exe"));
+        const QString target = m_app->path(QStringLiteral("update/CorvaneSetup.exe"));
         QCOMPARE(updatertest::upperSha1(updatertest::readFile(target)), updatertest::upperSha1(content.installer));
         QVERIFY(!QFile::exists(target + QStringLiteral(".tmp")));
         QVERIFY(!QFile::exists(target + QStringLiteral(".cfg")));
@@ -236,6 +292,110 @@ private slots:
         QCOMPARE(product2->state(), QProcess::Running);
         product2->kill();
         product2->waitForFinished();
+    }
+
+    // A digest as sha1sum and echo write it (lower case, a line end) is the
+    // installer's: the update completes.
+    void aLowerCaseDigestWithALineEndIsAccepted() {
+        ZN_REQUIRE_BINARY("nginx");
+        TestNginx nginx;
+        updatertest::UpdateServerContent content;
+        content.installer = updatertest::fakeInstaller(2000);
+        content.digest = updatertest::upperSha1(content.installer).toLower() + QLatin1Char('\n');
+        updatertest::configureUpdateServer(nginx, content);
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+        Program run(QStringLiteral(ZN_CLICK_HELPER), {m_app->path(), nginx.httpUrl(QStringLiteral("/verinfo?"))},
+                    runtime());
+        QVERIFY(run.waitForExit(60000));
+        QVERIFY2(run.exitCode() == 0, qPrintable(run.output()));
+        QTRY_COMPARE(updatertest::readFile(m_app->path(QStringLiteral("update/CorvaneSetup.exe.args"))),
+                     QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
+    }
+
+    // Whatever name the installer link ends in, the download goes to the
+    // updater's own folder; with a wrong digest it is removed again, and no
+    // file of the application folder has changed.
+    void aDownloadChangesNothingTheProductShips() {
+        ZN_REQUIRE_BINARY("nginx");
+        // What the product ships, as far as this folder has it.
+        updatertest::writeFile(m_app->path(QStringLiteral("Corvane")), "the main program");
+        updatertest::writeFile(m_app->path(QStringLiteral("libTessiva.so")), "the core library");
+        velkin();
+        const auto snapshot = [this] {
+            QMap<QString, QByteArray> files;
+            QDirIterator it(m_app->path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                const QString relative = QDir(m_app->path()).relativeFilePath(path);
+                // The updater's own folder, its copy of the notes, and the
+                // link to the build's skin.
+                if (relative.startsWith(QLatin1String("update/")) || relative == QLatin1String("ver.txt") ||
+                    relative.startsWith(QLatin1String("skin/")))
+                    continue;
+                files.insert(relative, updatertest::readFile(path));
+            }
+            return files;
+        };
+        const QMap<QString, QByteArray> before = snapshot();
+        QVERIFY(before.contains(QStringLiteral("LiveUpdateSetting")));
+        QVERIFY(before.contains(QStringLiteral("Velkin")));
+
+        updatertest::UpdateServerContent content;
+        content.installer = "#!/bin/sh\necho replaced > \"$0.args\"\n";
+        content.digest = updatertest::upperSha1("something else");
+        QString error;
+        for (const QString& name :
+             {QStringLiteral("LiveUpdateSetting"), QStringLiteral("Velkin"), QStringLiteral("Corvane"),
+              QStringLiteral("libTessiva.so"), productName(), QStringLiteral("..%2Fx"), QStringLiteral("..")}) {
+            // "link" answers with a link ending in that name; any path below
+            // /files/ serves the installer.
+            TestNginx linkServer;
+            updatertest::UpdateServerContent linked = content;
+            linked.linkPath = QStringLiteral("/files/") + name;
+            updatertest::configureUpdateServer(linkServer, linked);
+            // nginx resolves "/files/..%2Fx" to "/x" and "/files/.." to "/".
+            linkServer.addConfig(
+                QStringLiteral("location ^~ /files/ { default_type application/octet-stream; "
+                               "try_files /download/CorvaneSetup.exe =404; }\n"
+                               "location = / { try_files /download/CorvaneSetup.exe =404; }\n"));
+            linkServer.addFile(QStringLiteral("x"), content.installer);
+            QVERIFY2(linkServer.start(&error), qPrintable(error));
+            Program run(QStringLiteral(ZN_CLICK_HELPER),
+                        {m_app->path(), linkServer.httpUrl(QStringLiteral("/verinfo?"))}, runtime());
+            QVERIFY2(run.waitForExit(60000), qPrintable(name + run.output()));
+            QVERIFY2(run.output().contains(QStringLiteral("failure dialog")), qPrintable(name + run.output()));
+            QCOMPARE(run.exitCode(), 3);
+            QCOMPARE(snapshot(), before);
+            QVERIFY2(QDir(m_app->path(QStringLiteral("update")))
+                         .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                     qPrintable(name + QDir(m_app->path(QStringLiteral("update"))).entryList(QDir::Files).join(' ')));
+        }
+    }
+
+    // "Download failed." (here: the installer is not on the server yet) lets
+    // the user start again: the second Update completes the update.
+    void aFailedDownloadCanBeStartedAgain() {
+        ZN_REQUIRE_BINARY("nginx");
+        TestNginx nginx;
+        updatertest::UpdateServerContent content;
+        content.installer = updatertest::fakeInstaller(2000);
+        content.serveInstaller = false;
+        updatertest::configureUpdateServer(nginx, content);
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+        Program run(QStringLiteral(ZN_CLICK_HELPER),
+                    {m_app->path(), nginx.httpUrl(QStringLiteral("/verinfo?")), "retry-on-error"}, runtime());
+        QVERIFY2(run.waitForOutput(QStringLiteral("error Download failed."), 60000), qPrintable(run.output()));
+        nginx.addFile(QStringLiteral("download/CorvaneSetup.exe"), content.installer);
+        run.writeLine("again");
+        QVERIFY(run.waitForExit(60000));
+        QVERIFY2(run.exitCode() == 0, qPrintable(run.output()));
+        QVERIFY(run.output().contains(QStringLiteral("clicking update again")));
+        const QString target = m_app->path(QStringLiteral("update/CorvaneSetup.exe"));
+        QCOMPARE(updatertest::upperSha1(updatertest::readFile(target)), updatertest::upperSha1(content.installer));
+        QTRY_COMPARE(updatertest::readFile(target + QStringLiteral(".args")),
+                     QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
     }
 
     // The window closed while the download runs: the worker stops with the
@@ -263,7 +423,7 @@ private slots:
         QSignalSpy progress(window->findChild<libAutoUpdate*>(), &libAutoUpdate::signalDownloadProgress);
         update->click();
         QTRY_VERIFY_WITH_TIMEOUT(progress.count() > 0, 20000);
-        const QString target = m_app->path(QStringLiteral("CorvaneSetup.exe"));
+        const QString target = m_app->path(QStringLiteral("update/CorvaneSetup.exe"));
         QTRY_VERIFY(QFile::exists(target + QStringLiteral(".cfg")));
 
         window->findChild<QPushButton*>(QStringLiteral("btnCancel"))->click();
@@ -289,7 +449,7 @@ private slots:
         nginx.addThrottle(QStringLiteral("/download/CorvaneSetup.exe"), 24 * 1024);
         QString error;
         QVERIFY2(nginx.start(&error), qPrintable(error));
-        const QString target = m_app->path(QStringLiteral("CorvaneSetup.exe"));
+        const QString target = m_app->path(QStringLiteral("update/CorvaneSetup.exe"));
         const QStringList arguments = {m_app->path(), nginx.httpUrl(QStringLiteral("/verinfo?"))};
 
         Program closed(QStringLiteral(ZN_CLICK_HELPER), arguments + QStringList{QStringLiteral("close-on-progress")},
@@ -320,7 +480,7 @@ private slots:
         QString error;
         QVERIFY2(nginx.start(&error), qPrintable(error));
         const QStringList arguments = {m_app->path(), nginx.httpUrl(QStringLiteral("/verinfo?"))};
-        const QString target = m_app->path(QStringLiteral("CorvaneSetup.exe"));
+        const QString target = m_app->path(QStringLiteral("update/CorvaneSetup.exe"));
 
         {
             Program first(QStringLiteral(ZN_CLICK_HELPER), arguments, runtime());

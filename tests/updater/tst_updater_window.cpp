@@ -3,6 +3,7 @@
 // finish (digest, stopping the product, starting the installer) and its
 // failures, the note line, the second-instance message and the painting.
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QProcess>
 #include <QProgressBar>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
+#include <QTranslator>
 #include <QtTest>
 #include <unistd.h>
 
@@ -21,6 +23,7 @@
 #include "LiveUpdateStartup.h"
 #include "UpdateServer.h"
 #include "UpdaterAppFolder.h"
+#include "ZnStyleCommon.h"
 #include "libAutoUpdate.h"
 #include "platform/Processes.h"
 #include "platform/Programs.h"
@@ -141,25 +144,32 @@ private slots:
         delete window;
     }
 
-    // The installed version is compared with the server's as plain text.
-    void theVersionTestIsPlainText_data() {
+    // Dotted decimal versions are compared number by number; any other text
+    // in plain-text order.
+    void theVersionTest_data() {
         QTest::addColumn<QString>("installed");
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("shown");
+        const QString none = QStringLiteral("No updates available.");
+        const QString newer = QStringLiteral("New Release!");
         QTest::newRow("1.9.0 vs 1.10.0") << "1.9.0"
-                                         << "1.10.0"
-                                         << "No updates available.";
+                                         << "1.10.0" << newer;
+        QTest::newRow("2.0.1.6 vs 2.0.1.10") << "2.0.1.6"
+                                             << "2.0.1.10" << newer;
+        QTest::newRow("2.0.1.6 vs 10.0.0.0") << "2.0.1.6"
+                                             << "10.0.0.0" << newer;
+        QTest::newRow("2.0.1.10 vs 2.0.1.9") << "2.0.1.10"
+                                             << "2.0.1.9" << none;
         QTest::newRow("same") << "2.0.1.6"
-                              << "2.0.1.6"
-                              << "No updates available.";
+                              << "2.0.1.6" << none;
         QTest::newRow("newer") << "2.0.1.6"
-                               << "2.0.1.7"
-                               << "New Release!";
+                               << "2.0.1.7" << newer;
         QTest::newRow("no version block") << ""
-                                          << "0.1"
-                                          << "New Release!";
+                                          << "0.1" << newer;
+        QTest::newRow("not dotted decimal: plain text") << "2.0.1.6"
+                                                        << "10.0 beta" << none;
     }
-    void theVersionTestIsPlainText() {
+    void theVersionTest() {
         QFETCH(QString, installed);
         QFETCH(QString, server);
         QFETCH(QString, shown);
@@ -216,7 +226,8 @@ private slots:
         content.installer = updatertest::fakeInstaller(10);
         QVERIFY(startServer(content));
         // The downloaded file, as the service leaves it (without execute bit).
-        QVERIFY(updatertest::writeFile(m_app->path(QStringLiteral("CorvaneSetup.exe")), content.installer));
+        const QString installer = m_app->path(QStringLiteral("update/CorvaneSetup.exe"));
+        QVERIFY(updatertest::writeFile(installer, content.installer));
         QProcess first, second;
         first.start(m_app->productPath(), {QStringLiteral("300")});
         QVERIFY(first.waitForStarted());
@@ -230,12 +241,12 @@ private slots:
         QVERIFY(window->isVisible());
         QTest::mouseClick(updateButton(window), Qt::LeftButton);
         QCOMPARE(fake.lastUrl, m_nginx->httpUrl(QStringLiteral("/download/CorvaneSetup.exe")));
-        QCOMPARE(fake.lastTarget, m_app->path(QStringLiteral("CorvaneSetup.exe")));
+        QCOMPARE(fake.lastTarget, installer);
         QVERIFY(!updateButton(window)->isEnabled());
         QVERIFY(progressRow(window)->isVisible());
 
         QTRY_VERIFY(!window->isVisible());
-        QTRY_COMPARE(updatertest::readFile(m_app->path(QStringLiteral("CorvaneSetup.exe.args"))),
+        QTRY_COMPARE(updatertest::readFile(installer + QStringLiteral(".args")),
                      QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
         QTRY_COMPARE(first.state(), QProcess::NotRunning);
         QCOMPARE(first.exitStatus(), QProcess::CrashExit);
@@ -245,15 +256,36 @@ private slots:
         delete window;
     }
 
-    // A digest in lower case (or none) never matches: the failure dialog, no
-    // installer run, Update enabled again and the progress row hidden.
-    void aDifferingDigestFails() {
+    // The server's digest as servers write it: any letter case, with white
+    // space around it, runs the installer; anything but the file's 40 hex
+    // digits gives the failure dialog, removes the file, runs no installer,
+    // enables Update again and hides the progress row.
+    void theDigestCheck_data() {
+        QTest::addColumn<QString>("digest");  // <sha1> and <other> stand for digests
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("upper case") << "<SHA1>" << true;
+        QTest::newRow("lower case with a line end") << "<sha1>\n" << true;
+        QTest::newRow("blanks and CR LF around it") << "  <sha1>\r\n" << true;
+        QTest::newRow("another file's digest") << "<other>" << false;
+        QTest::newRow("short") << "<short>" << false;
+        QTest::newRow("not hex") << "<nothex>" << false;
+        QTest::newRow("blank") << " \n" << false;
+    }
+    void theDigestCheck() {
+        QFETCH(QString, digest);
+        QFETCH(bool, accepted);
         ZN_REQUIRE_BINARY("nginx");
         updatertest::UpdateServerContent content;
         content.installer = updatertest::fakeInstaller(10);
-        content.digest = updatertest::upperSha1(content.installer).toLower();
+        const QString sha1 = updatertest::upperSha1(content.installer);
+        content.digest = digest.replace(QStringLiteral("<SHA1>"), sha1)
+                             .replace(QStringLiteral("<sha1>"), sha1.toLower())
+                             .replace(QStringLiteral("<other>"), updatertest::upperSha1("other"))
+                             .replace(QStringLiteral("<short>"), sha1.left(39))
+                             .replace(QStringLiteral("<nothex>"), sha1.left(39) + QLatin1Char('G'));
         QVERIFY(startServer(content));
-        QVERIFY(updatertest::writeFile(m_app->path(QStringLiteral("CorvaneSetup.exe")), content.installer));
+        const QString installer = m_app->path(QStringLiteral("update/CorvaneSetup.exe"));
+        QVERIFY(updatertest::writeFile(installer, content.installer));
         FakeDownloadService fake;
         fake.script({FakeDownloadService::status(4)});
         LiveUpdate* window = checkedWindow();
@@ -261,8 +293,26 @@ private slots:
 
         int dialogs = 0;
         QString dialogText;
-        answerFailureDialog(&dialogs, &dialogText);
+        // Answers every failure dialog while this test runs (a poll that
+        // outlived it would write into its ended frame).
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&dialogs, &dialogText] {
+            if (auto* dialog = qobject_cast<CLumeronUpdateStatus*>(QApplication::activeModalWidget())) {
+                ++dialogs;
+                dialogText = dialog->findChild<QLabel*>(QStringLiteral("labelText"))->text();
+                dialog->close();
+            }
+        });
+        answer.start(20);
         QTest::mouseClick(updateButton(window), Qt::LeftButton);
+        if (accepted) {
+            QTRY_VERIFY(!window->isVisible() || dialogs > 0);
+            QCOMPARE(dialogs, 0);
+            QTRY_COMPARE(updatertest::readFile(installer + QStringLiteral(".args")),
+                         QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
+            delete window;
+            return;
+        }
         QTRY_COMPARE(dialogs, 1);
         QCOMPARE(
             dialogText,
@@ -270,7 +320,8 @@ private slots:
         QTRY_VERIFY(updateButton(window)->isEnabled());
         QVERIFY(!progressRow(window)->isVisible());
         QVERIFY(window->isVisible());
-        QVERIFY(!QFile::exists(m_app->path(QStringLiteral("CorvaneSetup.exe.args"))));
+        QVERIFY(!QFile::exists(installer));
+        QVERIFY(!QFile::exists(installer + QStringLiteral(".args")));
         delete window;
     }
 
@@ -282,7 +333,7 @@ private slots:
         updatertest::UpdateServerContent content;
         content.installer = updatertest::fakeInstaller(10);
         QVERIFY(startServer(content));
-        QVERIFY(updatertest::writeFile(m_app->path(QStringLiteral("CorvaneSetup.exe")), content.installer));
+        QVERIFY(updatertest::writeFile(m_app->path(QStringLiteral("update/CorvaneSetup.exe")), content.installer));
         FakeDownloadService fake;
         fake.script({FakeDownloadService::status(4)});
         LiveUpdate* window = checkedWindow();
@@ -303,15 +354,18 @@ private slots:
         QTRY_VERIFY(updateButton(window)->isEnabled());
         QCOMPARE(dialogs, LiveUpdate::kStopRounds);
         QVERIFY(window->isVisible());
-        QVERIFY(!QFile::exists(m_app->path(QStringLiteral("CorvaneSetup.exe.args"))));
+        QVERIFY(!QFile::exists(m_app->path(QStringLiteral("update/CorvaneSetup.exe.args"))));
         delete window;
     }
 
-    // The download cannot be started: the failure dialog; the task fails in
-    // the engine: "Download failed." with Update kept disabled.
+    // The download cannot be started: the failure dialog. The task fails in
+    // the engine: "Download failed." with Update enabled again, and a second
+    // click starts the same task again, which then finishes the update.
     void downloadFailures() {
         ZN_REQUIRE_BINARY("nginx");
-        QVERIFY(startServer({}));
+        updatertest::UpdateServerContent content;
+        content.installer = updatertest::fakeInstaller(10);
+        QVERIFY(startServer(content));
         FakeDownloadService fake;
         fake.startResult = false;
         LiveUpdate* window = checkedWindow();
@@ -327,9 +381,57 @@ private slots:
         fake.script({FakeDownloadService::status(3, 1000, 0.375f), FakeDownloadService::status(1)});
         QTest::mouseClick(updateButton(window), Qt::LeftButton);
         QTRY_COMPARE(text(window), QStringLiteral("Download failed."));
-        QVERIFY(!updateButton(window)->isEnabled());
+        QVERIFY(updateButton(window)->isEnabled());
         QVERIFY(progressRow(window)->isVisible());
         QCOMPARE(window->findChild<QLabel*>(QStringLiteral("labelProgressValue"))->text(), QStringLiteral("37 %"));
+
+        const QString installer = m_app->path(QStringLiteral("update/CorvaneSetup.exe"));
+        QVERIFY(updatertest::writeFile(installer, content.installer));
+        fake.lastTarget.clear();
+        fake.script({FakeDownloadService::status(4)});
+        QTest::mouseClick(updateButton(window), Qt::LeftButton);
+        QCOMPARE(fake.lastTarget, installer);
+        QTRY_COMPARE(updatertest::readFile(installer + QStringLiteral(".args")),
+                     QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
+        delete window;
+    }
+
+    // Release notes of any size: what is shown is bounded, ends with the line
+    // saying the notes were cut, holds no run without a break opportunity
+    // longer than 512 characters, and a word longer than the box breaks
+    // anywhere. (10 MB of one line without blanks took minutes to lay out.)
+    void longReleaseNotesAreBounded_data() {
+        QTest::addColumn<QByteArray>("notes");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("10 MB, one line without blanks") << QByteArray(10 * 1024 * 1024, 'x') << QStringLiteral("xxx");
+        QByteArray html = "<h3>What's New</h3>\n";
+        while (html.size() < 2 * 1024 * 1024) html += "<p>Faster repairs, " + QByteArray(200, 'y') + "</p>\n";
+        QTest::newRow("2 MB of HTML") << html << QStringLiteral("What's New\nFaster repairs, yyy");
+    }
+    void longReleaseNotesAreBounded() {
+        QFETCH(QByteArray, notes);
+        QFETCH(QString, start);
+        ZN_REQUIRE_BINARY("nginx");
+        updatertest::UpdateServerContent content;
+        content.notes = notes;
+        QVERIFY(startServer(content));
+        LiveUpdate* window = checkedWindow();
+        QVERIFY(window);
+        auto* box = window->findChild<QTextEdit*>(QStringLiteral("textEditUpdateInfo"));
+        QCOMPARE(box->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+        const QString shown = text(window);
+        QVERIFY(shown.startsWith(start));
+        // The limit, its break opportunities, and the closing line.
+        const int bound = LiveUpdate::kMaxShownNotes + LiveUpdate::kMaxShownNotes / LiveUpdate::kMaxUnbrokenRun + 100;
+        QVERIFY2(shown.size() <= bound, qPrintable(QString::number(shown.size())));
+        QVERIFY(shown.endsWith(QStringLiteral("The release notes are longer than shown here and were cut.")));
+        // No run the box has to lay out as one word is longer than 512.
+        int run = 0, longest = 0;
+        for (const QChar c : shown) {
+            run = c.isSpace() || c == QChar(0x200B) ? 0 : run + 1;
+            longest = qMax(longest, run);
+        }
+        QVERIFY2(longest <= LiveUpdate::kMaxUnbrokenRun, qPrintable(QString::number(longest)));
         delete window;
     }
 
@@ -410,6 +512,52 @@ private slots:
         dialog.show();
         QTest::mouseClick(dialog.findChild<QWidget*>(QStringLiteral("pushButtonOk")), Qt::LeftButton);
         QVERIFY(!dialog.isVisible());
+    }
+
+    // Every shipped translation's texts fit their labels and buttons: a
+    // wrapped label is tall enough for its text, a button wide enough.
+    void everyTranslationFits() {
+        ZnStyleCommon::installPlatformFonts();
+        const QDir folder(QStringLiteral(ZN_APP_DIR "/language/qm/LiveUpdate"));
+        const QStringList files = folder.entryList({QStringLiteral("*.qm")}, QDir::Files);
+        QVERIFY(files.contains(QStringLiteral("English.qm")));
+        QVERIFY(files.contains(QStringLiteral("Deutsch.qm")));
+        const auto fits = [](QWidget* widget, const QString& what) {
+            if (auto* label = qobject_cast<QLabel*>(widget)) {
+                // The dialog's form leaves its label one pixel short of two
+                // whole lines, English included: half the last line's
+                // descent may be clipped, never a line.
+                const int needed = label->heightForWidth(label->width());
+                return label->text().isEmpty() || needed <= label->height() + label->fontMetrics().descent() / 2 ||
+                       (qWarning() << what << label->text() << needed << ">" << label->height(), false);
+            }
+            auto* button = qobject_cast<QPushButton*>(widget);
+            const int needed = button->fontMetrics().horizontalAdvance(button->text());
+            return needed <= button->width() ||
+                   (qWarning() << what << button->text() << needed << ">" << button->width(), false);
+        };
+        for (const QString& file : files) {
+            QTranslator translator;
+            QVERIFY(translator.load(folder.filePath(file)));
+            QCoreApplication::installTranslator(&translator);
+            QWidget owner;
+            owner.setProperty("app_name", QStringLiteral("Corvane"));
+            for (int status : {0, 1}) {
+                CLumeronUpdateStatus dialog(status, &owner);
+                dialog.show();
+                QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+                const QString what = file + QStringLiteral(" status %1").arg(status);
+                QVERIFY2(fits(dialog.findChild<QLabel*>(QStringLiteral("labelText")), what), qPrintable(what));
+                QVERIFY2(fits(dialog.findChild<QPushButton*>(QStringLiteral("pushButtonOk")), what), qPrintable(what));
+            }
+            LiveUpdate* window = makeWindow(false, QStringLiteral("http://127.0.0.1:1/verinfo?"));
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+            for (const char* name : {"btnUpdate", "btnCancel"})
+                QVERIFY2(fits(window->findChild<QPushButton*>(QLatin1String(name)), file), qPrintable(file));
+            delete window;
+            QCoreApplication::removeTranslator(&translator);
+        }
     }
 
     void buttonImageStyle() {

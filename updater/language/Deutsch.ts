@@ -5,7 +5,7 @@
     <name>CLumeronUpdateStatus</name>
     <message>
         <source>Update Failed. Please make sure you are connected to a stable network and try again.</source>
-        <translation>Aktualisierung fehlgeschlagen. Bitte stellen Sie eine stabile Netzwerkverbindung her und versuchen Sie es erneut.</translation>
+        <translation>Aktualisierung fehlgeschlagen. Bitte prüfen Sie die Netzwerkverbindung und versuchen Sie es erneut.</translation>
     </message>
     <message>
         <source>Update completed!</source>
@@ -21,6 +21,14 @@
     <message>
         <source>Network error: %1,please check the network.</source>
         <translation>Netzwerkfehler: %1, bitte prüfen Sie das Netzwerk.</translation>
+    </message>
+    <message>
+        <source>The server did not answer in time</source>
+        <translation>Der Server hat nicht rechtzeitig geantwortet</translation>
+    </message>
+    <message>
+        <source>The server&apos;s answer is too large</source>
+        <translation>Die Antwort des Servers ist zu groß</translation>
     </message>
 </context>
 <context>
@@ -60,6 +68,10 @@
     <message>
         <source>Download</source>
         <translation>Herunterladen</translation>
+    </message>
+    <message>
+        <source>The release notes are longer than shown here and were cut.</source>
+        <translation>Die Versionshinweise sind länger als hier gezeigt und wurden gekürzt.</translation>
     </message>
 </context>
 </TS>

@@ -22,6 +22,14 @@
         <source>Network error: %1,please check the network.</source>
         <translation>Network error: %1,please check the network.</translation>
     </message>
+    <message>
+        <source>The server did not answer in time</source>
+        <translation>The server did not answer in time</translation>
+    </message>
+    <message>
+        <source>The server&apos;s answer is too large</source>
+        <translation>The server&apos;s answer is too large</translation>
+    </message>
 </context>
 <context>
     <name>LiveUpdate</name>
@@ -60,6 +68,10 @@
     <message>
         <source>Download</source>
         <translation>Download</translation>
+    </message>
+    <message>
+        <source>The release notes are longer than shown here and were cut.</source>
+        <translation>The release notes are longer than shown here and were cut.</translation>
     </message>
 </context>
 </TS>

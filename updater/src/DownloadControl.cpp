@@ -57,10 +57,25 @@ void DownloadControl::detachFacade() {
 
 void DownloadControl::setPollIntervalForTesting(int milliseconds) { g_pollIntervalMs = milliseconds; }
 
+QString DownloadControl::targetFileName(const QString& url) {
+    // Both separators count: a name must never lead out of the folder, here
+    // or on a system that takes "\\" for one.
+    const int slash = qMax(url.lastIndexOf(QLatin1Char('/')), url.lastIndexOf(QLatin1Char('\\')));
+    QString name = url.mid(slash + 1);
+    for (QChar& c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char('_');
+    }
+    // No "." or "..", and no hidden name (".cfg" beside its target, ".bashrc").
+    int lead = 0;
+    while (lead < name.size() && (name.at(lead) == QLatin1Char('.') || name.at(lead).isSpace())) ++lead;
+    name = name.mid(lead).trimmed();
+    // Room for the task's ".tmp" and ".cfg" within a file name's 255 bytes.
+    while (name.toUtf8().size() > kMaxFileNameBytes) name.chop(1);
+    return name.isEmpty() ? QStringLiteral("index.html") : name;
+}
+
 int DownloadControl::StartDownload(const QString& url, const QString& folder) {
-    QString name = url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
-    if (name.isEmpty()) name = QStringLiteral("index.html");
-    m_strFilePath = folder + QLatin1Char('/') + name;
+    m_strFilePath = folder + QLatin1Char('/') + targetFileName(url);
 
     const DownloadServiceCalls service = DownloadServiceCalls::current();
     DownloadTaskRequest request;

@@ -34,10 +34,17 @@ public:
     explicit DownloadControl(QObject* parent = nullptr);
     ~DownloadControl() override;
 
-    // Starts the download of `url` into `folder` + "/" + the URL's file name
-    // ("index.html" when the URL ends in "/"): 0 when the task was started,
-    // -2 when the service refused to start it.
+    // Starts the download of `url` into `folder` + "/" + targetFileName(url):
+    // 0 when the task was started, -2 when the service refused to start it.
     int StartDownload(const QString& url, const QString& folder);
+
+    // The file name a download of `url` is saved under: the text after the
+    // URL's last "/" or "\\" (a query stays part of it), reduced to one safe
+    // path segment: control characters become "_", leading dots and blanks
+    // go (no ".", "..", or hidden name), at most kMaxFileNameBytes of UTF-8;
+    // "index.html" when nothing is left.
+    static QString targetFileName(const QString& url);
+    static constexpr int kMaxFileNameBytes = 200;
 
     QString filePath() const { return m_strFilePath; }
 

@@ -6,7 +6,9 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTextStream>
+#include <QTimer>
 #include <QUrl>
+#include <atomic>
 
 #include "platform/Programs.h"
 
@@ -21,7 +23,40 @@ int HttpGet::get(const QString& url) {
     return 0;
 }
 
-void HttpGet::send(const QString& url) { m_pManager->get(QNetworkRequest(QUrl(url, QUrl::TolerantMode))); }
+namespace {
+
+std::atomic<int> g_requestTimeoutMs{HttpGet::kRequestTimeoutMs};
+
+const char kTimedOut[] = "zn_timed_out";
+const char kTooLarge[] = "zn_too_large";
+
+}  // namespace
+
+void HttpGet::setRequestTimeoutForTesting(int milliseconds) {
+    g_requestTimeoutMs = milliseconds > 0 ? milliseconds : kRequestTimeoutMs;
+}
+
+void HttpGet::send(const QString& url) {
+    QNetworkReply* reply = m_pManager->get(QNetworkRequest(QUrl(url, QUrl::TolerantMode)));
+    // A server may accept and never answer, or answer without end: the whole
+    // request has a time limit, and running out of it is a failed send.
+    auto* limit = new QTimer(reply);
+    limit->setSingleShot(true);
+    connect(limit, &QTimer::timeout, reply, [reply] {
+        reply->setProperty(kTimedOut, true);
+        reply->abort();
+    });
+    limit->start(g_requestTimeoutMs.load());
+    // The whole answer is held in memory: one beyond any reply of the update
+    // server is a failed send too.
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
+        if (received <= kMaxReplyBytes || reply->property(kTooLarge).toBool()) return;
+        reply->setProperty(kTooLarge, true);
+        // Not from inside the reply's own signal; a reply that finishes
+        // meanwhile is judged by the mark.
+        QMetaObject::invokeMethod(reply, &QNetworkReply::abort, Qt::QueuedConnection);
+    });
+}
 
 void HttpGet::writeVersionNotes(const QString& body) {
     const QString path = platform::applicationDir() + QStringLiteral("/ver.txt");
@@ -34,7 +69,7 @@ void HttpGet::writeVersionNotes(const QString& body) {
 
 void HttpGet::slotGetFinished(QNetworkReply* reply) {
     reply->deleteLater();
-    if (reply->error() == QNetworkReply::NoError) {
+    if (reply->error() == QNetworkReply::NoError && !reply->property(kTooLarge).toBool()) {
         m_nRetryCount = 0;
         const QString body = QString::fromUtf8(reply->readAll());
         if (body.contains(QStringLiteral("What's New"))) writeVersionNotes(body);
@@ -46,7 +81,10 @@ void HttpGet::slotGetFinished(QNetworkReply* reply) {
         ++m_nRetryCount;
         if (m_nRetryCount > 3) {
             m_nRetryCount = 0;
-            emit reportError(tr("Network error: %1,please check the network.").arg(reply->errorString()));
+            QString reason = reply->errorString();
+            if (reply->property(kTimedOut).toBool()) reason = tr("The server did not answer in time");
+            if (reply->property(kTooLarge).toBool()) reason = tr("The server's answer is too large");
+            emit reportError(tr("Network error: %1,please check the network.").arg(reason));
             return;
         }
     } else {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDebug>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -22,6 +23,7 @@
 #include "ButtonImageStyle.h"
 #include "CLumeronUpdateStatus.h"
 #include "CReadConfiguration.h"
+#include "UpdateChecks.h"
 #include "ZnLinkQLabel.h"
 #include "ZnStyleButton.h"
 #include "ZnStyleCommon.h"
@@ -143,6 +145,9 @@ void LiveUpdate::setupUi() {
     textEditUpdateInfo->setAutoFillBackground(true);
     textEditUpdateInfo->setAttribute(Qt::WA_TranslucentBackground);
     textEditUpdateInfo->verticalScrollBar()->setStyleSheet(QLatin1String(kScrollBarSheet));
+    // A word longer than the box (a long link, a line without blanks) breaks
+    // anywhere instead of being laid out as one endless line.
+    textEditUpdateInfo->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
 
     m_pProgressRow = new QWidget(this);
     m_pProgressRow->setObjectName(QStringLiteral("widgetProgress"));
@@ -254,10 +259,12 @@ void LiveUpdate::slotGetInfo(int type, QString body) {
     case kInfoExinfo: m_pAutoUpdate->GetUrl(body); break;
     case kInfoOtherUrl:
         if (m_nStage == 1) {
-            if (Qt::mightBeRichText(body))
-                textEditUpdateInfo->setHtml(body);
+            const bool rich = Qt::mightBeRichText(body);
+            const QString shown = shownReleaseNotes(body, rich);
+            if (rich)
+                textEditUpdateInfo->setHtml(shown);
             else
-                textEditUpdateInfo->setPlainText(body);
+                textEditUpdateInfo->setPlainText(shown);
             m_nStage = 2;
             m_pAutoUpdate->GetInfo(pid, kInfoLink);
         } else if (m_nStage == 3) {
@@ -268,10 +275,66 @@ void LiveUpdate::slotGetInfo(int type, QString body) {
     }
 }
 
+QString LiveUpdate::withBreakOpportunities(const QString& text, bool rich) {
+    // The text box lays out a run without a break opportunity in a time that
+    // grows with the square of its length (256 Ki characters of one word take
+    // seconds): give every run an invisible break (a zero-width space) after
+    // each kMaxUnbrokenRun characters. Tags and entities of HTML stay whole.
+    static const QChar kBreak(0x200B);
+    QString result;
+    result.reserve(text.size() + text.size() / kMaxUnbrokenRun + 1);
+    int run = 0;
+    bool inTag = false, inEntity = false;
+    for (const QChar c : text) {
+        if (rich && !inTag && c == QLatin1Char('<')) inTag = true;
+        if (rich && !inTag && c == QLatin1Char('&')) inEntity = true;
+        if (!inTag && !inEntity && run >= kMaxUnbrokenRun) {
+            result += kBreak;
+            run = 0;
+        }
+        result += c;
+        if (c.isSpace() || c == kBreak) {
+            run = 0;
+            inEntity = false;
+        } else if (!inTag) {
+            ++run;
+        }
+        if (inTag && c == QLatin1Char('>')) inTag = false;
+        if (inEntity && c == QLatin1Char(';')) inEntity = false;
+    }
+    return result;
+}
+
+QString LiveUpdate::shownReleaseNotes(const QString& notes, bool rich) {
+    if (notes.size() <= kMaxShownNotes) return withBreakOpportunities(notes, rich);
+    const QString head = notes.left(kMaxShownNotes);
+    // The end of a line or of a tag in the second half of what fits; else the
+    // limit itself (out of a tag begun there).
+    int cut = kMaxShownNotes;
+    const int tagEnd = head.lastIndexOf(QLatin1Char('>')) + 1;
+    const int lineEnd = head.lastIndexOf(QLatin1Char('\n')) + 1;
+    int boundary = lineEnd;
+    if (rich) {
+        // A line end inside a tag is no place to cut HTML.
+        const bool lineEndInTag = lineEnd > tagEnd && head.lastIndexOf(QLatin1Char('<'), lineEnd - 1) >= tagEnd;
+        boundary = lineEndInTag ? tagEnd : qMax(lineEnd, tagEnd);
+    }
+    if (boundary > kMaxShownNotes / 2) {
+        cut = boundary;
+    } else if (rich) {
+        const int tagStart = head.lastIndexOf(QLatin1Char('<'));
+        if (tagStart >= tagEnd && tagStart > 0) cut = tagStart;
+    }
+    const QString closing = tr("The release notes are longer than shown here and were cut.");
+    const QString shown = withBreakOpportunities(notes.left(cut), rich);
+    if (rich) return shown + QStringLiteral("<p><i>") + closing.toHtmlEscaped() + QStringLiteral("</i></p>");
+    return shown + QStringLiteral("\n\n") + closing;
+}
+
 bool LiveUpdate::isNewVersion(const QString& serverVersion) {
     const QString exe = platform::programPath(CReadConfiguration::GetInstance()->GetEXE());
     const QString installed = ZnUtility().getFileVersion(exe);
-    return installed < serverVersion;
+    return isOlderVersion(installed, serverVersion);
 }
 
 void LiveUpdate::slotStartDownloadFile() {
@@ -281,9 +344,17 @@ void LiveUpdate::slotStartDownloadFile() {
     labelProgressValue->setText(QStringLiteral("%1 %").arg(0));
     m_pProgressRow->show();
     m_pButtonUpdate->setEnabled(false);
-    m_strDownloadDir = platform::applicationDir();
-    if (m_pAutoUpdate->StartDownload(m_strDownloadUrl, m_strDownloadDir) == -2) showFailure();
+    // A folder of the updater's own: whatever name the server's link ends in,
+    // the download can never replace a file the product ships.
+    m_strDownloadDir = downloadFolder();
+    if (!QDir().mkpath(m_strDownloadDir) || m_pAutoUpdate->StartDownload(m_strDownloadUrl, m_strDownloadDir) == -2) {
+        showFailure();
+        return;
+    }
+    m_bDownloading = true;
 }
+
+QString LiveUpdate::downloadFolder() { return platform::applicationDir() + QStringLiteral("/update"); }
 
 void LiveUpdate::slotDownloadProgress(int percent) {
     progressBar->setValue(percent);
@@ -292,13 +363,16 @@ void LiveUpdate::slotDownloadProgress(int percent) {
 
 void LiveUpdate::slotDownloadFinished() {
     qDebug() << "Zn LiveUpdate: download finished";
+    m_bDownloading = false;
     labelProgressValue->setText(QStringLiteral("%1 %").arg(100));
     progressBar->setValue(100);
     const QString path = m_pAutoUpdate->GetDownloadFilePath();
     const QString local = getFileDigest(path);
     qDebug() << "Zn LiveUpdate: local file md5->" << local;
     qDebug() << "Zn LiveUpdate: server file md5->" << m_strServerDigest;
-    if (m_strServerDigest.isEmpty() || local != m_strServerDigest) {
+    if (!digestMatches(local, m_strServerDigest)) {
+        // Not the installer the server names: nothing to keep or run.
+        QFile::remove(path);
         showFailure();
         return;
     }
@@ -367,6 +441,12 @@ QString LiveUpdate::getFileDigest(const QString& filePath) {
 
 void LiveUpdate::slotHandleHttpReturnError(QString text) {
     textEditUpdateInfo->setText(text);
+    // "Download failed.": the task has ended, its files stay, and a new
+    // start resumes from them.
+    if (m_bDownloading) {
+        m_bDownloading = false;
+        m_pButtonUpdate->setEnabled(true);
+    }
     if (isSilentAndHidden()) QCoreApplication::quit();
 }
 

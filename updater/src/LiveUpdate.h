@@ -1,17 +1,19 @@
 #pragma once
 // The updater's window. initWindow() builds it and starts the check at once:
 //
-//   "ver" (newer, as plain text, than the product executable's FileVersion)
+//   "ver" (newer than the product executable's FileVersion, see isOlderVersion)
 //     -> "info" (lang=en_GB) -> the release notes at the URL it names (shown)
 //     -> "link" (installer URL; enables Update) -> "exinfo" -> the SHA-1 at
 //        the URL it names
 //
-// Update downloads the installer into the application folder; when the
-// download has finished and its SHA-1 (upper-case hex) equals the server's,
-// the first "Pellact.exe" and the first process of the product's executable
+// Update downloads the installer into the updater's own folder "update/" in
+// the application folder; when the download has finished and its SHA-1 equals
+// the server's (see digestMatches), "Pellact.exe" and the product's process
 // are stopped and the installer is started detached with "/VERYSILENT" and
-// "/SUPPRESSMSGBOXES"; then the window closes. Every failure shows the
-// failure dialog and enables Update again.
+// "/SUPPRESSMSGBOXES"; then the window closes. A file whose digest differs is
+// removed. Every failure shows the failure dialog and enables Update again;
+// so does "Download failed." (without the dialog), after which a new start
+// resumes the task.
 //
 // main() sets the dynamic properties "silent", "app_name", "server_url" and
 // "extra_note" and the shadow width before initWindow(). The style sheet sets
@@ -44,15 +46,29 @@ public:
     // Shows the window and brings it to the front without keeping it on top.
     void showOnTop();
 
-    // True when the product's installed FileVersion is less than `serverVersion`
-    // as plain text (no numeric parsing: "1.9.0" is not less than "1.10.0").
+    // True when the product's installed FileVersion is older than
+    // `serverVersion`: number by number for dotted decimal versions ("1.9.0"
+    // is older than "1.10.0"), else in plain-text order.
     bool isNewVersion(const QString& serverVersion);
+    // What the text box shows of release notes: the notes themselves up to
+    // kMaxShownNotes characters; longer ones cut at a line end (or, for
+    // HTML, a tag's end) and followed by a closing line saying they were cut.
+    // Either way passed through withBreakOpportunities.
+    static QString shownReleaseNotes(const QString& notes, bool rich);
+    static constexpr int kMaxShownNotes = 256 * 1024;
+    // `text` with a zero-width space after every kMaxUnbrokenRun characters
+    // of a run without white space (in HTML: outside tags and entities).
+    static QString withBreakOpportunities(const QString& text, bool rich);
+    static constexpr int kMaxUnbrokenRun = 512;
     // SHA-1 of the file as 40 upper-case hex digits; a null text when the file
     // cannot be opened or cannot be read to its end.
     static QString getFileDigest(const QString& filePath);
     // Alpha of ring `ring` (0 = outermost) of a shadow frame `width` pixels wide,
     // within 0..255.
     static int shadowAlpha(int width, int ring);
+
+    // Where Update saves the installer: the application folder's "update".
+    static QString downloadFolder();
 
     // Stop attempts of the product before the update gives up.
     static constexpr int kStopRounds = 3;
@@ -87,6 +103,7 @@ private:
     QString m_strServerDigest;
     QString m_strDownloadDir;
     int m_nStage = 0;
+    bool m_bDownloading = false;  // a started download has not yet ended
     QTextEdit* textEditUpdateInfo = nullptr;
     ZnStyleButton* m_pButtonUpdate = nullptr;
     QProgressBar* progressBar = nullptr;

@@ -34,6 +34,10 @@ QString skinFolderFor(const QString& skinPath) {
     return skinPath;
 }
 
+int shadowWidthFor(int flagValue) {
+    return flagValue >= 0 && flagValue <= kMaxShadowWidth ? flagValue : kDefaultShadowWidth;
+}
+
 void initStyleCommon(const QString& skinFolder) {
     ZnStyleCommon::setToolkitVariant(ZnToolkitVariant::Updater);
     const QString app = platform::applicationDir();

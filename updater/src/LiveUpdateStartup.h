@@ -17,6 +17,13 @@ QString extraNoteFromArguments(const QStringList& arguments, bool* found);
 // appended; a one-character value unchanged.
 QString skinFolderFor(const QString& skinPath);
 
+// The window's shadow width for the flag value: 0..20 as given, anything
+// else the default 5 (a wide frame puts the buttons off the screen, a huge
+// one makes the window too large to be made at all).
+int shadowWidthFor(int flagValue);
+constexpr int kDefaultShadowWidth = 5;
+constexpr int kMaxShadowWidth = 20;
+
 // Fills the style object for the updater: skin folder, backup and temp
 // folders under the application folder, font family "Segoe UI", and the
 // updater's variant of the toolkit's widgets.

@@ -19,7 +19,7 @@
 #include "platform/Endpoints.h"
 
 DEFINE_bool(silent, false, "check quietly: show the window only when an update is found");
-DEFINE_int32(shadowWidth, 5, "width in pixels of the window's shadow frame");
+DEFINE_int32(shadowWidth, kDefaultShadowWidth, "width in pixels of the window's shadow frame (0-20; else 5)");
 DEFINE_bool(enableHighDPI, true, "write the screen size to the debug output");
 DEFINE_string(updateURL, "", "prefix of every update-server query (the update server + \"/verinfo?\")");
 DEFINE_string(skinPath, "", "skin folder (default: the application folder + \"/skin/\")");
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     window->setProperty("app_name", CReadConfiguration::GetInstance()->GetPName());
     window->setProperty("server_url", serverUrl);
     window->setProperty("extra_note", extraNote);
-    window->setShadowWidth(FLAGS_shadowWidth);
+    window->setShadowWidth(shadowWidthFor(FLAGS_shadowWidth));
     window->initWindow();
     QObject::connect(&app, SIGNAL(messageReceived(QString)), window, SLOT(slotMsgReceivedFromOtherInstance(QString)));
     if (!FLAGS_silent) window->showOnTop();

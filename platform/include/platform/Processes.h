@@ -13,7 +13,12 @@
 //
 // Look-ups compare that name exactly (case-sensitive) with
 // platform::processName() of the product's program name: "iTunes.exe" finds
-// processes named "iTunes", not "itunes".
+// processes named "iTunes", not "itunes". Only processes of the calling user
+// (their real user id is ours) are candidates: a process of another user that
+// happens to bear the name is never ended, not even by root. Among the
+// candidates the first whose executable lies in the application folder
+// (platform::applicationDir()) is chosen, else the first of all; so the
+// product's own program is preferred over a stranger that took its name.
 #include <QString>
 
 #include <cstdint>
@@ -28,16 +33,16 @@
 // main thread, processes that are gone and processes we have no right to signal.
 int TerminateProcessById(std::uint32_t processId);
 
-// Ends the first process, in ascending id order, whose name equals
-// platform::processName(programName), never the calling process itself. Only
+// Ends the process chosen by the rule above (platform::chooseProcess), never
+// the calling process itself. Only
 // that one process is ended; the result of ending it is not looked at. Returns
 // true once the table has been walked, also when nothing matched. When the
 // process table cannot be read it prints "CreateToolhelp32Snapshot failed!\n" to
 // standard output and returns false.
 bool KillProcessByName(const QString& programName);
 
-// The id of the first process, in ascending id order, whose name equals
-// platform::processName(programName), never the calling process itself; prints
+// The id of the process chosen by the rule above (platform::chooseProcess),
+// never the calling process itself; prints
 // "find the file you want: <name>\n" to standard output when one matched.
 // 0 when none matched. When the process table cannot be read it prints
 // "CreateToolhelp32Snapshot failed!\n" and returns the all-bits-set value
@@ -56,12 +61,20 @@ using ::TerminateProcessById;
 // One named process of the process table.
 struct ProcessEntry {
     std::uint32_t processId = 0;
-    QString name;  // see the naming rule above
+    QString name;            // see the naming rule above
+    QString executablePath;  // the executable's path; empty when it cannot be read
+    qint64 userId = -1;      // the real user id; -1 when it cannot be read
 };
 
 // Fills `entries` with the named processes in ascending id order (the calling
 // process included). False, with `entries` empty, when the table cannot be read.
 bool processSnapshot(std::vector<ProcessEntry>* entries);
+
+// Of `entries`, the process a look-up of `programName` chooses: the first,
+// in their order, named platform::processName(programName), of the calling
+// user and not the caller, whose executable lies in the application folder;
+// else the first such process of any folder; null when there is none.
+const ProcessEntry* chooseProcess(const std::vector<ProcessEntry>& entries, const QString& programName);
 
 // For tests only: read the process table from `root` instead of /proc (empty:
 // /proc again). Terminations always go to the real processes.

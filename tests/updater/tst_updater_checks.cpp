@@ -1,0 +1,167 @@
+// The update window's judgements on the server's answers, as tables: which
+// version is newer, which digest matches, how much of long release notes is
+// shown; and the shadow width taken from the command line.
+#include <QtTest>
+
+#include "LiveUpdate.h"
+#include "LiveUpdateStartup.h"
+#include "UpdateChecks.h"
+
+class UpdaterChecksTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void versionOrder_data() {
+        QTest::addColumn<QString>("installed");
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<bool>("older");
+        QTest::newRow("1.9.0 < 1.10.0") << "1.9.0"
+                                        << "1.10.0" << true;
+        QTest::newRow("2.0.1.6 < 2.0.1.10") << "2.0.1.6"
+                                            << "2.0.1.10" << true;
+        QTest::newRow("2.0.1.6 < 10.0.0.0") << "2.0.1.6"
+                                            << "10.0.0.0" << true;
+        QTest::newRow("2.0.1.10 > 2.0.1.9") << "2.0.1.10"
+                                            << "2.0.1.9" << false;
+        QTest::newRow("equal") << "2.0.1.6"
+                               << "2.0.1.6" << false;
+        QTest::newRow("missing numbers count as 0") << "2.0.1"
+                                                    << "2.0.1.0" << false;
+        QTest::newRow("one more number") << "2.0.1"
+                                         << "2.0.1.1" << true;
+        QTest::newRow("leading zeros") << "2.0.01.6"
+                                       << "2.0.1.6" << false;
+        QTest::newRow("numbers beyond 64 bits") << "1.99999999999999999999"
+                                                << "1.100000000000000000000" << true;
+        QTest::newRow("line end of the server ignored") << "2.0.1.6"
+                                                        << "2.0.1.10\n"
+                                                        << true;
+        QTest::newRow("empty installed: plain text") << ""
+                                                     << "0.1" << true;
+        QTest::newRow("not dotted decimal: plain text") << "2.0.1.6"
+                                                        << "10.0 beta" << false;
+        QTest::newRow("letters: plain text") << "1.9.0"
+                                             << "1.9.0a" << true;
+        QTest::newRow("empty part: plain text, '.' before '1'") << "1..9"
+                                                                << "1.10" << true;
+    }
+    void versionOrder() {
+        QFETCH(QString, installed);
+        QFETCH(QString, offered);
+        QFETCH(bool, older);
+        QCOMPARE(isOlderVersion(installed, offered), older);
+    }
+
+    void digestComparison_data() {
+        const QString local = QStringLiteral("A9993E364706816ABA3E25717850C26C9CD0D89D");
+        QTest::addColumn<QString>("local");
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("same") << local << local << true;
+        QTest::newRow("lower case") << local << local.toLower() << true;
+        QTest::newRow("mixed case, line end") << local << "a9993E364706816aba3e25717850c26c9cd0d89d\n" << true;
+        QTest::newRow("blanks and CR LF") << local << " \t" + local + "\r\n" << true;
+        QTest::newRow("other digest") << local << "A9993E364706816ABA3E25717850C26C9CD0D89E" << false;
+        QTest::newRow("short") << local << local.left(39) << false;
+        QTest::newRow("long") << local << local + "0" << false;
+        QTest::newRow("not hex") << local << local.left(39) + "G" << false;
+        QTest::newRow("blank inside") << local << local.left(20) + " " + local.mid(20) << false;
+        QTest::newRow("empty") << local << "" << false;
+        QTest::newRow("sha1sum line") << local << local.toLower() + "  CorvaneSetup.exe\n" << false;
+        QTest::newRow("unreadable file") << QString() << local << false;
+    }
+    void digestComparison() {
+        QFETCH(QString, local);
+        QFETCH(QString, server);
+        QFETCH(bool, matches);
+        QCOMPARE(digestMatches(local, server), matches);
+    }
+
+    // Notes within the limit are shown whole; longer ones are cut at the last
+    // line end (HTML: line or tag end, never inside a tag) in the second half
+    // of what fits, else at the limit, and get the closing line.
+    void releaseNotes_data() {
+        const int limit = LiveUpdate::kMaxShownNotes;
+        QTest::addColumn<QString>("notes");
+        QTest::addColumn<bool>("rich");
+        QTest::addColumn<int>("kept");  // characters of the notes shown; -1: all, unchanged
+        QTest::newRow("at the limit") << QString(limit, 'x') << false << -1;
+        QTest::newRow("one long line") << QString(limit * 40, 'x') << false << limit;
+        QString lines;
+        while (lines.size() < limit + 10) lines += QString(99, 'l') + '\n';
+        QTest::newRow("lines: at a line end") << lines << false << (limit / 100) * 100;
+        QTest::newRow("a line end early only") << "x\n" + QString(limit * 2, 'x') << false << limit;
+        QString html;
+        while (html.size() < limit + 10) html += "<p>" + QString(93, 'h') + "</p>";
+        // The last tag end is that of the "<p>" the limit falls behind.
+        QTest::newRow("html: at a tag end") << html << true << (limit / 100) * 100 + 3;
+        QString inTag = QString(limit - 10, 'h') + "<a href=\"" + QString(100, 'u') + "\">";
+        QTest::newRow("html: not inside a tag") << inTag << true << limit - 10;
+        QString lineInTag = "<p>" + QString(limit - 100, 'h') + "</p><a\nhref=\"" + QString(200, 'u') + "\">";
+        QTest::newRow("html: line end inside a tag") << lineInTag << true << limit - 93;
+    }
+    void releaseNotes() {
+        QFETCH(QString, notes);
+        QFETCH(bool, rich);
+        QFETCH(int, kept);
+        // Break opportunities aside (see breakOpportunities).
+        const QString shown = LiveUpdate::shownReleaseNotes(notes, rich).remove(QChar(0x200B));
+        if (kept < 0) {
+            QCOMPARE(shown, notes);
+            return;
+        }
+        QCOMPARE(shown.left(kept), notes.left(kept));
+        const QString closing = QStringLiteral("The release notes are longer than shown here and were cut.");
+        QCOMPARE(shown.mid(kept), rich ? "<p><i>" + closing + "</i></p>" : "\n\n" + closing);
+    }
+
+    // A run of more than 512 characters without white space gets a
+    // zero-width space after each 512; tags and entities of HTML stay whole.
+    void breakOpportunities_data() {
+        const QString zw(QChar(0x200B));
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("rich");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("words") << "What's New in 2.1" << false << "What's New in 2.1";
+        QTest::newRow("exactly 512") << QString(512, 'x') << false << QString(512, 'x');
+        QTest::newRow("1200 in a row") << QString(1200, 'x') << false
+                                       << QString(512, 'x') + zw + QString(512, 'x') + zw + QString(176, 'x');
+        QTest::newRow("blanks start a new run")
+            << QString(400, 'x') + ' ' + QString(400, 'x') << false << QString(400, 'x') + ' ' + QString(400, 'x');
+        QTest::newRow("plain '<' is a character")
+            << "<" + QString(600, 'x') << false << "<" + QString(511, 'x') + zw + QString(89, 'x');
+        const QString tag = "<a href=\"https://h/" + QString(1200, 'u') + "\">";
+        QTest::newRow("html: a tag stays whole")
+            << tag + QString(600, 't') + "</a>" << true << tag + QString(512, 't') + zw + QString(88, 't') + "</a>";
+        QTest::newRow("html: an entity stays whole") << QString(510, 'x') + "&amp;" + QString(10, 'x') << true
+                                                     << QString(510, 'x') + "&amp;" + zw + QString(10, 'x');
+    }
+    void breakOpportunities() {
+        QFETCH(QString, text);
+        QFETCH(bool, rich);
+        QFETCH(QString, expected);
+        QCOMPARE(LiveUpdate::withBreakOpportunities(text, rich), expected);
+    }
+
+    void shadowWidth_data() {
+        QTest::addColumn<int>("flag");
+        QTest::addColumn<int>("width");
+        QTest::newRow("0") << 0 << 0;
+        QTest::newRow("1") << 1 << 1;
+        QTest::newRow("5") << 5 << 5;
+        QTest::newRow("20") << 20 << 20;
+        QTest::newRow("21") << 21 << 5;
+        QTest::newRow("200") << 200 << 5;
+        QTest::newRow("100000") << 100000 << 5;
+        QTest::newRow("-1") << -1 << 5;
+        QTest::newRow("INT_MIN") << INT_MIN << 5;
+    }
+    void shadowWidth() {
+        QFETCH(int, flag);
+        QFETCH(int, width);
+        QCOMPARE(shadowWidthFor(flag), width);
+    }
+};
+
+QTEST_GUILESS_MAIN(UpdaterChecksTest)
+#include "tst_updater_checks.moc"
