@@ -13,10 +13,15 @@
 
 namespace streamtest {
 
-// `text` as a gzip member (what a server sends for "Content-Encoding: gzip").
-inline std::string gzipped(const std::string& text) {
+// `text` deflated with zlib's `windowBits` (31: a gzip member, what a server
+// sends for "Content-Encoding: gzip"; 15: a zlib stream), with a preset
+// dictionary when one is given.
+inline std::string deflated(const std::string& text, int windowBits, const std::string& dictionary = std::string()) {
     z_stream z = z_stream();
-    deflateInit2(&z, 9, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY);
+    deflateInit2(&z, 9, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY);
+    if (!dictionary.empty())
+        deflateSetDictionary(&z, reinterpret_cast<const Bytef*>(dictionary.data()),
+                             static_cast<uInt>(dictionary.size()));
     std::string out(deflateBound(&z, text.size()) + 64, '\0');
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
     z.avail_in = static_cast<uInt>(text.size());
@@ -27,6 +32,9 @@ inline std::string gzipped(const std::string& text) {
     deflateEnd(&z);
     return out;
 }
+
+// `text` as a gzip member.
+inline std::string gzipped(const std::string& text) { return deflated(text, 31); }
 
 struct Opened {
     boost::system::error_code ec;
