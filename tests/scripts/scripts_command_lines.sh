@@ -15,9 +15,9 @@ source_scripts="$1"
 # The scripts whose command lines are checked (scripts/test-fuzz and
 # scripts/bench-download have their own).
 SCRIPTS=(bench-core build demo-server format make-demo-site make-demo-tree make-skin run screenshot setup test
-  test-tsan)
+  test-tsan test-fuzz bench-download)
 STUBBED=(cmake ctest ninja dpkg-query apt-get sudo service clang-format-14 nginx Xvfb xvfb-run xcompmgr hsetroot
-  xsetroot xdotool import convert curl 7z git)
+  xsetroot xdotool import convert curl 7z git aria2c clang clang++)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zn-scripts-test-XXXXXX")
 trap 'rm -rf "$work"' EXIT
