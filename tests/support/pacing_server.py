@@ -150,6 +150,13 @@ class PacingServer(socketserver.ThreadingMixIn, http.server.HTTPServer):
         self.rate = float(rate)
         self.delay = delay
 
+    def handle_error(self, request, client_address):
+        # A client that closes its connection in the middle of an answer (a
+        # download that has all it needs, or one that is stopped) is normal.
+        if isinstance(sys.exc_info()[1], (BrokenPipeError, ConnectionResetError)):
+            return
+        super().handle_error(request, client_address)
+
     def root_path(self, target):
         """The file below root that a request target names, or None."""
         path = target.split("?", 1)[0].split("#", 1)[0]
