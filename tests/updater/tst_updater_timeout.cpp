@@ -5,12 +5,11 @@
 // which it spends waiting, beside the other tests.)
 #include <QFile>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "HttpGet.h"
+#include "SilentServer.h"
 #include "UpdaterAppFolder.h"
 
 class UpdaterTimeoutTest : public QObject {
@@ -23,12 +22,8 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(ZN_APP_DIR "/Velkin"), velkin));
         QTemporaryDir runtime;
 
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
-        QList<QTcpSocket*> held;  // accepted, never answered
-        connect(&server, &QTcpServer::newConnection, this, [&] {
-            while (QTcpSocket* socket = server.nextPendingConnection()) held << socket;
-        });
+        updatertest::SilentServer server;
+        QVERIFY(server.listen());
 
         QProcess run;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -36,8 +31,7 @@ private slots:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         run.setProcessEnvironment(env);
         run.setProcessChannelMode(QProcess::MergedChannels);
-        run.start(velkin, {QStringLiteral("--silent=true"),
-                           QStringLiteral("--updateURL=http://127.0.0.1:%1/verinfo?").arg(server.serverPort())});
+        run.start(velkin, {QStringLiteral("--silent=true"), QStringLiteral("--updateURL=") + server.updateUrl()});
         QVERIFY(run.waitForStarted());
         const int limit = HttpGet::kRequestTimeoutMs;
         const bool ended = QTest::qWaitFor([&] { return run.state() == QProcess::NotRunning; }, 4 * limit + 60000);
@@ -50,13 +44,7 @@ private slots:
         QCOMPARE(run.exitStatus(), QProcess::NormalExit);
         QCOMPARE(run.exitCode(), 0);
         // Four sends, each ended by its limit.
-        int requests = 0;
-        for (QTcpSocket* socket : held) {
-            if (socket->bytesAvailable() == 0) socket->waitForReadyRead(100);
-            requests += socket->readAll().startsWith("GET /verinfo?pid=CORVANE-2&type=ver ");
-        }
-        QCOMPARE(requests, 4);
-        qDeleteAll(held);
+        QCOMPARE(server.versionRequests(), 4);
     }
 };
 
