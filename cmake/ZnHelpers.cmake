@@ -12,39 +12,106 @@ function(zn_target_defaults target)
   endif()
 endfunction()
 
-# zn_add_test(NAME name SOURCES ... LIBS ... LABELS unit|gui|net [QTTEST|GTEST] [TIMEOUT s])
-# Test programs live in build/tests; they run with the application folder as the
-# working directory's neighbour and offscreen Qt. Set the time limit through
-# TIMEOUT (default 300 s), not afterwards: the watchdog is given it here.
+# zn_add_test registers every CTest test of the tree, under ONE naming rule: a
+# test is named after its main file without the extension, so a failing name
+# leads straight to its file (tests/clean/tst_ScaniTunesData.cpp is the test
+# and program tst_ScaniTunesData, tests/skin/check_skin_files.py the test
+# check_skin_files).
+#
+# A test program (built into build/tests, target named like the test):
+#   zn_add_test(SOURCES main.cpp [more sources] LIBS ... LABELS unit|gui|net
+#               [QTTEST|GTEST] [TIMEOUT s] [VARIANT v] [INCLUDES dirs]
+#               [DEFINES defs] [DEPENDS targets] [LOCKS locks] [LEAKCHECK])
+# The main file is the first of SOURCES. A program built a second time from the
+# same main file (other definitions) names its VARIANT: its name is the file's
+# name, two underscores and the variant (tst_app_about__without_version).
+# INCLUDES and DEFINES are private include folders and definitions; DEPENDS
+# are targets that must be built before the test runs (helper programs, the
+# engine, the skin; a target this build does not define is skipped); LOCKS
+# are CTest resource locks (iTunes-process, Pellact-process: tests that end
+# processes by those names); LEAKCHECK lets the sanitizer build check the
+# program for leaks. The programs run with offscreen Qt. Set the time limit
+# through TIMEOUT (default 300 s), not afterwards: the watchdog is given it here.
+#
+# A script (run from the source tree, not under the watchdog):
+#   zn_add_test(SCRIPT file COMMAND command... LABELS ... [TIMEOUT s] [ENVIRONMENT vars])
+#
+# NAME may be given, but only as the name the rule derives.
 function(zn_add_test)
-  cmake_parse_arguments(T "QTTEST;GTEST" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
-  add_executable(${T_NAME} ${T_SOURCES})
-  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests")
-  target_compile_options(${T_NAME} PRIVATE ${ZN_WARNINGS})
-  target_compile_definitions(${T_NAME} PRIVATE
-    ZN_APP_DIR="${ZN_APP_DIR}"
-    ZN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-    ZN_TEST_SUPPORT_DIR="${CMAKE_SOURCE_DIR}/tests/support")
-  if(T_GTEST)
-    find_package(GTest REQUIRED)
-    target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gtest_main)
+  cmake_parse_arguments(T "QTTEST;GTEST;LEAKCHECK" "NAME;TIMEOUT;VARIANT;SCRIPT"
+                        "SOURCES;LIBS;LABELS;INCLUDES;DEFINES;DEPENDS;LOCKS;COMMAND;ENVIRONMENT" ${ARGN})
+  if(T_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "zn_add_test: unknown arguments ${T_UNPARSED_ARGUMENTS}")
   endif()
-  if(T_QTTEST)
-    target_link_libraries(${T_NAME} PRIVATE Qt5::Test)
+  if(T_SCRIPT)
+    set(_main "${T_SCRIPT}")
+  else()
+    list(GET T_SOURCES 0 _main)
   endif()
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS})
+  get_filename_component(_name "${_main}" NAME_WLE)
+  if(T_VARIANT)
+    set(_name "${_name}__${T_VARIANT}")
+  endif()
+  if(T_NAME AND NOT T_NAME STREQUAL _name)
+    message(FATAL_ERROR "zn_add_test: a test is named after its file: ${_name}, not ${T_NAME}")
+  endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
+
+  if(T_SCRIPT)
+    get_filename_component(_script "${T_SCRIPT}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+    if(NOT EXISTS "${_script}")
+      message(FATAL_ERROR "zn_add_test: no script ${_script}")
+    endif()
+    add_test(NAME ${_name} COMMAND ${T_COMMAND})
+    set_tests_properties(${_name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT})
+    if(T_ENVIRONMENT)
+      set_tests_properties(${_name} PROPERTIES ENVIRONMENT "${T_ENVIRONMENT}")
+    endif()
+    return()
+  endif()
+
+  add_executable(${_name} ${T_SOURCES})
+  set_target_properties(${_name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests")
+  target_compile_options(${_name} PRIVATE ${ZN_WARNINGS})
+  target_compile_definitions(${_name} PRIVATE
+    ZN_APP_DIR="${ZN_APP_DIR}"
+    ZN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    ZN_TEST_SUPPORT_DIR="${CMAKE_SOURCE_DIR}/tests/support"
+    ${T_DEFINES})
+  if(T_INCLUDES)
+    target_include_directories(${_name} PRIVATE ${T_INCLUDES})
+  endif()
+  if(T_GTEST)
+    find_package(GTest REQUIRED)
+    target_link_libraries(${_name} PRIVATE GTest::gtest GTest::gtest_main)
+  endif()
+  if(T_QTTEST)
+    target_link_libraries(${_name} PRIVATE Qt5::Test)
+  endif()
+  target_link_libraries(${_name} PRIVATE ${T_LIBS})
+  foreach(_dep ${T_DEPENDS})
+    if(TARGET ${_dep})
+      add_dependencies(${_name} ${_dep})
+    endif()
+  endforeach()
   # Every test program runs under the hang watchdog (tests/support): shortly
   # before the time limit it prints the stacks of the test's threads with gdb,
   # then kills it. Exit code, output and environment pass through unchanged.
-  add_test(NAME ${T_NAME} COMMAND $<TARGET_FILE:ZnTestWatchdog> ${T_TIMEOUT} $<TARGET_FILE:${T_NAME}>)
-  add_dependencies(${T_NAME} ZnTestWatchdog)
-  set_tests_properties(${T_NAME} PROPERTIES
+  add_test(NAME ${_name} COMMAND $<TARGET_FILE:ZnTestWatchdog> ${T_TIMEOUT} $<TARGET_FILE:${_name}>)
+  add_dependencies(${_name} ZnTestWatchdog)
+  set(_leaks 0)
+  if(T_LEAKCHECK)
+    set(_leaks 1)
+  endif()
+  set_tests_properties(${_name} PROPERTIES
     LABELS "${T_LABELS}"
     TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0;UBSAN_OPTIONS=print_stacktrace=1")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=${_leaks};UBSAN_OPTIONS=print_stacktrace=1")
+  if(T_LOCKS)
+    set_tests_properties(${_name} PROPERTIES RESOURCE_LOCK "${T_LOCKS}")
+  endif()
 endfunction()
 
 # zn_add_fuzzer(NAME name SOURCES ... LIBS ... CORPUS dir): a libFuzzer target,
