@@ -91,11 +91,9 @@ function(zn_add_test)
     target_link_libraries(${_name} PRIVATE Qt5::Test)
   endif()
   target_link_libraries(${_name} PRIVATE ${T_LIBS})
-  foreach(_dep ${T_DEPENDS})
-    if(TARGET ${_dep})
-      add_dependencies(${_name} ${_dep})
-    endif()
-  endforeach()
+  if(T_DEPENDS)
+    add_dependencies(${_name} ${T_DEPENDS})
+  endif()
   # Every test program runs under the hang watchdog (tests/support): shortly
   # before the time limit it prints the stacks of the test's threads with gdb,
   # then kills it. Exit code, output and environment pass through unchanged.

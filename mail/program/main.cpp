@@ -15,13 +15,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     // The forms name Windows fonts; they are drawn with an installed font here.
-    ZnStyleCommon::installPlatformFonts();
-    const QString folder = platform::applicationDir();
-    g_styleCommon.setFontFamily(QStringLiteral("Segoe UI"));
-    g_styleCommon.setSkinPath(folder + QStringLiteral("/skin/"));
-    g_styleCommon.setQssPath(folder + QStringLiteral("/skin/Qss/"));
-    g_styleCommon.setBackupPath(folder + QStringLiteral("/backup/"));
-    g_styleCommon.setTempPath(folder + QStringLiteral("/temp/"));
+    g_styleCommon.setUpForProgram(platform::applicationDir());
 
     CFeedback dialog;
     QObject::connect(&dialog, &QDialog::finished, &app, &QCoreApplication::quit);

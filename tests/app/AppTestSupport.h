@@ -25,14 +25,7 @@
 namespace apptest {
 
 // Fills the style object as the program's start-up does, for the folder `app`.
-inline void initStyle(const QString& app) {
-    ZnStyleCommon::installPlatformFonts();
-    g_styleCommon.setFontFamily(QStringLiteral("Segoe UI"));
-    g_styleCommon.setSkinPath(app + QStringLiteral("/skin/"));
-    g_styleCommon.setQssPath(app + QStringLiteral("/skin/Qss/"));
-    g_styleCommon.setBackupPath(app + QStringLiteral("/backup/"));
-    g_styleCommon.setTempPath(app + QStringLiteral("/temp/"));
-}
+inline void initStyle(const QString& app) { g_styleCommon.setUpForProgram(app); }
 
 // A fake outside program: a shell script that records the arguments of its
 // last start (NUL-separated, so any text survives) in <program>.argv and counts

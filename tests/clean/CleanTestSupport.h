@@ -39,13 +39,7 @@ inline void initEnvironment() {
         g_pController = new CController;
     }
     platform::setApplicationDir(QStringLiteral(ZN_APP_DIR));
-    const QString app = platform::applicationDir();
-    ZnStyleCommon::installPlatformFonts();
-    g_styleCommon.setFontFamily(QStringLiteral("Segoe UI"));
-    g_styleCommon.setSkinPath(app + QStringLiteral("/skin/"));
-    g_styleCommon.setQssPath(app + QStringLiteral("/skin/Qss/"));
-    g_styleCommon.setBackupPath(app + QStringLiteral("/backup/"));
-    g_styleCommon.setTempPath(app + QStringLiteral("/temp/"));
+    g_styleCommon.setUpForProgram(platform::applicationDir());
 }
 
 inline ST_ITUNES_USERDATA_ITEM item(int type, int subType, qint64 size, qint64 categorySize,

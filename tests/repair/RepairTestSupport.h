@@ -22,13 +22,7 @@ namespace repairtest {
 // Fills the style object's folders and font family as the program's start-up does.
 inline void initStyle() {
     platform::setApplicationDir(QStringLiteral(ZN_APP_DIR));
-    const QString app = platform::applicationDir();
-    ZnStyleCommon::installPlatformFonts();
-    g_styleCommon.setFontFamily(QStringLiteral("Segoe UI"));
-    g_styleCommon.setSkinPath(app + QStringLiteral("/skin/"));
-    g_styleCommon.setQssPath(app + QStringLiteral("/skin/Qss/"));
-    g_styleCommon.setBackupPath(app + QStringLiteral("/backup/"));
-    g_styleCommon.setTempPath(app + QStringLiteral("/temp/"));
+    g_styleCommon.setUpForProgram(platform::applicationDir());
 }
 
 // The value the page's progress bar shows, and its percentage text.

@@ -14,8 +14,8 @@ source_scripts="$1"
 
 # The scripts whose command lines are checked (scripts/test-fuzz and
 # scripts/bench-download have their own).
-SCRIPTS=(bench-core build demo-server format make-demo-site make-demo-tree make-skin run screenshot setup test
-  test-tsan test-fuzz bench-download)
+SCRIPTS=(bench-core build check-layers demo-server format make-demo-site make-demo-tree make-skin run screenshot setup
+  test test-tsan test-fuzz bench-download)
 STUBBED=(cmake ctest ninja dpkg-query apt-get sudo service clang-format-14 nginx Xvfb xvfb-run xcompmgr hsetroot
   xsetroot xdotool import convert curl 7z git aria2c clang clang++)
 
@@ -65,7 +65,8 @@ done
 # Commands and arguments of scripts that take them.
 for args in "demo-server start" "demo-server stop" "demo-server stop a b" "demo-server nosuchcommand" \
   "demo-server start . --port" "build --target" "build -j" "build -j 0" "build -jx" "test -j" "run -j 0" \
-  "screenshot --wait" "screenshot one" "bench-core --build-dir" "format --check extra"; do
+  "screenshot --wait" "screenshot one" "bench-core --build-dir" "format --check extra" "check-layers --root" \
+  "check-layers --root /no/such/folder"; do
   # shellcheck disable=SC2086  # the arguments are split on purpose
   run_script $args
   [ "$status" -eq 2 ] || fail "$args exits with $status, not 2"
@@ -74,6 +75,29 @@ done
 JOBS=many run_script build
 [ "$status" -eq 2 ] || fail "build with JOBS=many exits with $status, not 2"
 no_work_done "build with JOBS=many"
+
+# check-layers passes includes the layer order allows and refuses the others,
+# naming each: one file per case in a tree of stand-in headers.
+layers="$work/layers"
+mkdir -p "$layers/platform/include/platform" "$layers/toolkit/include" "$layers/app/src" \
+  "$layers/app/gateway/include" "$layers/app/types/include" "$layers/repair/src" "$layers/app/transfer/src"
+touch "$layers/platform/include/platform/Programs.h" "$layers/toolkit/include/ZnStyleCommon.h" \
+  "$layers/app/src/FixiTunes.h" "$layers/app/gateway/include/Controller.h" "$layers/app/types/include/CommonTypes.h"
+for case in "toolkit/src/A.cpp|platform/Programs.h|0" "toolkit/src/A.cpp|FixiTunes.h|1" \
+  "toolkit/include/A.h|<ZnStyleCommon.h>|0" "toolkit/src/A.cpp|<QWidget>|0" \
+  "repair/src/MainWindowLists.cpp|FixiTunes.h|0" "repair/src/Other.cpp|FixiTunes.h|1" \
+  "app/transfer/src/A.cpp|CommonTypes.h|0" "app/transfer/src/A.cpp|Controller.h|1" \
+  "platform/src/A.cpp|ZnStyleCommon.h|1"; do
+  IFS='|' read -r file header expected <<<"$case"
+  mkdir -p "$(dirname "$layers/$file")"
+  case "$header" in "<"*) line="#include $header" ;; *) line="#include \"$header\"" ;; esac
+  printf '// a case\n%s\n' "$line" >"$layers/$file"
+  run_script check-layers --root "$layers"
+  [ "$status" -eq "$expected" ] || fail "check-layers: $file including $header exits with $status, not $expected"
+  if [ "$expected" = 1 ] && [[ "$err" != *"$file:2: "* ]]; then fail "check-layers does not name $file:2: $err"; fi
+  no_work_done "check-layers"
+  rm -f "$layers/$file"
+done
 
 # The job count reaches the build: from -j N, -jN, --jobs N and JOBS; -j wins.
 export STUB_STATUS=0

@@ -15,12 +15,8 @@
 #include <cstdio>
 
 #include "Showcase.h"
-#include "platform/Programs.h"
-
-#if __has_include("ZnStyleCommon.h")
 #include "ZnStyleCommon.h"
-#define ZN_HAVE_TOOLKIT 1
-#endif
+#include "platform/Programs.h"
 
 namespace showcase {
 std::map<QString, ViewFactory>& registry() {
@@ -30,20 +26,6 @@ std::map<QString, ViewFactory>& registry() {
 }  // namespace showcase
 
 namespace {
-
-// Fills the style object as the programs' start-up does, so views look as they do
-// in the product.
-void initStyle() {
-#ifdef ZN_HAVE_TOOLKIT
-    ZnStyleCommon::installPlatformFonts();
-    const QString app = platform::applicationDir();
-    g_styleCommon.setFontFamily(QStringLiteral("Segoe UI"));
-    g_styleCommon.setSkinPath(app + QStringLiteral("/skin/"));
-    g_styleCommon.setQssPath(app + QStringLiteral("/skin/Qss/"));
-    g_styleCommon.setBackupPath(app + QStringLiteral("/backup/"));
-    g_styleCommon.setTempPath(app + QStringLiteral("/temp/"));
-#endif
-}
 
 void waitFor(int ms) {
     QElapsedTimer timer;
@@ -65,7 +47,9 @@ int main(int argc, char** argv) {
     // The showcase lives beside the tests; the product's files are in the
     // application folder of the build.
     platform::setApplicationDir(QStringLiteral(ZN_APP_DIR));
-    initStyle();
+    // The style object as the programs' start-up sets it, so views look as they
+    // do in the product.
+    g_styleCommon.setUpForProgram(platform::applicationDir());
 
     const QStringList args = app.arguments();
     QTextStream out(stdout);

@@ -23,6 +23,7 @@ private slots:
     void unitName_data();
     void unitName();
     void folderFields();
+    void setUpForProgramFillsEveryFolderAndTheFont();
     void skinPaths();
     void platformFontsDrawSegoeWithAnInstalledFont();
 };
@@ -188,6 +189,17 @@ void tst_ZnStyleCommon::folderFields() {
     QCOMPARE(style.getTempPath(), QStringLiteral("/a/temp/"));
     QCOMPARE(style.getSpareText5(), QStringLiteral("five"));
     QCOMPARE(style.getSpareText6(), QStringLiteral("six"));
+}
+
+void tst_ZnStyleCommon::setUpForProgramFillsEveryFolderAndTheFont() {
+    ZnStyleCommon style;
+    style.setUpForProgram(QStringLiteral("/opt/corvane"));
+    QCOMPARE(style.getSkinPath(), QStringLiteral("/opt/corvane/skin/"));
+    QCOMPARE(style.getQssPath(), QStringLiteral("/opt/corvane/skin/Qss/"));
+    QCOMPARE(style.getBackupPath(), QStringLiteral("/opt/corvane/backup/"));
+    QCOMPARE(style.getTempPath(), QStringLiteral("/opt/corvane/temp/"));
+    QCOMPARE(style.getFont(0).family(), QStringLiteral("Segoe UI"));
+    QVERIFY(!QFont::substitutes(QStringLiteral("Segoe UI")).isEmpty());
 }
 
 void tst_ZnStyleCommon::skinPaths() {

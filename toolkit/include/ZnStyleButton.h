@@ -12,6 +12,8 @@
 #include <QRect>
 #include <QString>
 
+#include "ZnButtonImages.h"
+
 class ZnStyleButton : public QPushButton {
     Q_OBJECT
 public:
@@ -40,10 +42,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // 0 plain, 1 normal, 2 hover, 3 pressed (4, disabled, only at paint time).
-    int m_nState = 0;
-    QString m_strImages[5];
-    bool m_bNaturalSizeIcon = false;
+    ZnButtonImages m_images;
     QRect m_rcIcon;
     bool m_bUpdaterVariant = false;
 };

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "ZnButtonImages.h"
+
 class ZnStyleButtonWidget : public QWidget {
     Q_OBJECT
 public:
@@ -36,8 +38,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    int m_nState = 0;
-    QString m_strImages[5];
-    bool m_bNaturalSizeIcon = false;
+    ZnButtonImages m_images;
     QRect m_rcIcon;
 };

@@ -81,6 +81,12 @@ public:
     // QApplication calls this once, before the first window is built.
     static void installPlatformFonts();
 
+    // Sets the style object up as every program of the product does at start,
+    // for the application folder `appDir`: the platform's fonts (above), the
+    // font family "Segoe UI" and the skin, style-sheet, backup and temp folders
+    // inside `appDir`. Called once the QApplication exists.
+    void setUpForProgram(const QString& appDir);
+
     // The variant of the widgets built from now on (default: MainProgram).
     static void setToolkitVariant(ZnToolkitVariant variant);
     static ZnToolkitVariant toolkitVariant();

@@ -35,11 +35,12 @@ ZnMessageBox::ZnMessageBox(const QString& text, const QString& title, int button
     ui->pushButton_cancel->setFont(g_styleCommon.getFont(13));
     ui->pushButton_no->setStyleSheet(g_styleCommon.getColorStyleSheet(3));
 
-    connect(ui->pushButton_yes, SIGNAL(clicked()), this, SLOT(slotClose_yes()));
-    connect(ui->pushButton_no, SIGNAL(clicked()), this, SLOT(slotClose_no()));
-    connect(ui->pushButton_ok, SIGNAL(clicked()), this, SLOT(slotClose_ok()));
-    connect(ui->pushButton_cancel, SIGNAL(clicked()), this, SLOT(slotClose_cancel()));
-    connect(ui->label, SIGNAL(linkActivated(QString)), this, SLOT(slotLink(QString)));
+    connect(ui->pushButton_yes, &QAbstractButton::clicked, this, &ZnMessageBox::slotClose_yes);
+    connect(ui->pushButton_no, &QAbstractButton::clicked, this, &ZnMessageBox::slotClose_no);
+    connect(ui->pushButton_ok, &QAbstractButton::clicked, this, &ZnMessageBox::slotClose_ok);
+    connect(ui->pushButton_cancel, &QAbstractButton::clicked, this, &ZnMessageBox::slotClose_cancel);
+    // slotLink is virtual: the connection calls a subclass's override.
+    connect(ui->label, &QLabel::linkActivated, this, &ZnMessageBox::slotLink);
 
     ui->pushButton_yes->hide();
     ui->pushButton_no->hide();

@@ -11,7 +11,7 @@ ZnScanProgressBar::ZnScanProgressBar(QWidget* parent)
     ui->setupUi(this);
     // The timer goes with the widget.
     m_pTimer = new QTimer(this);
-    connect(m_pTimer, SIGNAL(timeout()), this, SLOT(UpdateProgressBar()));
+    connect(m_pTimer, &QTimer::timeout, this, &ZnScanProgressBar::UpdateProgressBar);
     initStyle();
 }
 

@@ -21,20 +21,11 @@ ZnStyleButton::ZnStyleButton(QWidget* parent)
 }
 
 void ZnStyleButton::setImages(const QString& normal, const QString& hover, const QString& pressed, QString disabled) {
-    m_nState = 1;
-    m_strImages[1] = normal;
-    m_strImages[2] = hover;
-    m_strImages[3] = pressed;
-    m_strImages[4] = disabled;
-    m_bNaturalSizeIcon = false;
+    m_images.setImages(normal, hover, pressed, disabled);
 }
 
 void ZnStyleButton::setImages(const QString& normal, const QString& hover, const QString& pressed) {
-    m_nState = 1;
-    m_strImages[1] = normal;
-    m_strImages[2] = hover;
-    m_strImages[3] = pressed;
-    m_bNaturalSizeIcon = true;
+    m_images.setImages(normal, hover, pressed);
 }
 
 void ZnStyleButton::setIconRect(const QRect& rect) { m_rcIcon = rect; }
@@ -48,51 +39,32 @@ void ZnStyleButton::refresh() {
 // clicked(false) emitted on release.
 void ZnStyleButton::enterEvent(QEvent*) {
     emit mouseEnter();
-    if (m_nState != 0) {
-        m_nState = 2;
-        refresh();
-    }
+    if (m_images.enter()) refresh();
 }
 
 void ZnStyleButton::leaveEvent(QEvent*) {
     emit mouseLeave();
-    if (m_nState != 0) {
-        m_nState = 1;
-        refresh();
-    }
+    if (m_images.leave()) refresh();
 }
 
 void ZnStyleButton::mousePressEvent(QMouseEvent* event) {
-    if (m_bUpdaterVariant) {
-        if (m_nState == 0 || !isEnabled() || !rect().contains(event->pos())) return;
-    } else if (m_nState == 0 || !isEnabled() || event->button() != Qt::LeftButton) {
-        return;
-    }
-    m_nState = 3;
-    refresh();
+    if (!isEnabled()) return;
+    if (m_bUpdaterVariant ? !rect().contains(event->pos()) : event->button() != Qt::LeftButton) return;
+    if (m_images.press()) refresh();
 }
 
 void ZnStyleButton::mouseReleaseEvent(QMouseEvent* event) {
-    if (m_bUpdaterVariant) {
-        if (!isEnabled()) return;
-    } else if (event->button() != Qt::LeftButton) {
-        return;
-    }
-    if (m_nState != 0) {
-        m_nState = 2;
-        refresh();
-    }
+    if (m_bUpdaterVariant ? !isEnabled() : event->button() != Qt::LeftButton) return;
+    if (m_images.release()) refresh();
     if (rect().contains(event->pos())) emit clicked(false);
 }
 
 void ZnStyleButton::paintEvent(QPaintEvent* event) {
-    if (m_nState == 0) {
+    if (!m_images.isImageMode()) {
         QPushButton::paintEvent(event);
         return;
     }
-    int state = m_nState;
-    if (!isEnabled() && !m_strImages[4].isEmpty()) state = 4;
-    const QPixmap pixmap(m_strImages[state]);
+    const QPixmap pixmap(m_images.currentImage(isEnabled()));
 
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);

@@ -13,21 +13,12 @@ ZnStyleButtonWidget::ZnStyleButtonWidget(QWidget* parent) : QWidget(parent) {
 
 void ZnStyleButtonWidget::setImages(const QString& normal, const QString& hover, const QString& pressed,
                                     QString disabled) {
-    m_nState = 1;
-    m_strImages[1] = normal;
-    m_strImages[2] = hover;
-    m_strImages[3] = pressed;
-    m_strImages[4] = disabled;
-    m_bNaturalSizeIcon = false;
+    m_images.setImages(normal, hover, pressed, disabled);
     setMouseTracking(true);
 }
 
 void ZnStyleButtonWidget::setImages(const QString& normal, const QString& hover, const QString& pressed) {
-    m_nState = 1;
-    m_strImages[1] = normal;
-    m_strImages[2] = hover;
-    m_strImages[3] = pressed;
-    m_bNaturalSizeIcon = true;
+    m_images.setImages(normal, hover, pressed);
 }
 
 void ZnStyleButtonWidget::setIconRect(const QRect& rect) { m_rcIcon = rect; }
@@ -38,50 +29,38 @@ void ZnStyleButtonWidget::refresh() {
 
 void ZnStyleButtonWidget::enterEvent(QEvent*) {
     emit mouseEnter();
-    if (m_nState != 0) {
-        m_nState = 2;
-        refresh();
-    }
+    if (m_images.enter()) refresh();
 }
 
 void ZnStyleButtonWidget::leaveEvent(QEvent*) {
     emit mouseLeave();
-    if (m_nState != 0) {
-        m_nState = 1;
-        refresh();
-    }
+    if (m_images.leave()) refresh();
 }
 
 void ZnStyleButtonWidget::mousePressEvent(QMouseEvent* event) {
-    if (m_nState == 0 || !isEnabled() || event->button() != Qt::LeftButton) return;
-    m_nState = 3;
-    refresh();
+    if (!isEnabled() || event->button() != Qt::LeftButton) return;
+    if (m_images.press()) refresh();
 }
 
 void ZnStyleButtonWidget::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    if (m_nState != 0) {
-        m_nState = 2;
-        refresh();
-    }
+    if (m_images.release()) refresh();
     if (rect().contains(event->pos())) emit clicked();
 }
 
 void ZnStyleButtonWidget::paintEvent(QPaintEvent* event) {
-    if (m_nState == 0) {
+    if (!m_images.isImageMode()) {
         QWidget::paintEvent(event);
         return;
     }
-    int state = m_nState;
-    if (!isEnabled() && !m_strImages[4].isEmpty()) state = 4;
-    const QPixmap pixmap(m_strImages[state]);
+    const QPixmap pixmap(m_images.currentImage(isEnabled()));
     if (pixmap.isNull()) return;
 
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     if (m_rcIcon.width() != 0)
         painter.drawPixmap(m_rcIcon, pixmap);
-    else if (m_bNaturalSizeIcon)
+    else if (m_images.isNaturalSize())
         painter.drawPixmap(1, 1, pixmap);
     else
         painter.drawPixmap(rect(), pixmap);

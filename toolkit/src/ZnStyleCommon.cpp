@@ -143,6 +143,15 @@ void ZnStyleCommon::installPlatformFonts() {
     }
 }
 
+void ZnStyleCommon::setUpForProgram(const QString& appDir) {
+    installPlatformFonts();
+    setFontFamily(QStringLiteral("Segoe UI"));
+    setSkinPath(appDir + QStringLiteral("/skin/"));
+    setQssPath(appDir + QStringLiteral("/skin/Qss/"));
+    setBackupPath(appDir + QStringLiteral("/backup/"));
+    setTempPath(appDir + QStringLiteral("/temp/"));
+}
+
 void ZnStyleCommon::setToolkitVariant(ZnToolkitVariant variant) { g_toolkitVariant = variant; }
 
 ZnToolkitVariant ZnStyleCommon::toolkitVariant() { return g_toolkitVariant; }

@@ -8,12 +8,8 @@
 #include "ZnStyleButton.h"
 #include "ZnStyleCommon.h"
 
-#ifdef ZN_TOOLKIT_HAS_LOGO
 // The logo resource lives in this static library; register it before use.
 static void initToolkitResources() { Q_INIT_RESOURCE(ZnToolkit); }
-#else
-static void initToolkitResources() {}
-#endif
 
 ZnStyleWidgetTitle::ZnStyleWidgetTitle(QWidget* parent) : ZnStyleWidget(parent) {
     initToolkitResources();
@@ -44,7 +40,7 @@ ZnStyleWidgetTitle::ZnStyleWidgetTitle(QWidget* parent) : ZnStyleWidget(parent) 
 
     initStyle();
 
-    connect(m_pCloseButton, SIGNAL(clicked()), this, SLOT(slotClosePWidget()));
+    connect(m_pCloseButton, &QAbstractButton::clicked, this, &ZnStyleWidgetTitle::slotClosePWidget);
 
     // The logo stays hidden unless an owner shows it.
     m_pLogo->hide();

@@ -1,6 +1,6 @@
 // Stand-in for an outside program that the product starts and that is not part
-// of this build (Pellact, the feedback program until it exists, the updater until
-// it is built). It accepts the arguments it is started with and ends with 0.
+// of this build (Pellact). It accepts the arguments it is started with and ends
+// with 0.
 //
 // So that tests can see how it was started: when the environment variable
 // ZN_FAKE_ARGV_LOG names a file, it first appends its argv there - one argument

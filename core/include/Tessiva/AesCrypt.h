@@ -19,6 +19,11 @@ namespace KSB {
 // key of this class).
 // Encrypt and Decrypt do nothing when the source or the destination is null.
 // Source and destination may be the same buffer.
+//
+// Not constant-time: the rounds look up tables indexed by bytes of the state,
+// which depend on the key, so the cache lines they touch, and with them the
+// timing, depend on the key; a process that shares the cache (or measures the
+// time closely) can learn key bits. Use it only where that does not matter.
 class TESSIVA_EXPORT CAesCrypt {
 public:
     // Key length in bits; the key is read as 16, 24 or 32 bytes.

@@ -2,7 +2,6 @@
 // download, and the failure dialog. The window talks to a local server that
 // accepts connections and never answers, so its own queries stay pending while
 // the view drives it to the state shown.
-#if __has_include("LiveUpdate.h")
 #include <QApplication>
 #include <QFile>
 #include <QTcpServer>
@@ -97,4 +96,3 @@ ZN_SHOWCASE_VIEW("updater/status-completed") {
     owner->setProperty("app_name", CReadConfiguration::GetInstance()->GetPName());
     return new CLumeronUpdateStatus(0, owner);
 }
-#endif
