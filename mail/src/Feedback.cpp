@@ -39,21 +39,6 @@ QByteArray unscramble(QByteArray bytes) {
     return QByteArray::fromBase64(bytes);
 }
 
-QString checkBoxStyle(const QString& skin) {
-    const char* const rules[][2] = {
-        {"QCheckBox::indicator:unchecked {image: url(%1);}", "/checkbox/unchecked.png"},
-        {"QCheckBox::indicator:unchecked:hover {image: url(%1);}", "/checkbox/uncheckedHover.png"},
-        {"QCheckBox::indicator:checked {image: url(%1);}", "/checkbox/checked.png"},
-        {"QCheckBox::indicator:checked:hover {image: url(%1);}", "/checkbox/checkedHover.png"},
-        {"QCheckBox::indicator:indeterminate {image: url(%1);}", "/checkbox/partiallyChecked.png"},
-        {"QCheckBox::indicator:indeterminate:hover {image: url(%1);}", "/checkbox/partiallyCheckedHover.png"},
-        {"QCheckBox::indicator:unchecked:disabled {image: url(%1);}", "/checkbox/disable.png"},
-    };
-    QString sheet;
-    for (const auto& rule : rules) sheet += QString::fromLatin1(rule[0]).arg(skin + QLatin1String(rule[1]));
-    return sheet;
-}
-
 // The wait cursor while the mail goes out: sending blocks the GUI thread, and
 // the pointer says so. Restored before every outcome box, and whenever the
 // send flow ends.
@@ -127,7 +112,7 @@ void CFeedback::initStyle() {
                                 skin + QStringLiteral("/button/button100_30hover.png"),
                                 skin + QStringLiteral("/button/button100_30pressing.png"), QString());
 
-    ui->CheckBoxAttachLog->setStyleSheet(checkBoxStyle(skin));
+    setCheckBoxIndicatorStyle(ui->CheckBoxAttachLog, skin);
     ui->LabelEmailText->setFocus();
 }
 
