@@ -30,7 +30,8 @@ class QTcpSocket;
 class SmtpClient : public QObject {
     Q_OBJECT
 public:
-    enum AuthMethod { AuthPlain, AuthLogin };
+    // Fixed to int: login() takes any other value too (and sends nothing).
+    enum AuthMethod : int { AuthPlain, AuthLogin };
     Q_ENUM(AuthMethod)
 
     enum SmtpError {
