@@ -4,11 +4,12 @@
 
 #include "CleanSkin.h"
 #include "ZnStyleCommon.h"
+#include "ZnStyleSheet.h"
 #include "ui_CCheckBoxWidget.h"
 
 CCheckBoxWidget::CCheckBoxWidget(QWidget* parent) : QWidget(parent), ui(new Ui::CCheckBoxWidget) {
     ui->setupUi(this);
-    ui->checkBox->setStyleSheet(clean::checkBoxStyleSheet(clean::skinFolder()));
+    setCheckBoxIndicatorStyle(ui->checkBox, clean::skinFolder());
     ui->label->setStyleSheet(ZnStyleCommon::getColorStyleSheet(13));
     ui->label->setFont(g_styleCommon.getFont(19));
     ui->label->setText(tr("All iTunes Data"));

@@ -8,8 +8,4 @@ namespace clean {
 // image paths of the pages ("/gif/...", "/checkbox/...") can be appended.
 QString skinFolder();
 
-// The style sheet of every check box of the cleaning pages: one indicator
-// image per state, from the skin's "/checkbox/" folder.
-QString checkBoxStyleSheet(const QString& skinFolder);
-
 }  // namespace clean

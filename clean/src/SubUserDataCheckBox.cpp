@@ -6,6 +6,7 @@
 #include "CleanSkin.h"
 #include "SorvelInterface.h"
 #include "ZnStyleCommon.h"
+#include "ZnStyleSheet.h"
 #include "ui_CSubUserDataCheckBox.h"
 
 namespace {
@@ -59,7 +60,7 @@ CSubUserDataCheckBox::CSubUserDataCheckBox(QWidget* parent) : QWidget(parent), u
 CSubUserDataCheckBox::~CSubUserDataCheckBox() { delete ui; }
 
 void CSubUserDataCheckBox::initStyle() {
-    ui->checkBox->setStyleSheet(clean::checkBoxStyleSheet(m_strSkinPath));
+    setCheckBoxIndicatorStyle(ui->checkBox, m_strSkinPath);
     ui->label_text->setStyleSheet(ZnStyleCommon::getColorStyleSheet(2));
     ui->label_text->setFont(g_styleCommon.getFont(15));
     for (QWidget* w : {static_cast<QWidget*>(ui->checkBox), static_cast<QWidget*>(ui->label_image),

@@ -5,6 +5,7 @@
 
 #include "CleanSkin.h"
 #include "ZnStyleCommon.h"
+#include "ZnStyleSheet.h"
 #include "ui_CTableCheckBox.h"
 
 namespace {
@@ -45,7 +46,7 @@ CTableCheckBox::CTableCheckBox(QWidget* parent) : QWidget(parent), ui(new Ui::CT
 CTableCheckBox::~CTableCheckBox() { delete ui; }
 
 void CTableCheckBox::initStyle() {
-    ui->checkBox->setStyleSheet(clean::checkBoxStyleSheet(m_strSkinPath));
+    setCheckBoxIndicatorStyle(ui->checkBox, m_strSkinPath);
     ui->label_text->setStyleSheet(ZnStyleCommon::getColorStyleSheet(13));
     ui->label_text->setFont(g_styleCommon.getFont(15));
     for (QWidget* w : {static_cast<QWidget*>(ui->checkBox), static_cast<QWidget*>(ui->label_image),

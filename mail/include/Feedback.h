@@ -11,9 +11,15 @@
 #include <QDialog>
 #include <QString>
 
+#include <memory>
+#include <vector>
+
 #include "ZnStyleShadow.h"
 
+class MimeMessage;
+class MimePart;
 class QPaintEvent;
+class SmtpClient;
 
 namespace Ui {
 class CFeedback;
@@ -44,11 +50,29 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The parts of one mail, owned for as long as the message lists them.
+    using MailParts = std::vector<std::unique_ptr<MimePart>>;
+    // How far one send came.
+    enum class SendOutcome { NotConnected, NotLoggedIn, NotSent, Sent };
+
     void initStyle();
     QString emailBody(const QString& address, const QString& content) const;
     // A message box titled with the product name, with the OK button; the
     // icon path is relative to the skin folder (empty: none).
     void showMessage(const QString& text, const QString& icon, const QString& title);
+
+    // The steps of slotSendEmail, in order.
+    // An address with "@" and a non-empty message; otherwise tells the user.
+    bool checkInput(const QString& address, const QString& content);
+    // Sender (the account), the feedback address, the subject and the body.
+    void composeMessage(MimeMessage& message, MailParts& parts, const QString& body) const;
+    // The crash dump and the log files, when the box is checked.
+    void attachFiles(MimeMessage& message, MailParts& parts) const;
+    // Connects, logs in and sends.
+    SendOutcome deliver(SmtpClient& client, MimeMessage& message);
+    // The outcome's box. After a send the dialog closes and the client says
+    // QUIT; after a failure the dialog is enabled again.
+    void reportOutcome(SendOutcome outcome, SmtpClient& client);
 
     Ui::CFeedback* ui = nullptr;
     ZnStyleShadow m_shadow;

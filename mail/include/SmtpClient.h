@@ -22,13 +22,16 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class MimeMessage;
 class QTcpSocket;
 
 class SmtpClient : public QObject {
     Q_OBJECT
 public:
-    enum AuthMethod { AuthPlain, AuthLogin };
+    // Fixed to int: login() takes any other value too (and sends nothing).
+    enum AuthMethod : int { AuthPlain, AuthLogin };
     Q_ENUM(AuthMethod)
 
     enum SmtpError {
@@ -133,6 +136,32 @@ protected:
     int responseCode = 0;
 
 private:
+    // The steps of connectToHost: the connection (and the SSL handshake), the
+    // greeting and EHLO (and the STARTTLS upgrade with its second EHLO).
+    bool openConnection();
+    bool greetServer();
+    // The TLS handshake after the 220 to STARTTLS; refuses bytes that came
+    // with or after that 220.
+    bool startTls();
+    // Reads a reply of connection set-up; another code than `code` emits
+    // ServerError and is false.
+    bool expectSetupReply(int code);
+    // Sends a command of connection set-up and checks its reply so.
+    bool setupCommand(const QString& command, int code);
+    // The AUTH exchange of login; false at the first unexpected reply.
+    bool authenticate(const QString& user, const QString& password, AuthMethod method);
+    // MAIL FROM, RCPT TO, DATA and the message; false at the first unexpected
+    // reply.
+    bool transferMail(MimeMessage& email);
+    // Reads one reply: is its code `code`?
+    bool replyIs(int code);
+    // Sends one command and reads its reply: is its code `code`?
+    bool exchange(const QString& command, int code);
+    // Runs one dialogue; a time-out or an overlong reply (reported where it
+    // arose) makes it false, after `afterException` with the exception's name.
+    bool runDialogue(const std::function<bool()>& steps,
+                     const std::function<void(const char* exception)>& afterException);
+
     // Drops the connection, emits ServerError and throws
     // ResponseTooLongException.
     [[noreturn]] void replyTooLong();

@@ -39,21 +39,6 @@ QByteArray unscramble(QByteArray bytes) {
     return QByteArray::fromBase64(bytes);
 }
 
-QString checkBoxStyle(const QString& skin) {
-    const char* const rules[][2] = {
-        {"QCheckBox::indicator:unchecked {image: url(%1);}", "/checkbox/unchecked.png"},
-        {"QCheckBox::indicator:unchecked:hover {image: url(%1);}", "/checkbox/uncheckedHover.png"},
-        {"QCheckBox::indicator:checked {image: url(%1);}", "/checkbox/checked.png"},
-        {"QCheckBox::indicator:checked:hover {image: url(%1);}", "/checkbox/checkedHover.png"},
-        {"QCheckBox::indicator:indeterminate {image: url(%1);}", "/checkbox/partiallyChecked.png"},
-        {"QCheckBox::indicator:indeterminate:hover {image: url(%1);}", "/checkbox/partiallyCheckedHover.png"},
-        {"QCheckBox::indicator:unchecked:disabled {image: url(%1);}", "/checkbox/disable.png"},
-    };
-    QString sheet;
-    for (const auto& rule : rules) sheet += QString::fromLatin1(rule[0]).arg(skin + QLatin1String(rule[1]));
-    return sheet;
-}
-
 // The wait cursor while the mail goes out: sending blocks the GUI thread, and
 // the pointer says so. Restored before every outcome box, and whenever the
 // send flow ends.
@@ -127,7 +112,7 @@ void CFeedback::initStyle() {
                                 skin + QStringLiteral("/button/button100_30hover.png"),
                                 skin + QStringLiteral("/button/button100_30pressing.png"), QString());
 
-    ui->CheckBoxAttachLog->setStyleSheet(checkBoxStyle(skin));
+    setCheckBoxIndicatorStyle(ui->CheckBoxAttachLog, skin);
     ui->LabelEmailText->setFocus();
 }
 
@@ -156,18 +141,9 @@ void CFeedback::senda() {
 void CFeedback::slotSendEmail() {
     qDebug() << "slotSendEmail=========================";
     setEnabled(false);
-    const QString title = QString::fromLatin1(kProductTitle);
-    const QString failIcon = QString::fromLatin1(kFailIcon);
-
     const QString address = ui->LabelEmailText->text();
-    if (!address.contains(QLatin1Char('@'))) {
-        showMessage(tr("Please enter a valid email address."), failIcon, title);
-        setEnabled(true);
-        return;
-    }
     const QString content = ui->LabelContentText->toPlainText();
-    if (content.isEmpty()) {
-        showMessage(tr("The content is empty. Please enter your comments or suggestions."), failIcon, title);
+    if (!checkInput(address, content)) {
         setEnabled(true);
         return;
     }
@@ -182,61 +158,99 @@ void CFeedback::slotSendEmail() {
 
     // The parts outlive the message that lists them; everything goes with the
     // end of this function, whichever way it ends.
-    std::vector<std::unique_ptr<MimePart>> parts;
+    MailParts parts;
     MimeMessage message(true);
+    composeMessage(message, parts, body);
+    attachFiles(message, parts);
+
+    const SendOutcome outcome = deliver(client, message);
+    waitCursor.restore();
+    reportOutcome(outcome, client);
+}
+
+bool CFeedback::checkInput(const QString& address, const QString& content) {
+    const QString title = QString::fromLatin1(kProductTitle);
+    const QString failIcon = QString::fromLatin1(kFailIcon);
+    if (!address.contains(QLatin1Char('@'))) {
+        showMessage(tr("Please enter a valid email address."), failIcon, title);
+        return false;
+    }
+    // A text of blanks is a message; only an empty one is refused.
+    if (content.isEmpty()) {
+        showMessage(tr("The content is empty. Please enter your comments or suggestions."), failIcon, title);
+        return false;
+    }
+    return true;
+}
+
+void CFeedback::composeMessage(MimeMessage& message, MailParts& parts, const QString& body) const {
     message.setSender(new EmailAddress(m_strUser, m_strUser));
     message.addRecipient(
         new EmailAddress(platform::endpoint(platform::Endpoint::FeedbackMailTo), QStringLiteral("corvane")));
     message.setSubject(QStringLiteral("Brelion Corvane for Win Feedback."));
     parts.push_back(std::make_unique<MimeText>(body));
     message.addPart(parts.back().get());
+}
 
+void CFeedback::attachFiles(MimeMessage& message, MailParts& parts) const {
     qDebug() << "CFeedback::slotSendEmail=======148=======isChecked========================"
              << ui->CheckBoxAttachLog->isChecked();
-    if (ui->CheckBoxAttachLog->isChecked()) {
-        const QString app = platform::applicationDir();
-        const QString dump = app + QStringLiteral("/crashcore.dmp");
-        if (QFileInfo(dump).isFile()) {
-            parts.push_back(std::make_unique<MimeAttachment>(new QFile(dump)));
-            message.addPart(parts.back().get());
-        }
-        const QString logPath = app + QStringLiteral("/Log/");
-        qDebug() << "logPath======" << logPath;
-        const QFileInfoList entries =
-            QDir(logPath).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Size | QDir::Reversed);
-        for (const QFileInfo& entry : entries) {
-            if (entry.suffix() != QLatin1String("log") || !QFileInfo(entry.absoluteFilePath()).isFile()) continue;
-            parts.push_back(std::make_unique<MimeAttachment>(new QFile(entry.absoluteFilePath())));
-            message.addPart(parts.back().get());
+    if (!ui->CheckBoxAttachLog->isChecked()) return;
+    const auto attach = [&](const QString& path) {
+        parts.push_back(std::make_unique<MimeAttachment>(new QFile(path)));
+        message.addPart(parts.back().get());
+    };
+    const QString app = platform::applicationDir();
+    const QString dump = app + QStringLiteral("/crashcore.dmp");
+    if (QFileInfo(dump).isFile()) attach(dump);
+    // The log files of the log folder itself, smallest first; no subfolders.
+    const QString logPath = app + QStringLiteral("/Log/");
+    qDebug() << "logPath======" << logPath;
+    const QFileInfoList entries =
+        QDir(logPath).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Size | QDir::Reversed);
+    for (const QFileInfo& entry : entries) {
+        if (entry.suffix() == QLatin1String("log") && QFileInfo(entry.absoluteFilePath()).isFile()) {
+            attach(entry.absoluteFilePath());
         }
     }
+}
 
+CFeedback::SendOutcome CFeedback::deliver(SmtpClient& client, MimeMessage& message) {
     if (!client.connectToHost()) {
         qDebug() << "Failed to connect to host!=======================";
-        waitCursor.restore();
-        showMessage(tr("Sorry, it failed to submit the feedback. Please make sure you have a stable network "
-                       "connection and try it again."),
-                    failIcon, title);
-        setEnabled(true);
-        return;
+        return SendOutcome::NotConnected;
     }
     if (!client.login()) {
         qDebug() << "Failed to login!===========================";
-        waitCursor.restore();
-        showMessage(tr("Sorry, it failed to submit the feedback because fail to login."), QString(), title);
-        setEnabled(true);
-        return;
+        return SendOutcome::NotLoggedIn;
     }
-    const bool sent = client.sendMail(message);
-    waitCursor.restore();
-    if (sent) {
+    return client.sendMail(message) ? SendOutcome::Sent : SendOutcome::NotSent;
+}
+
+void CFeedback::reportOutcome(SendOutcome outcome, SmtpClient& client) {
+    const QString title = QString::fromLatin1(kProductTitle);
+    const QString failIcon = QString::fromLatin1(kFailIcon);
+    switch (outcome) {
+    case SendOutcome::Sent:
         showMessage(tr("Submitted successfully."), QString::fromLatin1(kSucceedIcon), title);
+        // The dialog closes still disabled: its work is done.
         close();
         client.quit();
         return;
+    case SendOutcome::NotConnected:
+        showMessage(tr("Sorry, it failed to submit the feedback. Please make sure you have a stable network "
+                       "connection and try it again."),
+                    failIcon, title);
+        break;
+    case SendOutcome::NotLoggedIn:
+        showMessage(tr("Sorry, it failed to submit the feedback because fail to login."), QString(), title);
+        break;
+    case SendOutcome::NotSent:
+        qDebug() << "unknown==========================";
+        showMessage(tr("Sorry, it failed to submit the feedback because an unknown error occurred."), failIcon, title);
+        break;
     }
-    qDebug() << "unknown==========================";
-    showMessage(tr("Sorry, it failed to submit the feedback because an unknown error occurred."), failIcon, title);
+    // Open again for another try.
     setEnabled(true);
 }
 

@@ -147,6 +147,38 @@ bool SmtpClient::connectToHost() {
         qDebug() << "SmtpClient::connectToHost======invalid EHLO name===========";
         return false;
     }
+    if (!openConnection()) return false;
+    return runDialogue([this] { return greetServer(); }, [](const char*) {});
+}
+
+bool SmtpClient::login() { return login(user, password, authMethod); }
+
+bool SmtpClient::login(const QString& user, const QString& password, AuthMethod method) {
+    if (breaksCommandLine(user) || breaksCommandLine(password)) {
+        qDebug() << "SmtpClient::login======invalid user or password===========";
+        emit smtpError(AuthenticationFailedError);
+        return false;
+    }
+    return runDialogue(
+        [&] {
+            if (authenticate(user, password, method)) return true;
+            emit smtpError(AuthenticationFailedError);
+            return false;
+        },
+        // The time-out or length error is already out; the login failed too.
+        [this](const char*) { emit smtpError(AuthenticationFailedError); });
+}
+
+bool SmtpClient::sendMail(MimeMessage& email) {
+    if (!allAddressesSafe(email)) {
+        qDebug() << "SmtpClient::sendMail======invalid address===========";
+        return false;
+    }
+    return runDialogue([&] { return transferMail(email); },
+                       [](const char* exception) { qDebug("SmtpClient::sendMail======%s===========", exception); });
+}
+
+bool SmtpClient::openConnection() {
     auto* sslSocket = qobject_cast<QSslSocket*>(socket);
     if (connectionType == SslConnection) {
         sslSocket->connectToHostEncrypted(host, static_cast<quint16>(port));
@@ -162,142 +194,105 @@ bool SmtpClient::connectToHost() {
         emit smtpError(ConnectionTimeoutError);
         return false;
     }
-
-    try {
-        waitForResponse();
-        if (responseCode != 220) {
-            emit smtpError(ServerError);
-            return false;
-        }
-        sendMessage(QStringLiteral("EHLO ") + name);
-        waitForResponse();
-        if (responseCode != 250) {
-            emit smtpError(ServerError);
-            return false;
-        }
-        if (connectionType != TlsConnection) return true;
-
-        sendMessage(QStringLiteral("STARTTLS"));
-        waitForResponse();
-        if (responseCode != 220) {
-            emit smtpError(ServerError);
-            return false;
-        }
-        sslSocket->startClientEncryption();
-        if (!sslSocket->waitForEncrypted(connectionTimeout)) {
-            qDebug() << sslSocket->errorString();
-            emit smtpError(ConnectionTimeoutError);
-            return false;
-        }
-        sendMessage(QStringLiteral("EHLO ") + name);
-        waitForResponse();
-        if (responseCode != 250) {
-            emit smtpError(ServerError);
-            return false;
-        }
-        return true;
-    } catch (const ResponseTimeoutException&) {
-        return false;
-    } catch (const ResponseTooLongException&) {
-        return false;
-    } catch (const SendMessageTimeoutException&) {
-        return false;
-    }
+    return true;
 }
 
-bool SmtpClient::login() { return login(user, password, authMethod); }
-
-bool SmtpClient::login(const QString& user, const QString& password, AuthMethod method) {
-    if (breaksCommandLine(user) || breaksCommandLine(password)) {
-        qDebug() << "SmtpClient::login======invalid user or password===========";
-        emit smtpError(AuthenticationFailedError);
-        return false;
-    }
-    try {
-        if (method == AuthPlain) {
-            QByteArray token;
-            token.append('\0').append(user.toUtf8()).append('\0').append(password.toUtf8());
-            sendMessage(QStringLiteral("AUTH PLAIN ") + QString::fromLatin1(token.toBase64()));
-            waitForResponse();
-            if (responseCode != 235) {
-                emit smtpError(AuthenticationFailedError);
-                return false;
-            }
-        } else if (method == AuthLogin) {
-            sendMessage(QStringLiteral("AUTH LOGIN"));
-            waitForResponse();
-            if (responseCode != 334) {
-                emit smtpError(AuthenticationFailedError);
-                return false;
-            }
-            sendMessage(QString::fromLatin1(user.toUtf8().toBase64()));
-            waitForResponse();
-            if (responseCode != 334) {
-                emit smtpError(AuthenticationFailedError);
-                return false;
-            }
-            sendMessage(QString::fromLatin1(password.toUtf8().toBase64()));
-            waitForResponse();
-            if (responseCode != 235) {
-                emit smtpError(AuthenticationFailedError);
-                return false;
-            }
-        }
-        return true;
-    } catch (const ResponseTimeoutException&) {
-        emit smtpError(AuthenticationFailedError);
-        return false;
-    } catch (const ResponseTooLongException&) {
-        emit smtpError(AuthenticationFailedError);
-        return false;
-    } catch (const SendMessageTimeoutException&) {
-        emit smtpError(AuthenticationFailedError);
-        return false;
-    }
+bool SmtpClient::greetServer() {
+    if (!expectSetupReply(220) || !setupCommand(QStringLiteral("EHLO ") + name, 250)) return false;
+    if (connectionType != TlsConnection) return true;
+    return setupCommand(QStringLiteral("STARTTLS"), 220) && startTls() &&
+           setupCommand(QStringLiteral("EHLO ") + name, 250);
 }
 
-bool SmtpClient::sendMail(MimeMessage& email) {
-    if (!allAddressesSafe(email)) {
-        qDebug() << "SmtpClient::sendMail======invalid address===========";
+bool SmtpClient::startTls() {
+    // Whatever came after the 220 came in plain text before the handshake:
+    // read as the first reply under TLS it would let anyone on the path answer
+    // for the server (STARTTLS command injection). A server sends nothing more
+    // until the handshake, so any such byte ends the connection.
+    if (!replyBuffer.isEmpty() || socket->bytesAvailable() > 0) {
+        qDebug() << "SmtpClient::connectToHost======data after the STARTTLS reply===========";
+        replyBuffer.clear();
+        socket->abort();
+        emit smtpError(ServerError);
         return false;
     }
+    auto* sslSocket = qobject_cast<QSslSocket*>(socket);
+    sslSocket->startClientEncryption();
+    if (!sslSocket->waitForEncrypted(connectionTimeout)) {
+        qDebug() << sslSocket->errorString();
+        emit smtpError(ConnectionTimeoutError);
+        return false;
+    }
+    return true;
+}
+
+bool SmtpClient::expectSetupReply(int code) {
+    if (replyIs(code)) return true;
+    emit smtpError(ServerError);
+    return false;
+}
+
+bool SmtpClient::setupCommand(const QString& command, int code) {
+    sendMessage(command);
+    return expectSetupReply(code);
+}
+
+bool SmtpClient::authenticate(const QString& user, const QString& password, AuthMethod method) {
+    if (method == AuthPlain) {
+        QByteArray token;
+        token.append('\0').append(user.toUtf8()).append('\0').append(password.toUtf8());
+        return exchange(QStringLiteral("AUTH PLAIN ") + QString::fromLatin1(token.toBase64()), 235);
+    }
+    if (method == AuthLogin) {
+        return exchange(QStringLiteral("AUTH LOGIN"), 334) &&
+               exchange(QString::fromLatin1(user.toUtf8().toBase64()), 334) &&
+               exchange(QString::fromLatin1(password.toUtf8().toBase64()), 235);
+    }
+    return true;
+}
+
+bool SmtpClient::transferMail(MimeMessage& email) {
+    sendMessage(QStringLiteral("MAIL FROM: <") + email.getSender().getAddress() + QLatin1Char('>'));
+    waitForResponse();
+    qDebug() << "SmtpClient::sendMail======responseCode===========" << responseCode;
+    if (responseCode != 250) return false;
+
+    for (MimeMessage::RecipientType type : {MimeMessage::To, MimeMessage::Cc}) {
+        for (const EmailAddress* rcpt : email.getRecipients(type)) {
+            if (!exchange(QStringLiteral("RCPT TO:<") + rcpt->getAddress() + QLatin1Char('>'), 250)) return false;
+        }
+    }
+    for (const EmailAddress* rcpt : email.getRecipients(MimeMessage::Bcc)) {
+        if (!exchange(QStringLiteral("RCPT TO: <") + rcpt->getAddress() + QLatin1Char('>'), 250)) return false;
+    }
+    if (!exchange(QStringLiteral("DATA"), 354)) return false;
+
+    sendMessage(dataText(email.toString()));
+    return exchange(QStringLiteral("."), 250);
+}
+
+bool SmtpClient::replyIs(int code) {
+    waitForResponse();
+    return responseCode == code;
+}
+
+bool SmtpClient::exchange(const QString& command, int code) {
+    sendMessage(command);
+    return replyIs(code);
+}
+
+bool SmtpClient::runDialogue(const std::function<bool()>& steps,
+                             const std::function<void(const char* exception)>& afterException) {
     try {
-        sendMessage(QStringLiteral("MAIL FROM: <") + email.getSender().getAddress() + QLatin1Char('>'));
-        waitForResponse();
-        qDebug() << "SmtpClient::sendMail======responseCode===========" << responseCode;
-        if (responseCode != 250) return false;
-
-        for (MimeMessage::RecipientType type : {MimeMessage::To, MimeMessage::Cc}) {
-            for (const EmailAddress* rcpt : email.getRecipients(type)) {
-                sendMessage(QStringLiteral("RCPT TO:<") + rcpt->getAddress() + QLatin1Char('>'));
-                waitForResponse();
-                if (responseCode != 250) return false;
-            }
-        }
-        for (const EmailAddress* rcpt : email.getRecipients(MimeMessage::Bcc)) {
-            sendMessage(QStringLiteral("RCPT TO: <") + rcpt->getAddress() + QLatin1Char('>'));
-            waitForResponse();
-            if (responseCode != 250) return false;
-        }
-
-        sendMessage(QStringLiteral("DATA"));
-        waitForResponse();
-        if (responseCode != 354) return false;
-
-        sendMessage(dataText(email.toString()));
-        sendMessage(QStringLiteral("."));
-        waitForResponse();
-        return responseCode == 250;
+        return steps();
     } catch (const ResponseTimeoutException&) {
-        qDebug() << "SmtpClient::sendMail======ResponseTimeoutException===========";
-        return false;
+        afterException("ResponseTimeoutException");
     } catch (const ResponseTooLongException&) {
-        qDebug() << "SmtpClient::sendMail======ResponseTooLongException===========";
-        return false;
+        afterException("ResponseTooLongException");
     } catch (const SendMessageTimeoutException&) {
-        qDebug() << "SmtpClient::sendMail======SendMessageTimeoutException===========";
-        return false;
+        afterException("SendMessageTimeoutException");
     }
+    return false;
 }
 
 void SmtpClient::quit() {

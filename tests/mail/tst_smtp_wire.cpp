@@ -1,7 +1,12 @@
 // The SMTP client against a scripted server: the exact command lines, replies
 // that span lines or arrive in pieces, error replies, silence (short
-// time-outs here), the recipient spellings and order, and DATA transparency.
+// time-outs here), the recipient spellings and order, DATA transparency, and
+// the STARTTLS upgrade (the scripted server turns TLS on with a throw-away
+// certificate).
 #include <QSignalSpy>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -12,6 +17,7 @@
 #include "SmtpClient.h"
 #include "support/MailTestSupport.h"
 #include "support/ScriptedSmtpServer.h"
+#include "testsupport/ServerUtil.h"
 
 using Session = ScriptedSmtpServer::Session;
 
@@ -38,8 +44,8 @@ QByteArray acceptMail(Session& s, int recipients) {
 }
 
 struct Client {
-    explicit Client(int port, int responseTimeoutMs = 5000)
-        : smtp(new SmtpClient(QStringLiteral("127.0.0.1"), port, SmtpClient::TcpConnection)) {
+    explicit Client(int port, int responseTimeoutMs = 5000, SmtpClient::ConnectionType type = SmtpClient::TcpConnection)
+        : smtp(new SmtpClient(QStringLiteral("127.0.0.1"), port, type)) {
         smtp->setResponseTimeout(responseTimeoutMs);
         smtp->setSendMessageTimeout(5000);
         QObject::connect(smtp.get(), &SmtpClient::smtpError, [this](SmtpClient::SmtpError e) { errors << e; });
@@ -47,6 +53,11 @@ struct Client {
     std::unique_ptr<SmtpClient> smtp;
     QList<int> errors;
 };
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 void fillMessage(MimeMessage& message, MimeText& text) {
     message.setSender(new EmailAddress(QStringLiteral("from@x.example"), QStringLiteral("From")));
@@ -59,7 +70,17 @@ void fillMessage(MimeMessage& message, MimeText& text) {
 class TestSmtpWire : public QObject {
     Q_OBJECT
 
+    QTemporaryDir m_certificateDir;
+    testsupport::TestCertificates m_certificates;
+
 private slots:
+    void initTestCase() {
+        ZN_REQUIRE_BINARY(QStringLiteral("openssl"));
+        QString error;
+        QVERIFY2(testsupport::makeTestCertificates(m_certificateDir.path(), &m_certificates, &error),
+                 qPrintable(error));
+    }
+
     void multiLineRepliesCountByTheirLastLine() {
         ScriptedSmtpServer server;
         QVERIFY(server.start([](Session& s) {
@@ -461,6 +482,59 @@ private slots:
         // Only EHLO, and for a clean user its AUTH line, came in.
         QCOMPARE(server.lines().size(), userOk ? 2 : 1);
         if (userOk) QVERIFY(server.lines().at(1).startsWith("AUTH PLAIN "));
+    }
+
+    // STARTTLS: whatever the server sent after its 220 to STARTTLS came in
+    // plain text, before the handshake, and must not be read as a reply under
+    // TLS (an attacker on the path could append "250 ..." to the 220). Such
+    // bytes end the connection before anything goes out under TLS.
+    void startTls_data() {
+        QTest::addColumn<QByteArray>("startTlsReply");
+        QTest::addColumn<QByteArray>("ehloReplyUnderTls");
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<QList<QByteArray>>("lines");
+        QTest::addColumn<QList<int>>("errors");
+        const QList<QByteArray> upgraded{"EHLO localhost", "STARTTLS", "EHLO localhost"};
+        QTest::newRow("clean upgrade") << QByteArray("220 go ahead\r\n") << QByteArray("250 secure\r\n") << true
+                                       << upgraded << QList<int>();
+        QTest::newRow("refused under TLS") << QByteArray("220 go ahead\r\n") << QByteArray("554 no\r\n") << false
+                                           << upgraded << QList<int>{SmtpClient::ClientError, SmtpClient::ServerError};
+        QTest::newRow("line injected after 220")
+            << QByteArray("220 go ahead\r\n250 INJECTED\r\n") << QByteArray("554 no\r\n") << false
+            << QList<QByteArray>{"EHLO localhost", "STARTTLS"} << QList<int>{SmtpClient::ServerError};
+        QTest::newRow("partial line injected after 220")
+            << QByteArray("220 go ahead\r\n250") << QByteArray("554 no\r\n") << false
+            << QList<QByteArray>{"EHLO localhost", "STARTTLS"} << QList<int>{SmtpClient::ServerError};
+    }
+    void startTls() {
+        QFETCH(QByteArray, startTlsReply);
+        QFETCH(QByteArray, ehloReplyUnderTls);
+        QFETCH(bool, connected);
+        QFETCH(QList<QByteArray>, lines);
+        QFETCH(QList<int>, errors);
+        ScriptedSmtpServer server;
+        server.setTlsIdentity(QSslCertificate::fromPath(m_certificates.serverCert).value(0),
+                              QSslKey(readFile(m_certificates.serverKey), QSsl::Ec));
+        QVERIFY(server.start([&](Session& s) {
+            greet(s);
+            // The 220 and whatever follows it go out in one write.
+            if (!s.expect("STARTTLS", startTlsReply)) return;
+            if (!s.startTls()) return;
+            s.expect("EHLO localhost", ehloReplyUnderTls);
+            s.waitForClose();
+        }));
+        Client c(server.port(), 5000, SmtpClient::TlsConnection);
+        auto* socket = qobject_cast<QSslSocket*>(c.smtp->getSocket());
+        QVERIFY(socket);
+        QSslConfiguration config = socket->sslConfiguration();
+        config.setCaCertificates(config.caCertificates() + QSslCertificate::fromPath(m_certificates.caCert));
+        socket->setSslConfiguration(config);
+        QCOMPARE(c.smtp->connectToHost(), connected);
+        QCOMPARE(c.errors, errors);
+        if (connected) QVERIFY(socket->isEncrypted());
+        c.smtp.reset();
+        server.finish();
+        QCOMPARE(server.lines(), lines);
     }
 
     void ehloNameWithLineBreakIsRefused() {

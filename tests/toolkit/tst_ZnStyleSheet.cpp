@@ -1,4 +1,5 @@
 // Style-sheet functions, the no-focus delegates and the thin widget classes.
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -33,6 +34,7 @@ private slots:
     void scrollAreaReportsRunningSums();
     void linkUnderlinesOnHover();
     void elidedLabelText();
+    void checkBoxIndicatorImages();
 };
 
 void tst_ZnStyleSheet::pushButtonSheetOrder() {
@@ -213,6 +215,38 @@ void tst_ZnStyleSheet::elidedLabelText() {
     QVERIFY(label.text().endsWith(QChar(0x2026)));
     QVERIFY(QFontMetrics(QFont()).horizontalAdvance(label.text()) <= 80);
     QCOMPARE(label.toolTip(), text);
+}
+
+// Each indicator state shows its own image from the skin's "/checkbox/"
+// folder; the sheet replaces whatever the box had.
+void tst_ZnStyleSheet::checkBoxIndicatorImages() {
+    QCheckBox box;
+    box.setStyleSheet(QStringLiteral("color:red;"));
+    setCheckBoxIndicatorStyle(&box, QStringLiteral("/skin"));
+    const struct {
+        const char* state;
+        const char* image;
+    } expected[] = {
+        {"unchecked", "unchecked.png"},
+        {"unchecked:hover", "uncheckedHover.png"},
+        {"checked", "checked.png"},
+        {"checked:hover", "checkedHover.png"},
+        {"indeterminate", "partiallyChecked.png"},
+        {"indeterminate:hover", "partiallyCheckedHover.png"},
+        {"unchecked:disabled", "disable.png"},
+    };
+    const QString sheet = box.styleSheet();
+    QVERIFY(!sheet.contains(QStringLiteral("color:red")));
+    const QRegularExpression rule(QStringLiteral("QCheckBox::indicator:([a-z:]+) \\{ ?image: url\\(([^)]*)\\);\\}"));
+    QStringList found;
+    for (auto it = rule.globalMatch(sheet); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        found << m.captured(1) + QLatin1Char('=') + m.captured(2);
+    }
+    QStringList wanted;
+    for (const auto& e : expected)
+        wanted << QStringLiteral("%1=/skin/checkbox/%2").arg(QLatin1String(e.state), QLatin1String(e.image));
+    QCOMPARE(found, wanted);
 }
 
 QTEST_MAIN(tst_ZnStyleSheet)

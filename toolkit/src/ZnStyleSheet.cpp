@@ -38,6 +38,17 @@ const char kScrollAreaSheet[] =
     "QScrollBar::handle:hover{background:gray;}"
     "QScrollBar::sub-line{background:transparent;}QScrollBar::add-line{background:transparent;}";
 
+// One rule per indicator state, with its image under the skin folder.
+const char* const kCheckBoxRules[][2] = {
+    {"QCheckBox::indicator:unchecked { image: url(%1);}", "/checkbox/unchecked.png"},
+    {"QCheckBox::indicator:unchecked:hover {image: url(%1);}", "/checkbox/uncheckedHover.png"},
+    {"QCheckBox::indicator:checked {image: url(%1);}", "/checkbox/checked.png"},
+    {"QCheckBox::indicator:checked:hover {image: url(%1);}", "/checkbox/checkedHover.png"},
+    {"QCheckBox::indicator:indeterminate {image: url(%1);}", "/checkbox/partiallyChecked.png"},
+    {"QCheckBox::indicator:indeterminate:hover {image: url(%1);}", "/checkbox/partiallyCheckedHover.png"},
+    {"QCheckBox::indicator:unchecked:disabled {image: url(%1);}", "/checkbox/disable.png"},
+};
+
 }  // namespace
 
 void setThinScrollBarStyle(QWidget* scrollBar) { scrollBar->setStyleSheet(QLatin1String(kThinSheet)); }
@@ -115,6 +126,13 @@ void setElidedLabelText(QLabel* label, QString text, int width) {
     const QFontMetrics metrics{QFont()};
     label->setText(metrics.elidedText(text, Qt::ElideRight, width));
     label->setToolTip(text);
+}
+
+void setCheckBoxIndicatorStyle(QWidget* checkBox, const QString& skinFolder) {
+    QString sheet;
+    for (const auto& rule : kCheckBoxRules)
+        sheet += QString::fromLatin1(rule[0]).arg(skinFolder + QLatin1String(rule[1]));
+    checkBox->setStyleSheet(sheet);
 }
 
 void setPushButtonStyle(QWidget* button, QString normalImage, QString hoverImage, QString pressedImage,

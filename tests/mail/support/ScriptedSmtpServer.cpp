@@ -3,17 +3,32 @@
 #include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QMutexLocker>
+#include <QSslSocket>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QThread>
 
 #include <future>
 
 namespace {
+
 constexpr int kWaitMs = 10000;
+
+// Takes every connection as a QSslSocket, plain until a script starts TLS.
+class SslCapableServer : public QTcpServer {
+protected:
+    void incomingConnection(qintptr descriptor) override {
+        auto* socket = new QSslSocket(this);
+        if (!socket->setSocketDescriptor(descriptor)) {
+            delete socket;
+            return;
+        }
+        addPendingConnection(socket);
+    }
+};
+
 }  // namespace
 
-ScriptedSmtpServer::Session::Session(QTcpSocket* socket, ScriptedSmtpServer* server)
+ScriptedSmtpServer::Session::Session(QSslSocket* socket, ScriptedSmtpServer* server)
     : m_socket(socket),
       m_server(server) {}
 
@@ -92,22 +107,34 @@ qint64 ScriptedSmtpServer::Session::stream(const QByteArray& chunk, qint64 limit
     return sent;
 }
 
+bool ScriptedSmtpServer::Session::startTls() {
+    m_socket->setLocalCertificate(m_server->m_certificate);
+    m_socket->setPrivateKey(m_server->m_key);
+    m_socket->startServerEncryption();
+    return m_socket->waitForEncrypted(kWaitMs);
+}
+
 ScriptedSmtpServer::ScriptedSmtpServer() = default;
 
 ScriptedSmtpServer::~ScriptedSmtpServer() { finish(); }
+
+void ScriptedSmtpServer::setTlsIdentity(const QSslCertificate& certificate, const QSslKey& key) {
+    m_certificate = certificate;
+    m_key = key;
+}
 
 bool ScriptedSmtpServer::start(Script script) {
     std::promise<int> listening;
     std::future<int> port = listening.get_future();
     m_thread = std::make_unique<std::thread>([this, script, &listening]() {
-        QTcpServer server;
+        SslCapableServer server;
         if (!server.listen(QHostAddress(QHostAddress::LocalHost), 0)) {
             listening.set_value(0);
             return;
         }
         listening.set_value(server.serverPort());
         if (!server.waitForNewConnection(kWaitMs)) return;
-        std::unique_ptr<QTcpSocket> socket(server.nextPendingConnection());
+        std::unique_ptr<QSslSocket> socket(static_cast<QSslSocket*>(server.nextPendingConnection()));
         server.close();
         Session session(socket.get(), this);
         script(session);

@@ -3,7 +3,8 @@
 // played by a script that runs on the server's own thread (the client under
 // test blocks the test's thread). The script sends exactly the bytes it is
 // given, in the pieces it is given, and reads the client's lines; every line
-// received is kept in order.
+// received is kept in order. With a certificate and key set, a script can
+// turn the connection into TLS as a server (the STARTTLS upgrade).
 //
 //   ScriptedSmtpServer server;
 //   server.start([](ScriptedSmtpServer::Session& s) {
@@ -15,19 +16,21 @@
 #include <QByteArray>
 #include <QList>
 #include <QMutex>
+#include <QSslCertificate>
+#include <QSslKey>
 #include <QString>
 
 #include <functional>
 #include <memory>
 #include <thread>
 
-class QTcpSocket;
+class QSslSocket;
 
 class ScriptedSmtpServer {
 public:
     class Session {
     public:
-        explicit Session(QTcpSocket* socket, ScriptedSmtpServer* server);
+        explicit Session(QSslSocket* socket, ScriptedSmtpServer* server);
         // Writes these bytes at once.
         void send(const QByteArray& bytes);
         // The next line from the client without its CRLF; empty when the
@@ -50,15 +53,22 @@ public:
         // (or stops reading for 10 s) or `limit` bytes are out; returns the
         // bytes that went out.
         qint64 stream(const QByteArray& chunk, qint64 limit);
+        // Starts TLS as the server with the server's certificate and waits
+        // for the handshake (at most 10 s); false when it did not complete.
+        // Bytes of the client that came before stay readable.
+        bool startTls();
 
     private:
-        QTcpSocket* m_socket;
+        QSslSocket* m_socket;
         ScriptedSmtpServer* m_server;
     };
     using Script = std::function<void(Session&)>;
 
     ScriptedSmtpServer();
     ~ScriptedSmtpServer();
+
+    // The identity startTls() presents; set before start().
+    void setTlsIdentity(const QSslCertificate& certificate, const QSslKey& key);
 
     // Listens and runs the script for the first connection; false when it
     // cannot listen.
@@ -72,6 +82,8 @@ private:
     void record(const QByteArray& line);
 
     int m_port = 0;
+    QSslCertificate m_certificate;
+    QSslKey m_key;
     std::unique_ptr<std::thread> m_thread;
     mutable QMutex m_mutex;
     QList<QByteArray> m_lines;
