@@ -5,6 +5,7 @@
 #include "ZnSkinPath.h"
 #include "ZnStyleButton.h"
 #include "ZnStyleCommon.h"
+#include "ZnStyleSheet.h"
 #include "ui_CAdvancedRepairGuide.h"
 
 CAdvancedRepairGuide::CAdvancedRepairGuide(QWidget* parent) : QWidget(parent), ui(new Ui::CAdvancedRepairGuide) {
@@ -39,21 +40,7 @@ void CAdvancedRepairGuide::initStyle() {
     ui->label_text->setStyleSheet(ZnStyleCommon::getColorStyleSheet(2));
 
     ui->checkBox_deleteUserData->setFont(g_styleCommon.getFont(15));
-    const QString indicator = QStringLiteral("QCheckBox::indicator:unchecked { image: url(%1);}")
-                                  .arg(skin + QStringLiteral("/checkbox/unchecked.png")) +
-                              QStringLiteral("QCheckBox::indicator:unchecked:hover {image: url(%1);}")
-                                  .arg(skin + QStringLiteral("/checkbox/uncheckedHover.png")) +
-                              QStringLiteral("QCheckBox::indicator:checked {image: url(%1);}")
-                                  .arg(skin + QStringLiteral("/checkbox/checked.png")) +
-                              QStringLiteral("QCheckBox::indicator:checked:hover {image: url(%1);}")
-                                  .arg(skin + QStringLiteral("/checkbox/checkedHover.png")) +
-                              QStringLiteral("QCheckBox::indicator:indeterminate {image: url(%1);}")
-                                  .arg(skin + QStringLiteral("/checkbox/partiallyChecked.png")) +
-                              QStringLiteral("QCheckBox::indicator:indeterminate:hover {image: url(%1);}")
-                                  .arg(skin + QStringLiteral("/checkbox/partiallyCheckedHover.png")) +
-                              QStringLiteral("QCheckBox::indicator:unchecked:disabled {image: url(%1);}")
-                                  .arg(skin + QStringLiteral("/checkbox/disable.png"));
-    ui->checkBox_deleteUserData->setStyleSheet(indicator);
+    setCheckBoxIndicatorStyle(ui->checkBox_deleteUserData, skin);
 
     ui->labelCheckDelData->setFont(g_styleCommon.getFont(15));
     ui->labelCheckDelData->setStyleSheet(ZnStyleCommon::getColorStyleSheet(2));

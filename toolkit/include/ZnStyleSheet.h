@@ -33,7 +33,7 @@ void setElidedLabelText(QLabel* label, QString text, int width);
 // The check-box indicator images of every state (unchecked, checked, partly
 // checked, each with its hover image, and disabled) from the "/checkbox/"
 // folder of `skinFolder` (given without a trailing "/"). The one check-box
-// look of the cleaning pages and the feedback dialog.
+// look of the cleaning pages, the repair guide and the feedback dialog.
 void setCheckBoxIndicatorStyle(QWidget* checkBox, const QString& skinFolder);
 // Push-button sheet from four state images (in `imageFolder`) and four text
 // colours, in the order normal, hover, pressed, disabled.
