@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -23,10 +24,15 @@ namespace testsupport {
 // process could make it while something walks the tree.
 class FolderLinkSwapper {
 public:
+    // Returns once the first exchange was tried, so that the racing has begun
+    // before the caller's deletion starts; firstSwapDone() tells whether it
+    // succeeded.
     FolderLinkSwapper(std::string folder, std::string link)
         : m_folder(std::move(folder)),
           m_link(std::move(link)),
-          m_thread([this] { run(); }) {}
+          m_thread([this] { run(); }) {
+        while (!m_tried) std::this_thread::yield();
+    }
     ~FolderLinkSwapper() { stop(); }
     FolderLinkSwapper(const FolderLinkSwapper&) = delete;
     FolderLinkSwapper& operator=(const FolderLinkSwapper&) = delete;
@@ -37,18 +43,31 @@ public:
         m_stop = true;
         if (m_thread.joinable()) m_thread.join();
     }
+    bool firstSwapDone() const { return m_firstDone; }
     long swaps() const { return m_swaps; }
 
 private:
     void run() {
+        m_firstDone = swap();
+        m_tried = true;
         while (!m_stop) {
-            if (renameat2(AT_FDCWD, m_folder.c_str(), AT_FDCWD, m_link.c_str(), RENAME_EXCHANGE) == 0) ++m_swaps;
+            swap();
+            // A short pause between exchanges: the walk meets both states
+            // often, without the racer hogging the folders' locks.
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
         }
+    }
+    bool swap() {
+        if (renameat2(AT_FDCWD, m_folder.c_str(), AT_FDCWD, m_link.c_str(), RENAME_EXCHANGE) != 0) return false;
+        ++m_swaps;
+        return true;
     }
 
     std::string m_folder;
     std::string m_link;
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_tried{false};
+    std::atomic<bool> m_firstDone{false};
     std::atomic<long> m_swaps{0};
     std::thread m_thread;
 };
