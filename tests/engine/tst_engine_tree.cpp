@@ -730,6 +730,50 @@ TEST_F(EngineTree, CleanAndUninstallStayInsideTheRootWhileAFolderIsSwappedForALi
     }
 }
 
+// The install writes each file in the folder it opened from the root: while
+// a local process exchanges a folder of the installation with a link to a
+// folder outside the root (files of the same names), in a loop, nothing is
+// written or made there.
+TEST_F(EngineTree, InstallWritesOnlyInsideTheRootWhileAFolderIsSwappedForALink) {
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        TempTree tree;
+        ASSERT_TRUE(tree.ok());
+        const fs::path installer = tree.makeInstaller();
+        ASSERT_FALSE(installer.empty());
+        // Many files in one folder of the iTunes package, listed in its manifest.
+        const fs::path package = installer / "iTunes64.msi";
+        std::ofstream manifest(package / "MANIFEST", std::ios::app);
+        const fs::path outside = tree.base() / "outside";
+        for (int i = 0; i < 300; ++i) {
+            const std::string name = "f" + std::to_string(i);
+            const std::string content = "new " + name;
+            writeFile(package / "Locales" / "xx" / name, content);
+            manifest << QCryptographicHash::hash(QByteArray::fromStdString(content), QCryptographicHash::Sha1)
+                            .toHex()
+                            .toStdString()
+                     << "  Locales/xx/" << name << "\n";
+            writeFile(outside / "xx" / name, "canary");
+        }
+        manifest.close();
+        fs::create_directory_symlink(outside, tree.base() / "swap");
+        const auto canaries = snapshot(outside);
+
+        testsupport::FolderLinkSwapper racer((tree.programFiles() / "iTunes" / "Locales").string(),
+                                             (tree.base() / "swap").string());
+        InstallRecorder recorder(kInstallItunesState_Finished);
+        ASSERT_TRUE(fix->OneKeyInstall(wide(installer), &InstallRecorder::callback, &recorder));
+        ASSERT_TRUE(recorder.waitFinal());
+        racer.stop();
+        EXPECT_TRUE(racer.firstSwapDone()) << "the racer could not exchange the folder and the link";
+        EXPECT_EQ(snapshot(outside).size(), canaries.size()) << "files were made outside the root";
+        int overwritten = 0;
+        for (const auto& [path, size] : snapshot(outside))
+            if (readFile(path) != "canary") ++overwritten;
+        EXPECT_EQ(overwritten, 0);
+    }
+}
+
 // Mounts inside the tree (bind mounts of a folder outside it, made in a private
 // mount namespace of a child): one in a subtype folder, and one elsewhere in the
 // tree that holds a backup-info file. The deep scan neither counts nor offers
