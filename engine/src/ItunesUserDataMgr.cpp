@@ -268,7 +268,8 @@ void ItunesUserDataMgr::clean(const fs::path& root, ItunesEngineCallback callbac
     const Tree tree(root);
     // What to delete: everything inside the chosen subtype folders (the folders
     // stay), and the chosen backup folders with their contents. A folder that is
-    // a link is not looked into; one that is a mount is left alone and reported.
+    // a link, or has one on the way, is not looked into; one that is a mount, or
+    // lies on one, is left alone and reported.
     std::vector<fs::path> contents;
     std::vector<fs::path> backups;
     if (tree.valid()) {
@@ -276,8 +277,7 @@ void ItunesUserDataMgr::clean(const fs::path& root, ItunesEngineCallback callbac
         std::error_code ec;
         for (const SubTypeFolder& sub : subTypeFolders()) {
             const fs::path folder = tree.userData() / sub.folder;
-            if (chosen.count(sub.subType) && tree.isSafe(folder) &&
-                fs::symlink_status(folder, ec).type() == fs::file_type::directory)
+            if (chosen.count(sub.subType) && fs::symlink_status(folder, ec).type() == fs::file_type::directory)
                 contents.push_back(folder);
         }
         for (int id : std::set<int>(backupIds.begin(), backupIds.end())) {

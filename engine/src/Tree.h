@@ -140,9 +140,9 @@ public:
     bool copyFile(const fs::path& source, const fs::path& target) const;
 
 private:
-    // How openDir ended: opened; missing; the entry is a link or a file; it is
-    // another file system or a mount; refused (outside the root, a link or
-    // another file system on the way).
+    // How openDir ended: opened; missing; the entry is a link or a file; it,
+    // or a folder on the way, is another file system or a mount; refused
+    // (outside the root, a link or a file on the way).
     enum class Opened { Folder, Missing, NotAFolder, OtherFileSystem, Refused };
     // Opens `dir` (the root or a folder inside it) by walking down from the
     // open root; -1 when it is missing or cannot be entered safely.

@@ -790,6 +790,10 @@ TEST_F(EngineTree, ScanCleanAndUninstallLeaveMountsAlone) {
     const fs::path elsewhere = tree.root() / "Elsewhere" / "mounted";
     fs::create_directories(inMusic);
     fs::create_directories(elsewhere);
+    // A mount on the way to a subtype folder: "Updates" with an "iTunes" in it.
+    const fs::path updatesSource = tree.base() / "updates";
+    writeFile(updatesSource / "iTunes" / "iTunes.pkg", "update");
+    const fs::path updates = tree.userData() / "Updates";
     const std::int64_t musicBytes = bytesBelow(music);
     const auto outsideBefore = snapshot(outside);
     const auto contains = [](const std::vector<std::wstring>& list, const fs::path& path) {
@@ -798,7 +802,8 @@ TEST_F(EngineTree, ScanCleanAndUninstallLeaveMountsAlone) {
 
     const int code = testsupport::runInChild([&] {
         if (!testsupport::bindMountPrivately(outside.string(), inMusic.string()) ||
-            mount(outside.c_str(), elsewhere.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            mount(outside.c_str(), elsewhere.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+            mount(updatesSource.c_str(), updates.c_str(), nullptr, MS_BIND, nullptr) != 0)
             return testsupport::kCannotSetUp;
         IItunesUserDataMgr* userData = Engine::get().createUserDataMgr();
         IFixItunesMgr* fixer = Engine::get().createFixMgr();
@@ -814,23 +819,28 @@ TEST_F(EngineTree, ScanCleanAndUninstallLeaveMountsAlone) {
             if (event.record.stBackupInfo.id != 0) backupIds.push_back(event.record.stBackupInfo.id);
         }
 
-        std::vector<int> subTypes = {kItunesUserDataSubType_Music};
+        std::vector<int> subTypes = {kItunesUserDataSubType_Music, kItunesUserDataSubType_iTunesUpdateFiles};
         CleanRecorder cleaned(kDeleteItunesUserDataState_DeleteComplete);
         if (!userData->CleaniTuensUserData(&CleanRecorder::callback, &cleaned, &subTypes, &backupIds, &stop) ||
             !cleaned.waitFinal())
             return 10;
-        if (snapshot(outside) != outsideBefore) return 3;
-        if (cleaned.last().record.bSucess != 0 || !contains(cleaned.last().record.vecOccupiedFile, inMusic)) return 4;
+        if (snapshot(outside) != outsideBefore || readFile(updates / "iTunes" / "iTunes.pkg") != "update") return 3;
+        const auto& occupied = cleaned.last().record.vecOccupiedFile;
+        if (cleaned.last().record.bSucess != 0 || !contains(occupied, inMusic) ||
+            !contains(occupied, updates / "iTunes"))
+            return 4;
 
         UninstallRecorder uninstalled(kUninstallItunesState_Finished);
         if (!fixer->OneKeyUninstall(&UninstallRecorder::callback, &uninstalled, true, nullptr) ||
             !uninstalled.waitFinal())
             return 10;
-        if (snapshot(outside) != outsideBefore) return 5;
+        if (snapshot(outside) != outsideBefore || readFile(updates / "iTunes" / "iTunes.pkg") != "update") return 5;
         const auto& final = uninstalled.last().record;
-        if (final.bSuccess != 0 || !contains(final.vecOccupiedFile, inMusic)) return 6;
-        for (const auto& [path, size] : snapshot(tree.userData()))
-            if (path.rfind(inMusic.string() + "/", 0) != 0) return 7;  // the rest went
+        if (final.bSuccess != 0 || !contains(final.vecOccupiedFile, inMusic) ||
+            !contains(final.vecOccupiedFile, updates))
+            return 6;
+        for (const auto& [path, size] : snapshot(tree.userData()))  // the rest went
+            if (path.rfind(inMusic.string() + "/", 0) != 0 && path.rfind(updates.string() + "/", 0) != 0) return 7;
         return 0;
     });
     if (code == testsupport::kCannotSetUp) {
@@ -846,6 +856,7 @@ TEST_F(EngineTree, ScanCleanAndUninstallLeaveMountsAlone) {
     EXPECT_NE(code, 7) << "the rest of the user data was not deleted";
     EXPECT_EQ(code, 0);
     EXPECT_EQ(snapshot(outside), outsideBefore);
+    EXPECT_EQ(readFile(updatesSource / "iTunes" / "iTunes.pkg"), "update");
 }
 
 }  // namespace
