@@ -1,5 +1,6 @@
 #include "FolderRemoval.h"
 
+#include <algorithm>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -33,8 +34,18 @@ bool removeFileAt(int dirFd, const char* name) {
 FolderRemoval::FolderRemoval(CFileOperator::RemoveDirCallback callback, void* user)
     : m_callback(callback),
       m_user(user),
+      m_filter(nullptr),
+      m_filterUser(nullptr),
+      m_removesReadOnlyFiles(false),
       m_fd(-1),
       m_device(0) {}
+
+void FolderRemoval::setFilter(Filter filter, void* user) {
+    m_filter = filter;
+    m_filterUser = user;
+}
+
+void FolderRemoval::setRemovesReadOnlyFiles(bool removes) { m_removesReadOnlyFiles = removes; }
 
 void FolderRemoval::removeContent(int folderFd, const std::wstring& path) {
     m_fd = folderFd;
@@ -65,7 +76,7 @@ void FolderRemoval::visitNext(Level& level) {
     const Entry entry = level.entries[level.next++];
     const std::wstring child = m_path + L"/" + nativeToWide(entry.name);
     if (!entry.isDirectory) {
-        report(child, removeFileAt(m_fd, entry.name.c_str()), CFileOperator::SE_FILE_ATTRIBUTE_FILE);
+        report(child, removeFile(entry.name, child), CFileOperator::SE_FILE_ATTRIBUTE_FILE);
         return;
     }
     int childFd = -1;
@@ -82,8 +93,7 @@ void FolderRemoval::visitNext(Level& level) {
     }
     case Descent::NoWayBack:
         // Its content cannot be walked; an empty folder can still be removed.
-        report(child, unlinkat(m_fd, entry.name.c_str(), AT_REMOVEDIR) == 0,
-               CFileOperator::SE_FILE_ATTRIBUTE_DIRECTORY);
+        report(child, removeFolder(entry.name, child), CFileOperator::SE_FILE_ATTRIBUTE_DIRECTORY);
         return;
     case Descent::NotOpened:
     case Descent::OtherFileSystem: report(child, false, CFileOperator::SE_FILE_ATTRIBUTE_DIRECTORY); return;
@@ -107,7 +117,29 @@ void FolderRemoval::leaveLevel() {
     const std::wstring path = m_path;
     m_levels.pop_back();
     m_path.resize(m_levels.back().pathLength);
-    report(path, unlinkat(m_fd, name.c_str(), AT_REMOVEDIR) == 0, CFileOperator::SE_FILE_ATTRIBUTE_DIRECTORY);
+    report(path, removeFolder(name, path), CFileOperator::SE_FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Deletes the file or link name of the current folder (by name in the open
+// folder, so a link is deleted itself): not when it has become a folder.
+bool FolderRemoval::removeFile(const std::string& name, const std::wstring& path) const {
+    if (m_filter == nullptr && !m_removesReadOnlyFiles) return removeFileAt(m_fd, name.c_str());
+    struct stat info;
+    if (fstatat(m_fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(info.st_mode)) return false;
+    if (!m_removesReadOnlyFiles && isReadOnlyFile(info)) return false;
+    if (m_filter != nullptr && !m_filter(path, info, m_filterUser)) return false;
+    return unlinkat(m_fd, name.c_str(), 0) == 0;
+}
+
+// Removes the (emptied) folder name of the current folder; rmdir never follows
+// a link that took its place.
+bool FolderRemoval::removeFolder(const std::string& name, const std::wstring& path) const {
+    if (m_filter != nullptr) {
+        struct stat info;
+        if (fstatat(m_fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
+        if (!m_filter(path, info, m_filterUser)) return false;
+    }
+    return unlinkat(m_fd, name.c_str(), AT_REMOVEDIR) == 0;
 }
 
 // Opens the folder name of the current folder for the walk. It is entered only
@@ -121,7 +153,7 @@ FolderRemoval::Descent FolderRemoval::enterFolder(const std::string& name, const
         close(fd);
         return Descent::NotOpened;
     }
-    if (isOtherFileSystem(fd)) {
+    if (isOtherFileSystem(fd, m_device)) {
         close(fd);
         return Descent::OtherFileSystem;
     }
@@ -137,14 +169,10 @@ FolderRemoval::Descent FolderRemoval::enterFolder(const std::string& name, const
     return Descent::Entered;
 }
 
-// Another device than the walk's first folder, or the root of a mount: a bind
-// mount of a folder of the same file system has the same device, and only the
-// mount-root attribute tells it apart. A folder that cannot be asked counts as
-// another file system, so the walk stays out of it.
-bool FolderRemoval::isOtherFileSystem(int fd) const {
+bool isOtherFileSystem(int fd, dev_t device) {
     struct statx info;
     if (statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &info) != 0) return true;
-    if (makedev(info.stx_dev_major, info.stx_dev_minor) != m_device) return true;
+    if (makedev(info.stx_dev_major, info.stx_dev_minor) != device) return true;
     return (info.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
            (info.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
 }
@@ -196,6 +224,8 @@ std::vector<FolderRemoval::Entry> FolderRemoval::listEntries(int fd) {
         entries.push_back({name, isDirectory});
     }
     closedir(dir);
+    // By name, so that the walk's order (and its reports) is the same every time.
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
     return entries;
 }
 

@@ -1,7 +1,11 @@
 #pragma once
 
 // The walk of CFileOperator::RemoveDir: deletes everything inside one folder.
+// Built as a static library of its own (TessivaWalk) so that the program's
+// installer-folder removal and the stand-in engine delete with the same walk;
+// nothing of it is exported by libTessiva.so.
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <string>
@@ -25,7 +29,17 @@ namespace tessiva {
 // deleted and its content is left alone.
 class FolderRemoval {
 public:
+    // Asked, with the entry's path and its lstat information, just before a file
+    // or link is deleted and before an emptied folder is removed: false keeps
+    // the entry, which is then reported as not deleted.
+    typedef bool (*Filter)(const std::wstring& path, const struct stat& info, void* user);
+
     FolderRemoval(KSB::CFileOperator::RemoveDirCallback callback, void* user);
+
+    void setFilter(Filter filter, void* user);
+    // RemoveDir keeps read-only files (owner-write bit clear), as the library's
+    // callers expect; other users of the walk delete them like any file.
+    void setRemovesReadOnlyFiles(bool removes);
 
     // Deletes the content of the folder open as folderFd (the walk takes the
     // descriptor and closes it); path is the folder's name in the callbacks.
@@ -53,9 +67,10 @@ private:
     enum class Descent { Entered, NotOpened, OtherFileSystem, NoWayBack };
 
     void visitNext(Level& level);
+    bool removeFile(const std::string& name, const std::wstring& path) const;
+    bool removeFolder(const std::string& name, const std::wstring& path) const;
     void leaveLevel();
     Descent enterFolder(const std::string& name, const Identity& parent, int* childFd, Identity* identity) const;
-    bool isOtherFileSystem(int fd) const;
     void abandonWalk();
     void report(const std::wstring& path, bool success, KSB::CFileOperator::SE_FILE_ATTRIBUTE kind) const;
 
@@ -64,6 +79,9 @@ private:
 
     KSB::CFileOperator::RemoveDirCallback m_callback;
     void* m_user;
+    Filter m_filter;
+    void* m_filterUser;
+    bool m_removesReadOnlyFiles;
     // The folder the walk stands in, and its path.
     int m_fd;
     std::wstring m_path;
@@ -71,6 +89,12 @@ private:
     dev_t m_device;
     std::vector<Level> m_levels;
 };
+
+// True when the folder open as fd is not on device, or is the root of a mount:
+// a bind mount of a folder of the same file system has the same device, and
+// only the mount-root attribute tells it apart. A folder that cannot be asked
+// counts as another file system, so a walk stays out of it.
+bool isOtherFileSystem(int fd, dev_t device);
 
 // Deletes the entry name of the folder open as dirFd unless it is a folder or a
 // read-only file (owner-write bit clear); a symbolic link is deleted itself.

@@ -299,22 +299,22 @@ void runUninstall(const fs::path& root, ItunesEngineCallback callback, void* con
             callback(context, kUninstallItunesState_Step, &step);
         }
         if (deleteUserData && !stopped && entryExists(tree.userData())) {
-            std::error_code ec;
-            for (const fs::path& entry : tree.entriesBelow(tree.userData())) {
-                if (stopRequested(stop)) {
-                    stopped = true;
-                    break;
-                }
-                if (fs::symlink_status(entry, ec).type() == fs::file_type::directory) {
-                    tree.removeEntry(entry);  // empty by now unless something in it stayed
-                    continue;
-                }
+            // Every file and link is announced just before it goes; the walk
+            // deletes relative to folders opened from the root, leaves entries
+            // in use and mounts, and lists them.
+            RemovalHooks hooks;
+            hooks.stopped = [&stopped, stop] {
+                if (stopRequested(stop)) stopped = true;
+                return stopped;
+            };
+            hooks.allow = [callback, context](const fs::path& entry, const struct stat& info) {
+                if (S_ISDIR(info.st_mode)) return true;
                 ST_UNINSTALL_ITUNES_RESULT deleting;
                 deleting.strPath = toWide(entry);
                 callback(context, kUninstallItunesState_Deleting, &deleting);
-                if (!tree.removeEntry(entry)) failed.push_back(entry);
-            }
-            if (!stopped) tree.removeEntry(tree.userData());
+                return true;
+            };
+            tree.removeTree(tree.userData(), &failed, hooks);
         }
     }
     ST_UNINSTALL_ITUNES_RESULT final;

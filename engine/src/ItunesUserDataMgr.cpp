@@ -45,11 +45,6 @@ const std::vector<SubTypeFolder>& subTypeFolders() {
 
 const char* const kBackupFolder = "Backup";  // iTunes' own backups, in "User Data"
 
-bool isRealDir(const fs::path& path) {
-    std::error_code ec;
-    return fs::symlink_status(path, ec).type() == fs::file_type::directory;
-}
-
 int countDirs(const Tree& tree, const fs::path& dir) {
     int count = 0;
     std::error_code ec;
@@ -59,10 +54,10 @@ int countDirs(const Tree& tree, const fs::path& dir) {
 }
 
 // Bytes of the regular files below `dir` (links count 0 and are never
-// entered). Every folder is counted in the live scan counters as soon as it is
+// entered, nor are other file systems and mounts). Every folder is counted in the live scan counters as soon as it is
 // visited, so that a caller polling them sees a large folder being sized. Ends
 // early, with what it has, when the stop flag is set.
-std::int64_t sizeCounting(const fs::path& dir, ST_ITUNES_SCAN_COUNT* count, const bool* stop) {
+std::int64_t sizeCounting(const Tree& tree, const fs::path& dir, ST_ITUNES_SCAN_COUNT* count, const bool* stop) {
     std::int64_t total = 0;
     std::vector<fs::path> children;
     std::error_code ec;
@@ -73,7 +68,7 @@ std::int64_t sizeCounting(const fs::path& dir, ST_ITUNES_SCAN_COUNT* count, cons
         const fs::file_type type = fs::symlink_status(child, ec).type();
         if (type == fs::file_type::directory) {
             __atomic_add_fetch(&count->nCurrentScanDirCount, 1, __ATOMIC_RELAXED);
-            total += sizeCounting(child, count, stop);
+            if (tree.isOwnDir(child)) total += sizeCounting(tree, child, count, stop);
         } else if (type == fs::file_type::regular) {
             const auto size = fs::file_size(child, ec);
             if (!ec) total += static_cast<std::int64_t>(size);
@@ -115,13 +110,14 @@ Backup readBackup(const Tree& tree, const fs::path& folder) {
     return backup;
 }
 
-bool isBackupFolder(const fs::path& folder) {
+bool isBackupFolder(const Tree& tree, const fs::path& folder) {
     std::error_code ec;
-    return isRealDir(folder) && fs::symlink_status(folder / kBackupInfoFile, ec).type() == fs::file_type::regular;
+    return tree.isOwnDir(folder) && fs::symlink_status(folder / kBackupInfoFile, ec).type() == fs::file_type::regular;
 }
 
 // Finds backups made by other programs: any folder of the tree outside the
-// installation and iTunes' own user data that holds a backup-info file.
+// installation and iTunes' own user data that holds a backup-info file. Other
+// file systems and mounts are not searched.
 void findOtherBackups(const Tree& tree, const fs::path& dir, const std::set<fs::path>& skip, std::vector<Backup>* found,
                       ST_ITUNES_SCAN_COUNT* count, const bool* stop) {
     std::vector<fs::path> children;
@@ -130,9 +126,9 @@ void findOtherBackups(const Tree& tree, const fs::path& dir, const std::set<fs::
     std::sort(children.begin(), children.end());
     for (const fs::path& child : children) {
         if (stopRequested(stop)) return;
-        if (!isRealDir(child) || skip.count(child)) continue;
+        if (!tree.isOwnDir(child) || skip.count(child)) continue;
         __atomic_add_fetch(&count->nCurrentScanDirCount, 1, __ATOMIC_RELAXED);
-        if (isBackupFolder(child)) {
+        if (isBackupFolder(tree, child)) {
             found->push_back(readBackup(tree, child));
             __atomic_add_fetch(&count->nCurrentScanDirCount, countDirs(tree, child), __ATOMIC_RELAXED);
             continue;
@@ -184,11 +180,11 @@ void ItunesUserDataMgr::scan(const fs::path& root, ItunesEngineCallback callback
     // tree but the installation.
     const fs::path userData = tree.userData();
     std::set<fs::path> skip = {tree.programFiles(), tree.installerCache(), userData};
-    int total = isRealDir(userData) ? countDirs(tree, userData) : 0;
+    int total = tree.isRealDir(userData) ? countDirs(tree, userData) : 0;
     if (deep) {
         std::error_code ec;
         for (fs::directory_iterator it(tree.root(), ec), e; !ec && it != e; it.increment(ec))
-            if (isRealDir(it->path()) && !skip.count(it->path())) total += 1 + countDirs(tree, it->path());
+            if (tree.isOwnDir(it->path()) && !skip.count(it->path())) total += 1 + countDirs(tree, it->path());
     }
     setScanCount(0, std::max(total, 1));
 
@@ -207,7 +203,7 @@ void ItunesUserDataMgr::scan(const fs::path& root, ItunesEngineCallback callback
             item.type = type;
             item.subType = sub.subType;
             item.pScanCount = &m_scanCount;
-            if (tree.isRealDir(folder)) item.size = sizeCounting(folder, &m_scanCount, stop);
+            if (tree.isRealDir(folder)) item.size = sizeCounting(tree, folder, &m_scanCount, stop);
             if (stopRequested(stop)) {
                 stopped = true;
                 break;
@@ -227,7 +223,7 @@ void ItunesUserDataMgr::scan(const fs::path& root, ItunesEngineCallback callback
             std::vector<fs::path> children;
             std::error_code ec;
             for (fs::directory_iterator it(backupDir, ec), e; !ec && it != e; it.increment(ec))
-                if (isRealDir(it->path())) children.push_back(it->path());
+                if (tree.isOwnDir(it->path())) children.push_back(it->path());
             std::sort(children.begin(), children.end());
             for (const fs::path& child : children) {
                 if (stopRequested(stop)) {
@@ -271,55 +267,48 @@ void ItunesUserDataMgr::clean(const fs::path& root, ItunesEngineCallback callbac
                               const std::vector<int>& subTypes, const std::vector<int>& backupIds, const bool* stop) {
     const Tree tree(root);
     // What to delete: everything inside the chosen subtype folders (the folders
-    // stay), and the chosen backup folders with their contents.
-    std::vector<fs::path> entries;
+    // stay), and the chosen backup folders with their contents. A folder that is
+    // a link, or has one on the way, is not looked into; one that is a mount, or
+    // lies on one, is left alone and reported.
+    std::vector<fs::path> contents;
+    std::vector<fs::path> backups;
     if (tree.valid()) {
         const std::set<int> chosen(subTypes.begin(), subTypes.end());
+        std::error_code ec;
         for (const SubTypeFolder& sub : subTypeFolders()) {
             const fs::path folder = tree.userData() / sub.folder;
-            if (chosen.count(sub.subType) && tree.isRealDir(folder)) {
-                const std::vector<fs::path> below = tree.entriesBelow(folder);
-                entries.insert(entries.end(), below.begin(), below.end());
-            }
+            if (chosen.count(sub.subType) && fs::symlink_status(folder, ec).type() == fs::file_type::directory)
+                contents.push_back(folder);
         }
         for (int id : std::set<int>(backupIds.begin(), backupIds.end())) {
             const auto found = m_backupFolders.find(id);
-            if (found == m_backupFolders.end() || !tree.isSafe(found->second)) continue;
-            if (tree.isRealDir(found->second)) {
-                const std::vector<fs::path> below = tree.entriesBelow(found->second);
-                entries.insert(entries.end(), below.begin(), below.end());
-            }
-            entries.push_back(found->second);
+            if (found != m_backupFolders.end() && tree.isSafe(found->second)) backups.push_back(found->second);
         }
     }
 
     ST_DELETE_ITUNES_USERDATA_RESULT progress;
-    std::error_code ec;
-    for (const fs::path& entry : entries)
-        if (fs::symlink_status(entry, ec).type() == fs::file_type::regular)
-            progress.llTotalSize += static_cast<std::int64_t>(fs::file_size(entry, ec));
+    for (const fs::path& folder : contents)
+        if (tree.isRealDir(folder)) progress.llTotalSize += tree.sizeBelow(folder);
+    for (const fs::path& folder : backups)
+        if (tree.isRealDir(folder)) progress.llTotalSize += tree.sizeBelow(folder);
 
+    // Deleted relative to folders opened from the root (never by a path looked
+    // at again), entries in use left and listed.
     std::vector<fs::path> occupied;
     bool stopped = false;
-    for (const fs::path& entry : entries) {
-        if (stopRequested(stop)) {
-            stopped = true;
-            break;
-        }
-        const fs::file_type type = fs::symlink_status(entry, ec).type();
-        if (type == fs::file_type::directory) {
-            tree.removeEntry(entry);  // empty unless an entry in it stayed
-            continue;
-        }
-        const std::int64_t size =
-            type == fs::file_type::regular ? static_cast<std::int64_t>(fs::file_size(entry, ec)) : 0;
-        if (!tree.removeEntry(entry)) {
-            occupied.push_back(entry);
-            continue;
-        }
+    RemovalHooks hooks;
+    hooks.stopped = [&stopped, stop] {
+        if (stopRequested(stop)) stopped = true;
+        return stopped;
+    };
+    hooks.deleted = [&progress, callback, context](const fs::path&, std::int64_t size) {
         progress.llDoneSize += size;
         callback(context, kDeleteItunesUserDataState_Deleting, &progress);
-    }
+    };
+    for (const fs::path& folder : contents)
+        if (!hooks.stopped()) tree.removeContent(folder, &occupied, hooks);
+    for (const fs::path& folder : backups)
+        if (!hooks.stopped()) tree.removeTree(folder, &occupied, hooks);
 
     ST_DELETE_ITUNES_USERDATA_RESULT final;
     final.llDoneSize = progress.llDoneSize;

@@ -1,11 +1,19 @@
 #include "Tree.h"
 
+#include <fcntl.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QString>
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
+
+#include "FolderRemoval.h"
+#include "NativePath.h"
 
 namespace sorvel {
 
@@ -73,6 +81,117 @@ bool isUnder(const fs::path& path, const fs::path& base) {
     }
     return true;
 }
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// A real folder (not a link) on `device` that is not the root of a mount (a
+// bind mount keeps the device; only the mount-root attribute tells it).
+bool isFolderOn(const fs::path& path, dev_t device) {
+    struct statx info;
+    if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &info) != 0) return false;
+    if (!S_ISDIR(info.stx_mode) || makedev(info.stx_dev_major, info.stx_dev_minor) != device) return false;
+    return (info.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) == 0 ||
+           (info.stx_attributes & STATX_ATTR_MOUNT_ROOT) == 0;
+}
+
+fs::path withoutTrailingSeparator(const fs::path& path) {
+    const fs::path normal = path.lexically_normal();
+    return normal.has_filename() || !normal.has_parent_path() ? normal : normal.parent_path();
+}
+
+void collectBelow(const fs::path& dir, dev_t device, std::vector<fs::path>* result) {
+    std::vector<fs::path> children;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) children.push_back(it->path());
+    std::sort(children.begin(), children.end());
+    for (const fs::path& child : children) {
+        if (isFolderOn(child, device)) collectBelow(child, device, result);
+        result->push_back(child);
+    }
+}
+
+bool writeAll(int fd, const char* data, ssize_t length) {
+    while (length > 0) {
+        const ssize_t written = write(fd, data, static_cast<size_t>(length));
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        data += written;
+        length -= written;
+    }
+    return true;
+}
+
+bool copyBytes(int in, int out) {
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t got = read(in, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) return true;
+        if (!writeAll(out, buffer, got)) return false;
+    }
+}
+
+// Replaces the entry `name` of the open folder dirFd (a file or a link, never a
+// folder) by a new file with the content of `in`. The new file is made with
+// O_EXCL|O_NOFOLLOW in that folder, so nothing put there meanwhile is written
+// through.
+bool replaceFileAt(int dirFd, const std::string& name, int in, mode_t mode) {
+    struct stat info;
+    if (fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISDIR(info.st_mode) || unlinkat(dirFd, name.c_str(), 0) != 0) return false;
+    } else if (errno != ENOENT) {
+        return false;
+    }
+    const int out = openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (out < 0) return false;
+    bool ok = copyBytes(in, out) && fchmod(out, mode) == 0;
+    ok = close(out) == 0 && ok;
+    return ok;
+}
+
+// The deletion of one Tree::removeContent: the core library's walk, with the
+// engine's in-use list, the caller's hooks and its failure list.
+struct Removal {
+    const Tree* tree;
+    const RemovalHooks* hooks;
+    std::vector<fs::path>* failed;
+    bool ok = true;
+    bool stopped = false;
+    std::int64_t size = 0;  // of the file being deleted
+
+    static fs::path pathOf(const std::wstring& path) { return fs::path(tessiva::wideToNative(path)); }
+
+    static bool filter(const std::wstring& path, const struct stat& info, void* user) {
+        Removal& self = *static_cast<Removal*>(user);
+        if (self.stopped || (self.hooks->stopped && self.hooks->stopped())) {
+            self.stopped = true;
+            return false;
+        }
+        const fs::path entry = pathOf(path);
+        if (self.hooks->allow && !self.hooks->allow(entry, info)) return false;
+        if (self.tree->isInUse(entry)) return false;
+        self.size = S_ISREG(info.st_mode) ? static_cast<std::int64_t>(info.st_size) : 0;
+        return true;
+    }
+
+    static void report(std::wstring path, bool success, KSB::CFileOperator::SE_FILE_ATTRIBUTE kind, void* user) {
+        Removal& self = *static_cast<Removal*>(user);
+        const fs::path entry = pathOf(path);
+        const bool isFolder = kind == KSB::CFileOperator::SE_FILE_ATTRIBUTE_DIRECTORY;
+        if (success) {
+            if (!isFolder && self.hooks->deleted) self.hooks->deleted(entry, self.size);
+            return;
+        }
+        self.ok = false;
+        if (self.stopped) return;
+        // A folder that still holds an entry that failed is not listed itself:
+        // failures inside it came last.
+        if (isFolder && !self.failed->empty() && self.failed->back() != entry && isUnder(self.failed->back(), entry))
+            return;
+        self.failed->push_back(entry);
+    }
+};
 
 }  // namespace
 
@@ -144,6 +263,12 @@ Tree::Tree(const fs::path& root) {
     m_root = fs::weakly_canonical(fs::absolute(root, ec), ec);
     m_valid = !ec && isDirNoLink(m_root);
     if (!m_valid) return;
+    // Opened once: every change is made relative to folders opened from here.
+    m_rootFd = open(m_root.c_str(), kFolderFlags);
+    struct stat info;
+    m_valid = m_rootFd >= 0 && fstat(m_rootFd, &info) == 0;
+    if (!m_valid) return;
+    m_device = info.st_dev;
     std::ifstream in(m_root / kInUseList);
     std::string line;
     while (std::getline(in, line)) {
@@ -151,6 +276,10 @@ Tree::Tree(const fs::path& root) {
         if (line.empty() || line[0] == '#') continue;
         m_inUse.push_back((m_root / line).lexically_normal());
     }
+}
+
+Tree::~Tree() {
+    if (m_rootFd >= 0) close(m_rootFd);
 }
 
 bool Tree::isSafe(const fs::path& path) const {
@@ -169,12 +298,14 @@ bool Tree::isSafe(const fs::path& path) const {
         std::error_code ec;
         const fs::file_type type = fs::symlink_status(current, ec).type();
         if (type == fs::file_type::not_found) return true;  // nothing below exists yet
-        if (type != fs::file_type::directory) return false;
+        if (type != fs::file_type::directory || !isFolderOn(current, m_device)) return false;
     }
     return true;
 }
 
-bool Tree::isRealDir(const fs::path& path) const { return isSafe(path) && isDirNoLink(path); }
+bool Tree::isRealDir(const fs::path& path) const { return isSafe(path) && isOwnDir(path); }
+
+bool Tree::isOwnDir(const fs::path& path) const { return m_valid && isFolderOn(path, m_device); }
 
 bool Tree::isInUse(const fs::path& path) const {
     const fs::path normal = path.lexically_normal();
@@ -183,24 +314,15 @@ bool Tree::isInUse(const fs::path& path) const {
     return false;
 }
 
-std::vector<fs::path> Tree::entriesBelow(const fs::path& dir) const {
+std::vector<fs::path> Tree::entriesBelow(const fs::path& dir) {
     std::vector<fs::path> result;
-    if (!isDirNoLink(dir)) return result;
-    std::vector<fs::path> children;
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) children.push_back(it->path());
-    std::sort(children.begin(), children.end());
-    for (const fs::path& child : children) {
-        if (isDirNoLink(child)) {
-            std::vector<fs::path> below = entriesBelow(child);
-            result.insert(result.end(), below.begin(), below.end());
-        }
-        result.push_back(child);
-    }
+    struct stat info;
+    if (lstat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return result;
+    collectBelow(dir, info.st_dev, &result);
     return result;
 }
 
-std::int64_t Tree::sizeBelow(const fs::path& dir) const {
+std::int64_t Tree::sizeBelow(const fs::path& dir) {
     std::int64_t total = 0;
     for (const fs::path& entry : entriesBelow(dir)) {
         if (!isRegularFile(entry)) continue;
@@ -211,48 +333,135 @@ std::int64_t Tree::sizeBelow(const fs::path& dir) const {
     return total;
 }
 
-bool Tree::removeEntry(const fs::path& path) const {
-    if (!isSafe(path) || isInUse(path)) return false;
-    std::error_code ec;
-    if (fs::symlink_status(path, ec).type() == fs::file_type::not_found) return true;
-    // remove() deletes a link itself, never its target.
-    fs::remove(path, ec);
-    return !ec;
+bool Tree::relativeParts(const fs::path& path, std::vector<std::string>* parts) const {
+    const fs::path normal = withoutTrailingSeparator(path);
+    if (!isUnder(normal, m_root)) return false;
+    const fs::path relative = normal.lexically_relative(m_root);
+    if (relative.empty()) return false;
+    for (const fs::path& part : relative) {
+        if (part == "..") return false;
+        if (part.empty() || part == ".") continue;
+        parts->push_back(part.string());
+    }
+    return true;
 }
 
-bool Tree::removeTree(const fs::path& dir, std::vector<fs::path>* failed) const {
-    bool ok = true;
-    if (isRealDir(dir)) {
-        for (const fs::path& entry : entriesBelow(dir)) {
-            if (removeEntry(entry)) continue;
-            ok = false;
-            // A folder that still holds an undeletable entry is not listed itself.
-            std::error_code ec;
-            if (isDirNoLink(entry) && !fs::is_empty(entry, ec)) continue;
-            if (failed) failed->push_back(entry);
+int Tree::openDir(const fs::path& dir, Opened* how) const {
+    *how = Opened::Refused;
+    std::vector<std::string> parts;
+    if (!m_valid || !relativeParts(dir, &parts)) return -1;
+    int fd = fcntl(m_rootFd, F_DUPFD_CLOEXEC, 0);
+    for (std::size_t i = 0; fd >= 0 && i < parts.size(); ++i) {
+        const int next = openat(fd, parts[i].c_str(), kFolderFlags);
+        const int error = errno;
+        close(fd);
+        fd = next;
+        if (fd < 0) {
+            if (error == ENOENT) *how = Opened::Missing;
+            // The last part is a link or a file: there is no folder to look into.
+            if ((error == ELOOP || error == ENOTDIR) && i + 1 == parts.size()) *how = Opened::NotAFolder;
+            return -1;
+        }
+        if (tessiva::isOtherFileSystem(fd, m_device)) {
+            close(fd);
+            // A mount at the folder or on the way: what was asked for lies on it.
+            *how = Opened::OtherFileSystem;
+            return -1;
         }
     }
-    if (!removeEntry(dir)) {
-        std::error_code ec;
-        const bool stillFull = isDirNoLink(dir) && !fs::is_empty(dir, ec);
-        if (!stillFull && failed) failed->push_back(dir);
-        ok = false;
+    if (fd >= 0) *how = Opened::Folder;
+    return fd;
+}
+
+int Tree::makeDirs(const fs::path& dir) const {
+    std::vector<std::string> parts;
+    if (!m_valid || !relativeParts(dir, &parts)) return -1;
+    int fd = fcntl(m_rootFd, F_DUPFD_CLOEXEC, 0);
+    for (const std::string& part : parts) {
+        if (fd < 0) return -1;
+        mkdirat(fd, part.c_str(), 0777);  // an existing one is opened below
+        const int next = openat(fd, part.c_str(), kFolderFlags);
+        close(fd);
+        fd = next;
+        if (fd >= 0 && tessiva::isOtherFileSystem(fd, m_device)) {
+            close(fd);
+            fd = -1;
+        }
     }
+    return fd;
+}
+
+bool Tree::removeEntry(const fs::path& path) const {
+    const fs::path entry = withoutTrailingSeparator(path);
+    if (!isSafe(entry) || isInUse(entry)) return false;
+    Opened how;
+    const int dirFd = openDir(entry.parent_path(), &how);
+    if (dirFd < 0) return how == Opened::Missing;  // no folder on the way: the entry is not there either
+    const std::string name = entry.filename().string();
+    struct stat info;
+    bool ok;
+    if (fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        ok = errno == ENOENT;
+    else  // by name in its open folder: a link is deleted itself, never its target
+        ok = unlinkat(dirFd, name.c_str(), S_ISDIR(info.st_mode) ? AT_REMOVEDIR : 0) == 0;
+    close(dirFd);
     return ok;
 }
 
-bool Tree::copyFile(const fs::path& source, const fs::path& target) const {
-    if (!isRegularFile(source) || !isSafe(target) || isInUse(target)) return false;
-    std::error_code ec;
-    fs::create_directories(target.parent_path(), ec);
-    if (ec || !isRealDir(target.parent_path())) return false;
-    const fs::file_type type = fs::symlink_status(target, ec).type();
-    if (type == fs::file_type::directory) return false;
-    if (type != fs::file_type::not_found) {
-        fs::remove(target, ec);  // a file or a link: replaced, a link never followed
-        if (ec) return false;
+bool Tree::walkContent(int dirFd, const fs::path& dir, std::vector<fs::path>* failed, const RemovalHooks& hooks) const {
+    Removal removal{this, &hooks, failed};
+    tessiva::FolderRemoval walk(&Removal::report, &removal);
+    walk.setFilter(&Removal::filter, &removal);
+    walk.setRemovesReadOnlyFiles(true);
+    walk.removeContent(dirFd, tessiva::nativeToWide(withoutTrailingSeparator(dir).string()));
+    return removal.ok;
+}
+
+bool Tree::removeContent(const fs::path& dir, std::vector<fs::path>* failed, const RemovalHooks& hooks) const {
+    std::vector<fs::path> local;
+    if (failed == nullptr) failed = &local;
+    // openDir walks down from the root itself: a link on the way refuses, a
+    // mount on the way is reported.
+    Opened how;
+    const int fd = openDir(dir, &how);
+    switch (how) {
+    case Opened::Folder: return walkContent(fd, dir, failed, hooks);
+    case Opened::Missing:
+    case Opened::NotAFolder: return true;  // nothing below it
+    case Opened::OtherFileSystem:
+        // A mount is left alone, and reported as not deleted.
+        failed->push_back(withoutTrailingSeparator(dir));
+        return false;
+    case Opened::Refused: break;
     }
-    return fs::copy_file(source, target, ec) && !ec;
+    return false;
+}
+
+bool Tree::removeTree(const fs::path& dir, std::vector<fs::path>* failed, const RemovalHooks& hooks) const {
+    std::vector<fs::path> local;
+    if (failed == nullptr) failed = &local;
+    const std::size_t before = failed->size();
+    const bool ok = removeContent(dir, failed, hooks);
+    if (hooks.stopped && hooks.stopped()) return false;
+    // A folder that still holds an entry that failed is not listed itself.
+    if (failed->size() != before) return false;
+    if (removeEntry(dir)) return ok;
+    failed->push_back(withoutTrailingSeparator(dir));
+    return false;
+}
+
+bool Tree::copyFile(const fs::path& source, const fs::path& target) const {
+    const fs::path entry = withoutTrailingSeparator(target);
+    if (!isSafe(entry) || isInUse(entry) || !entry.has_filename()) return false;
+    const int in = open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (in < 0) return false;
+    struct stat info;
+    bool ok = fstat(in, &info) == 0 && S_ISREG(info.st_mode);
+    const int dirFd = ok ? makeDirs(entry.parent_path()) : -1;
+    ok = ok && dirFd >= 0 && replaceFileAt(dirFd, entry.filename().string(), in, info.st_mode & 07777);
+    if (dirFd >= 0) close(dirFd);
+    close(in);
+    return ok;
 }
 
 bool Tree::copyTree(const fs::path& sourceDir, const fs::path& targetDir, std::vector<fs::path>* failed) const {

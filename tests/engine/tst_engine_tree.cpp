@@ -6,7 +6,10 @@
 #include <QCryptographicHash>
 #include <QFile>
 
+#include <sys/mount.h>
 #include <unistd.h>
+
+#include "testsupport/FolderRace.h"
 
 using namespace enginetest;
 
@@ -59,6 +62,13 @@ std::vector<std::wstring> asWide(const std::vector<fs::path>& paths) {
     std::vector<std::wstring> result;
     for (const fs::path& path : paths) result.push_back(wide(path));
     return result;
+}
+
+// folders x files small files, dir/d0/f0 ..., the same names in every folder
+// made so: a deletion that is led through a link finds its names there.
+void makeFiles(const fs::path& dir, int folders, int files) {
+    for (int d = 0; d < folders; ++d)
+        for (int f = 0; f < files; ++f) writeFile(dir / ("d" + std::to_string(d)) / ("f" + std::to_string(f)), "x");
 }
 
 void corrupt(const fs::path& file) {
@@ -681,6 +691,172 @@ TEST_F(EngineTree, NothingOutsideTheRootIsTouchedThroughALinkedLayoutFolder) {
     ASSERT_TRUE(uninstall.waitFinal());
     EXPECT_EQ(snapshot(outside), outsideBefore);
     EXPECT_FALSE(fs::exists(fs::symlink_status(tree.userData())));  // the link went, as a link
+}
+
+// A local process exchanges a folder of the user data with a link to a folder
+// outside the root (same names inside), in a loop, while the clean or the
+// uninstall with user data runs: nothing outside may go. Several rounds per
+// operation, since each meets the exchanges at other moments.
+TEST_F(EngineTree, CleanAndUninstallStayInsideTheRootWhileAFolderIsSwappedForALink) {
+    for (const bool uninstall : {false, true}) {
+        for (int round = 0; round < 3; ++round) {
+            SCOPED_TRACE(std::string(uninstall ? "uninstall" : "clean") + ", round " + std::to_string(round));
+            TempTree tree;
+            ASSERT_TRUE(tree.ok());
+            const fs::path album = tree.userData() / "Media" / "Music" / "album";
+            const fs::path outside = tree.base() / "outside";
+            makeFiles(album, 6, 120);
+            makeFiles(outside, 6, 120);
+            fs::create_directory_symlink(outside, tree.base() / "swap");
+            const auto canaries = snapshot(outside);
+
+            testsupport::FolderLinkSwapper racer(album.string(), (tree.base() / "swap").string());
+            if (uninstall) {
+                UninstallRecorder recorder(kUninstallItunesState_Finished);
+                ASSERT_TRUE(fix->OneKeyUninstall(&UninstallRecorder::callback, &recorder, true, nullptr));
+                ASSERT_TRUE(recorder.waitFinal());
+            } else {
+                std::vector<int> subTypes = {kItunesUserDataSubType_Music};
+                std::vector<int> backupIds;
+                CleanRecorder recorder(kDeleteItunesUserDataState_DeleteComplete);
+                ASSERT_TRUE(
+                    data->CleaniTuensUserData(&CleanRecorder::callback, &recorder, &subTypes, &backupIds, nullptr));
+                ASSERT_TRUE(recorder.waitFinal());
+            }
+            racer.stop();
+            EXPECT_TRUE(racer.firstSwapDone()) << "the racer could not exchange the folder and the link";
+            EXPECT_EQ(snapshot(outside).size(), canaries.size());
+        }
+    }
+}
+
+// The install writes each file in the folder it opened from the root: while
+// a local process exchanges a folder of the installation with a link to a
+// folder outside the root (files of the same names), in a loop, nothing is
+// written or made there.
+TEST_F(EngineTree, InstallWritesOnlyInsideTheRootWhileAFolderIsSwappedForALink) {
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        TempTree tree;
+        ASSERT_TRUE(tree.ok());
+        const fs::path installer = tree.makeInstaller();
+        ASSERT_FALSE(installer.empty());
+        // Many files in one folder of the iTunes package, listed in its manifest.
+        const fs::path package = installer / "iTunes64.msi";
+        std::ofstream manifest(package / "MANIFEST", std::ios::app);
+        const fs::path outside = tree.base() / "outside";
+        for (int i = 0; i < 300; ++i) {
+            const std::string name = "f" + std::to_string(i);
+            const std::string content = "new " + name;
+            writeFile(package / "Locales" / "xx" / name, content);
+            manifest << QCryptographicHash::hash(QByteArray::fromStdString(content), QCryptographicHash::Sha1)
+                            .toHex()
+                            .toStdString()
+                     << "  Locales/xx/" << name << "\n";
+            writeFile(outside / "xx" / name, "canary");
+        }
+        manifest.close();
+        fs::create_directory_symlink(outside, tree.base() / "swap");
+        const auto canaries = snapshot(outside);
+
+        testsupport::FolderLinkSwapper racer((tree.programFiles() / "iTunes" / "Locales").string(),
+                                             (tree.base() / "swap").string());
+        InstallRecorder recorder(kInstallItunesState_Finished);
+        ASSERT_TRUE(fix->OneKeyInstall(wide(installer), &InstallRecorder::callback, &recorder));
+        ASSERT_TRUE(recorder.waitFinal());
+        racer.stop();
+        EXPECT_TRUE(racer.firstSwapDone()) << "the racer could not exchange the folder and the link";
+        EXPECT_EQ(snapshot(outside).size(), canaries.size()) << "files were made outside the root";
+        int overwritten = 0;
+        for (const auto& [path, size] : snapshot(outside))
+            if (readFile(path) != "canary") ++overwritten;
+        EXPECT_EQ(overwritten, 0);
+    }
+}
+
+// Mounts inside the tree (bind mounts of a folder outside it, made in a private
+// mount namespace of a child): one in a subtype folder, and one elsewhere in the
+// tree that holds a backup-info file. The deep scan neither counts nor offers
+// them, and the clean and the uninstall with user data leave them alone and
+// report the mount point as not deleted.
+TEST_F(EngineTree, ScanCleanAndUninstallLeaveMountsAlone) {
+    TempTree tree;
+    ASSERT_TRUE(tree.ok());
+    const fs::path outside = tree.base() / "outside";
+    writeFile(outside / "precious.m4a", std::string(1000, 'p'));
+    writeFile(outside / "BackupInfo.txt", "Device Name=Mounted Phone\nLast Backup Date=2026-01-02T03:04:05Z\n");
+    const fs::path music = tree.userData() / "Media" / "Music";
+    const fs::path inMusic = music / "mounted";
+    const fs::path elsewhere = tree.root() / "Elsewhere" / "mounted";
+    fs::create_directories(inMusic);
+    fs::create_directories(elsewhere);
+    // A mount on the way to a subtype folder: "Updates" with an "iTunes" in it.
+    const fs::path updatesSource = tree.base() / "updates";
+    writeFile(updatesSource / "iTunes" / "iTunes.pkg", "update");
+    const fs::path updates = tree.userData() / "Updates";
+    const std::int64_t musicBytes = bytesBelow(music);
+    const auto outsideBefore = snapshot(outside);
+    const auto contains = [](const std::vector<std::wstring>& list, const fs::path& path) {
+        return std::find(list.begin(), list.end(), wide(path)) != list.end();
+    };
+
+    const int code = testsupport::runInChild([&] {
+        if (!testsupport::bindMountPrivately(outside.string(), inMusic.string()) ||
+            mount(outside.c_str(), elsewhere.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+            mount(updatesSource.c_str(), updates.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            return testsupport::kCannotSetUp;
+        IItunesUserDataMgr* userData = Engine::get().createUserDataMgr();
+        IFixItunesMgr* fixer = Engine::get().createFixMgr();
+
+        ScanRecorder scanned(kEnumItunesUserDataState_Enum_End);
+        bool stop = false;
+        if (!userData->ScaniTunesUserData(&ScanRecorder::callback, &scanned, true, &stop) || !scanned.waitFinal())
+            return 10;
+        std::vector<int> backupIds;
+        for (const auto& event : scanned.eventsOf(kEnumItunesUserDataState_Enum_Item)) {
+            if (event.record.subType == kItunesUserDataSubType_Music && event.record.size != musicBytes) return 1;
+            if (event.record.stBackupInfo.strName == L"Mounted Phone") return 2;
+            if (event.record.stBackupInfo.id != 0) backupIds.push_back(event.record.stBackupInfo.id);
+        }
+
+        std::vector<int> subTypes = {kItunesUserDataSubType_Music, kItunesUserDataSubType_iTunesUpdateFiles};
+        CleanRecorder cleaned(kDeleteItunesUserDataState_DeleteComplete);
+        if (!userData->CleaniTuensUserData(&CleanRecorder::callback, &cleaned, &subTypes, &backupIds, &stop) ||
+            !cleaned.waitFinal())
+            return 10;
+        if (snapshot(outside) != outsideBefore || readFile(updates / "iTunes" / "iTunes.pkg") != "update") return 3;
+        const auto& occupied = cleaned.last().record.vecOccupiedFile;
+        if (cleaned.last().record.bSucess != 0 || !contains(occupied, inMusic) ||
+            !contains(occupied, updates / "iTunes"))
+            return 4;
+
+        UninstallRecorder uninstalled(kUninstallItunesState_Finished);
+        if (!fixer->OneKeyUninstall(&UninstallRecorder::callback, &uninstalled, true, nullptr) ||
+            !uninstalled.waitFinal())
+            return 10;
+        if (snapshot(outside) != outsideBefore || readFile(updates / "iTunes" / "iTunes.pkg") != "update") return 5;
+        const auto& final = uninstalled.last().record;
+        if (final.bSuccess != 0 || !contains(final.vecOccupiedFile, inMusic) ||
+            !contains(final.vecOccupiedFile, updates))
+            return 6;
+        for (const auto& [path, size] : snapshot(tree.userData()))  // the rest went
+            if (path.rfind(inMusic.string() + "/", 0) != 0 && path.rfind(updates.string() + "/", 0) != 0) return 7;
+        return 0;
+    });
+    if (code == testsupport::kCannotSetUp) {
+        if (testsupport::underCi()) FAIL() << "a private mount namespace with bind mounts is not possible here";
+        GTEST_SKIP() << "a private mount namespace with bind mounts is not possible here (needs root)";
+    }
+    EXPECT_NE(code, 1) << "the scan counted the mount in the subtype's size";
+    EXPECT_NE(code, 2) << "the deep scan offered a mounted folder as a backup";
+    EXPECT_NE(code, 3) << "the clean deleted inside a mount";
+    EXPECT_NE(code, 4) << "the clean did not report the mount point as not deleted";
+    EXPECT_NE(code, 5) << "the uninstall deleted inside a mount";
+    EXPECT_NE(code, 6) << "the uninstall did not report the mount point as not deleted";
+    EXPECT_NE(code, 7) << "the rest of the user data was not deleted";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(snapshot(outside), outsideBefore);
+    EXPECT_EQ(readFile(updatesSource / "iTunes" / "iTunes.pkg"), "update");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Folder removal, unpacking and installer hashing of the installer acquisition.
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -8,10 +9,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "FileTools.h"
 #include "GetHashThread.h"
+#include "testsupport/FolderRace.h"
 
 namespace {
 void writeFile(const QString& path, const QByteArray& data) {
@@ -19,6 +23,33 @@ void writeFile(const QString& path, const QByteArray& data) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(data);
+}
+
+// `count` small files named prefix0, prefix1, ... in `dir`.
+void writeFiles(const QString& dir, const QString& prefix, int count) {
+    QDir().mkpath(dir);
+    for (int i = 0; i < count; ++i) {
+        QFile f(dir + "/" + prefix + QString::number(i));
+        if (!f.open(QIODevice::WriteOnly)) return;
+        f.write("x");
+    }
+}
+
+int filesBelow(const QString& dir) {
+    int count = 0;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        ++count;
+    }
+    return count;
+}
+
+// Makes an entry whose name is the given bytes (not necessarily UTF-8).
+bool makeFileAt(const QByteArray& dir, const QByteArray& name, mode_t mode = 0644) {
+    const int fd = open((dir + "/" + name).constData(), O_WRONLY | O_CREAT | O_EXCL, mode);
+    if (fd < 0) return false;
+    return close(fd) == 0;
 }
 
 // A fake 7z: a shell script with the given body.
@@ -67,6 +98,74 @@ private slots:
         QVERIFY(!DeleteDirectory(target));  // returns instead of looping
         QFile::setPermissions(target + "/locked",
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    // A local process exchanges a sub-folder of the folder being deleted with a
+    // link to another folder, in a loop, while the deletion runs: nothing in
+    // the other folder may go. Several rounds, since each meets the exchanges
+    // at other moments.
+    void deleteDirectoryStaysInsideWhileAFolderIsSwappedForALink() {
+        for (int round = 0; round < 4; ++round) {
+            QTemporaryDir tmp;
+            const QString outside = tmp.path() + "/outside";
+            writeFiles(outside, "canary", 100);
+            writeFiles(outside + "/nested", "canary", 100);
+            const int canaries = filesBelow(outside);
+            const QString target = tmp.path() + "/iTunesSetup";
+            for (int d = 0; d < 6; ++d) writeFiles(target + "/pkg/sub/d" + QString::number(d), "f", 150);
+            writeFiles(target + "/pkg", "top", 50);
+            QVERIFY(QFile::link(outside, tmp.path() + "/swap"));
+
+            testsupport::FolderLinkSwapper racer(QFile::encodeName(target + "/pkg/sub").toStdString(),
+                                                 QFile::encodeName(tmp.path() + "/swap").toStdString());
+            DeleteDirectory(target);
+            racer.stop();
+            QVERIFY2(racer.firstSwapDone(), "the racer could not exchange the folder and the link");
+            QCOMPARE(filesBelow(outside), canaries);
+        }
+    }
+
+    // Names are removed as the bytes they are: one that is not valid UTF-8
+    // (a file, a folder and a file in it) would otherwise stay for good. A
+    // read-only file (7-Zip may unpack one) goes as well.
+    void deleteDirectoryRemovesNamesThatAreNotUtf8AndReadOnlyFiles() {
+        QTemporaryDir tmp;
+        const QString target = tmp.path() + "/iTunesSetup";
+        QVERIFY(QDir().mkpath(target));
+        const QByteArray native = QFile::encodeName(target);
+        QVERIFY(makeFileAt(native, "\xff\xfe-latin1-\xe9.bin"));
+        QVERIFY(mkdir((native + "/dir-\xc3\x28").constData(), 0755) == 0);
+        QVERIFY(makeFileAt(native + "/dir-\xc3\x28", "inner-\x80"));
+        QVERIFY(makeFileAt(native, "read-only", 0444));
+        QVERIFY(DeleteDirectory(target));
+        QVERIFY(!QFileInfo::exists(target));
+    }
+
+    // A bind mount inside the folder (made in a private mount namespace of a
+    // child) is not entered: the mounted folder keeps everything, and the
+    // folder, which still holds the mount point, is reported not gone.
+    void deleteDirectoryLeavesABindMountAlone() {
+        QTemporaryDir tmp;
+        const QString outside = tmp.path() + "/outside";
+        writeFiles(outside + "/nested", "canary", 20);
+        const QString target = tmp.path() + "/iTunesSetup";
+        writeFiles(target + "/a", "f", 20);
+        QVERIFY(QDir().mkpath(target + "/a/mounted"));
+        const int code = testsupport::runInChild([&] {
+            if (!testsupport::bindMountPrivately(QFile::encodeName(outside).toStdString(),
+                                                 QFile::encodeName(target + "/a/mounted").toStdString()))
+                return testsupport::kCannotSetUp;
+            if (DeleteDirectory(target)) return 1;
+            if (filesBelow(target + "/a/mounted") != 20) return 2;
+            if (filesBelow(target) != 20) return 3;  // everything else went
+            return 0;
+        });
+        if (code == testsupport::kCannotSetUp) {
+            if (testsupport::underCi()) QFAIL("a private mount namespace with a bind mount is not possible here");
+            QSKIP("a private mount namespace with a bind mount is not possible here (needs root)");
+        }
+        QCOMPARE(code, 0);
+        QCOMPARE(filesBelow(outside), 20);
     }
 
     // 7-Zip's exit codes: 0 success, 1 warnings (a success when the folder is
@@ -179,7 +278,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         for (int i = 0; i < 16; ++i) file.write(block);
         file.close();
-        for (int round = 0; round < 5; ++round) {
+        for (int round = 0; round < 4; ++round) {
             auto* thread = new CGetHashThread;
             thread->SetFilePath(0, file.fileName());
             delete thread;

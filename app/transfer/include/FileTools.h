@@ -8,6 +8,9 @@
 // never followed, so nothing outside the folder is touched; an entry that
 // cannot be removed is skipped (one pass, no retry loop). A link given as the
 // folder itself is removed as a link. True when the folder is gone afterwards.
+// Removes relative to open folders with the core library's walk, names as
+// the bytes they are: a sub-folder swapped for a link while it runs leads
+// nowhere outside, and another file system or a mount inside is not entered.
 bool DeleteDirectory(const QString& folderPath);
 
 // How long unpacking the installer may take: generous, since the real installer

@@ -1,41 +1,75 @@
 #include "FileTools.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
+#include <cerrno>
+
+#include "FolderRemoval.h"
+
 namespace {
 
-// Removes what lies inside `dir`; links are removed as links.
-void removeContents(const QString& dir) {
-    const QFileInfoList entries =
-        QDir(dir).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
-    for (const QFileInfo& entry : entries) {
-        const QString path = entry.filePath();
-        if (entry.isSymLink() || !entry.isDir()) {
-            QFile::remove(path);  // removes a link itself, dangling or not
-            continue;
-        }
-        removeContents(path);
-        QDir().rmdir(path);
-    }
+// Opens the folder that holds `path` and gives the entry's own name; the folder
+// stays open, so that everything after is done relative to it.
+int openParent(const QByteArray& path, QByteArray* name) {
+    QByteArray trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith('/')) trimmed.chop(1);
+    const int slash = trimmed.lastIndexOf('/');
+    *name = slash < 0 ? trimmed : trimmed.mid(slash + 1);
+    const QByteArray parent = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : trimmed.left(slash);
+    return open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+bool entryGone(int parentFd, const QByteArray& name) {
+    struct stat info;
+    return fstatat(parentFd, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
+}
+
+// Removes the folder `name` of the open folder parentFd with everything in it.
+// The content goes through the library's descriptor walk: every entry is
+// removed by its name (bytes, whatever their encoding) in its open folder, a
+// link as a link, and a folder is entered only by O_NOFOLLOW from its parent
+// and on the same file system, so a folder swapped for a link while the walk
+// runs, or a mount inside, leads nowhere outside.
+void removeFolderAt(int parentFd, const QByteArray& name) {
+    const int fd = openat(parentFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    tessiva::FolderRemoval walk(nullptr, nullptr);
+    // Unpacked installer files may be read-only; they go like any other.
+    walk.setRemovesReadOnlyFiles(true);
+    walk.removeContent(fd, QString::fromUtf8(name).toStdWString());
+    unlinkat(parentFd, name.constData(), AT_REMOVEDIR);
 }
 
 }  // namespace
 
 bool DeleteDirectory(const QString& folderPath) {
     if (folderPath.isEmpty()) return false;
-    const QFileInfo root(folderPath);
-    if (root.isSymLink()) {
-        QFile::remove(folderPath);
-        return !QFileInfo(folderPath).isSymLink();
+    QByteArray name;
+    const int parentFd = openParent(QFile::encodeName(folderPath), &name);
+    if (parentFd < 0) return errno == ENOENT;
+    bool gone = false;
+    struct stat info;
+    if (name.isEmpty() || name == "." || name == "..") {
+        gone = false;  // no folder of its own to remove
+    } else if (fstatat(parentFd, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        gone = errno == ENOENT;
+    } else if (S_ISLNK(info.st_mode)) {
+        // A link given as the folder is removed as a link, its target kept.
+        gone = unlinkat(parentFd, name.constData(), 0) == 0 || entryGone(parentFd, name);
+    } else if (S_ISDIR(info.st_mode)) {
+        removeFolderAt(parentFd, name);
+        gone = entryGone(parentFd, name);
     }
-    if (!root.exists()) return true;
-    if (!root.isDir()) return false;
-    removeContents(folderPath);
-    QDir().rmdir(folderPath);
-    return !QFileInfo::exists(folderPath);
+    close(parentFd);
+    return gone;
 }
 
 namespace {
