@@ -5,19 +5,21 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "ZnBoundedXml.h"
+
 namespace {
 
 // The text of one table cell. Cells are elements; any other node has no text.
 QString cellText(const QDomNodeList& cells, int index) { return cells.at(index).toElement().text(); }
 
+// The table comes from a server: a file beyond the size and depth bounds is
+// refused like a malformed one, before the DOM parser could crash on it.
 bool parse(QFile& file, QDomDocument& document) {
-    QString errorStr;
-    int errorLine = 0;
-    int errorColumn = 0;
-    if (document.setContent(&file, false, &errorStr, &errorLine, &errorColumn)) return true;
-    qDebug() << "errorStr======" << errorStr;
-    qDebug() << "errorLine=====" << errorLine;
-    qDebug() << "errorColumn=====" << errorColumn;
+    ZnBoundedXml::Error error;
+    if (ZnBoundedXml::parse(file, document, &error)) return true;
+    qDebug() << "errorStr======" << error.message;
+    qDebug() << "errorLine=====" << error.line;
+    qDebug() << "errorColumn=====" << error.column;
     return false;
 }
 
@@ -80,43 +82,4 @@ bool ReadInstallerTable(const QString& path, SInstallerTableState& state) {
     }
     file.close();
     return true;
-}
-
-QByteArray DecodeEmailFile(const QByteArray& fileBytes) {
-    QByteArray text = fileBytes;
-    text.remove(4, 3);
-    return QByteArray::fromBase64(text);
-}
-
-bool ReadEmailAccount(const QString& path, SEmailAccount& account, bool logNodes) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return false;
-    const QByteArray xml = DecodeEmailFile(file.readAll());
-    file.close();
-
-    QDomDocument document;
-    if (!document.setContent(xml, false)) return false;
-
-    bool found = false;
-    const QDomElement root = document.documentElement();
-    for (QDomElement email = root.firstChildElement(QStringLiteral("Email")); !email.isNull();
-         email = email.nextSiblingElement(QStringLiteral("Email"))) {
-        if (!email.hasChildNodes()) continue;
-        for (QDomElement type = email.firstChildElement(QStringLiteral("emailType")); !type.isNull();
-             type = type.nextSiblingElement(QStringLiteral("emailType"))) {
-            const QDomNodeList fields = type.childNodes();
-            if (logNodes) qDebug() << "childCount=======================" << fields.count();
-            if (fields.count() != 3) continue;
-            const QString pid = cellText(fields, 0);
-            if (logNodes) {
-                qDebug() << "childElement=======================" << type.tagName();
-                qDebug() << "strPid=========" << pid;
-            }
-            if (pid != QLatin1String("P00")) continue;
-            account.strUser = cellText(fields, 1);
-            account.strPassword = cellText(fields, 2);
-            found = true;
-        }
-    }
-    return found;
 }

@@ -1,9 +1,8 @@
 #pragma once
-// Readers of the two configuration files the main window downloads at start:
-// the iTunes installer table "iTunesDownloadUrl.xml" (with its shipped fallback
-// "iTunesDownloadUrlLocal.xml") and the scrambled mail-account file
-// "encryptEmailFile.xml".
-#include <QByteArray>
+// The reader of the iTunes installer table "iTunesDownloadUrl.xml" (with its
+// shipped fallback "iTunesDownloadUrlLocal.xml"), one of the two configuration
+// files the main window downloads at start. The other, the mail-account file,
+// is read by the mail library (EmailAccountFile.h).
 #include <QString>
 
 // What the installer table decides for the installed iTunes. The caller fills
@@ -32,25 +31,10 @@ struct SInstallerTableState {
 };
 
 // Reads the table at `path` into `state`. False, with `state` unchanged, when
-// the file cannot be opened or is no well-formed XML (the parse error is
-// logged).
+// the file cannot be opened, is no well-formed XML, or is beyond the bounds of
+// ZnBoundedXml (the parse error is logged).
 bool ReadInstallerTable(const QString& path, SInstallerTableState& state);
 
 // The path of the table to read in `appDir`: the downloaded one when it is
 // there, else the shipped fallback.
 QString InstallerTablePath(const QString& appDir);
-
-// The mail account of the product, from the scrambled mail-account file.
-struct SEmailAccount {
-    QString strUser;
-    QString strPassword;
-};
-
-// Undoes the file's scrambling: three bytes inserted after the first four, then
-// Base64.
-QByteArray DecodeEmailFile(const QByteArray& fileBytes);
-
-// Reads the account of product "P00" from the mail-account file at `path`.
-// False when the file cannot be read or parsed, or names no such account.
-// With `logNodes` the entries met are logged.
-bool ReadEmailAccount(const QString& path, SEmailAccount& account, bool logNodes = false);

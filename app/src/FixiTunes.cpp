@@ -18,6 +18,7 @@
 #include "EngineCallbackScope.h"
 #include "FeedbackAccount.h"
 #include "FixiTunesHome.h"
+#include "ZnBoundedXml.h"
 #include "ZnMessageBox.h"
 #include "ZnSkinPath.h"
 #include "ZnStyleCommon.h"
@@ -364,13 +365,11 @@ void FixiTunes::SlotReadiTunesComponentInformationUrlPrefix() {
     QFile file(platform::applicationDir() + QStringLiteral("/iTunesDownloadUrl.xml"));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return;
     QDomDocument document;
-    QString errorStr;
-    int errorLine = 0;
-    int errorColumn = 0;
-    if (!document.setContent(&file, false, &errorStr, &errorLine, &errorColumn)) {
-        qDebug() << "errorStr======" << errorStr;
-        qDebug() << "errorLine=====" << errorLine;
-        qDebug() << "errorColumn=====" << errorColumn;
+    ZnBoundedXml::Error error;
+    if (!ZnBoundedXml::parse(file, document, &error)) {
+        qDebug() << "errorStr======" << error.message;
+        qDebug() << "errorLine=====" << error.line;
+        qDebug() << "errorColumn=====" << error.column;
         return;
     }
     const QDomElement root = document.documentElement();

@@ -226,6 +226,9 @@ private:
     bool ConfirmLatestInstaller();
     // The installer could not be obtained, checked or unpacked.
     void SendInstallerFailed();
+    // True (and logged) while the installer is being unpacked: `step` would
+    // start another acquisition and is not run.
+    bool RefuseWhileUnpacking(const char* step) const;
     // Hashes the installer on the hash thread (check type 0: found on disk,
     // 1: just downloaded).
     void StartInstallerHash(int checkType);
@@ -313,6 +316,10 @@ private:
     bool m_bIsCompleteRepair = false;
     bool m_bDeleteUserData = false;
     bool m_bDeepScaniTunesUserData = false;
+    // 7-Zip is unpacking the installer. The wait keeps the window's events
+    // going, so nothing may start another acquisition of the installer then
+    // (it would replace the file 7-Zip reads, or the folder it writes).
+    bool m_bUnpackingInstaller = false;
     int m_nCheckCount = 0;
     int m_nFailCount = 0;
     CNetworkDownloadManager* m_pDownloadManager = nullptr;

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "ConfigFiles.h"
+#include "EmailAccountFile.h"
 #include "FileTools.h"
 #include "FixiTunes.h"
 #include "FixiTunesProcess.h"
@@ -96,13 +97,21 @@ void FixiTunes::SlotReadiTunesDownloadUrl() {
 }
 
 void FixiTunes::SlotReadEmailAccount() {
+    SEmailAccountLog log;
+    log.bEntries = true;
     SEmailAccount account;
-    ReadEmailAccount(platform::applicationDir() + QStringLiteral("/encryptEmailFile.xml"), account, true);
+    ReadEmailAccount(platform::applicationDir() + QStringLiteral("/encryptEmailFile.xml"), account, log);
 }
 
 // ---------------------------------------------------------------------------
 // Installer acquisition
 // ---------------------------------------------------------------------------
+
+bool FixiTunes::RefuseWhileUnpacking(const char* step) const {
+    if (!m_bUnpackingInstaller) return false;
+    qDebug() << step << "=====refused: the installer is being unpacked";
+    return true;
+}
 
 void FixiTunes::SendInstallerFailed() {
     if (m_bIsCompleteRepair)
@@ -112,6 +121,7 @@ void FixiTunes::SendInstallerFailed() {
 }
 
 void FixiTunes::SlotCheckLocaliTunesSetup() {
+    if (RefuseWhileUnpacking("SlotCheckLocaliTunesSetup")) return;
     if (QFileInfo::exists(InstallerPath()))
         StartInstallerHash(0);
     else
@@ -119,6 +129,7 @@ void FixiTunes::SlotCheckLocaliTunesSetup() {
 }
 
 void FixiTunes::SlotDownloadiTunesSetup() {
+    if (RefuseWhileUnpacking("SlotDownloadiTunesSetup")) return;
     if (m_pDownloadManager) {
         // Nothing of the download it was running may still arrive, here or at
         // the progress page.
@@ -176,6 +187,7 @@ void FixiTunes::SlotCheckResult(int checkType, QString /*hashValue*/) {
 }
 
 void FixiTunes::SlotUnzipiTunesSetup() {
+    if (RefuseWhileUnpacking("SlotUnzipiTunesSetup")) return;
     const QString target = InstallerFolder();
     // A folder of an earlier run never counts as this run's output.
     if (!DeleteDirectory(target)) {
@@ -189,8 +201,13 @@ void FixiTunes::SlotUnzipiTunesSetup() {
     // 7-Zip may take minutes on the real installer; only a hung one is killed
     // (see FileTools.h). Warnings (exit code 1) with the folder present count
     // as success; errors (2 and above) do not.
+    // The window goes on painting meanwhile (RunUnzip waits in a local event
+    // loop); the progress page stays shown, and the flag keeps a second
+    // acquisition from starting.
+    m_bUnpackingInstaller = true;
     const UnzipResult result =
         RunUnzip(platform::programPath(QStringLiteral("7z.exe")), arguments, target, UnzipTimeoutMs());
+    m_bUnpackingInstaller = false;
     qDebug() << "isRun==" << result.finished;
     qDebug() << "runTime===" << result.elapsedMs;
     qDebug() << "isUnzipSuccess======" << result.success() << "==tempPath====" << target;

@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
 #include <QScrollBar>
@@ -12,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "EmailAccountFile.h"
 #include "EmailAddress.h"
 #include "MimeAttachment.h"
 #include "MimeMessage.h"
@@ -32,12 +32,6 @@ const char kDefaultPassword[] = "quorvel@586";
 const char kProductTitle[] = "Brelion Corvane";
 const char kFailIcon[] = "/Application/tip_fail.png";
 const char kSucceedIcon[] = "/Application/tip_succeed.png";
-
-// The account file is Base64 text with three extra bytes after the first four.
-QByteArray unscramble(QByteArray bytes) {
-    bytes.remove(4, 3);
-    return QByteArray::fromBase64(bytes);
-}
 
 // The wait cursor while the mail goes out: sending blocks the GUI thread, and
 // the pointer says so. Restored before every outcome box, and whenever the
@@ -255,36 +249,10 @@ void CFeedback::reportOutcome(SendOutcome outcome, SmtpClient& client) {
 }
 
 void CFeedback::readEmailConfig() {
-    QFile file(platform::applicationDir() + QStringLiteral("/encryptEmailFile.xml"));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return;
-    const QByteArray xml = unscramble(file.readAll());
-
-    QDomDocument document;
-    QString errorStr;
-    int errorLine = 0;
-    int errorColumn = 0;
-    if (!document.setContent(xml, false, &errorStr, &errorLine, &errorColumn)) {
-        qDebug() << "errorStr======" << errorStr;
-        qDebug() << "errorLine=====" << errorLine;
-        qDebug() << "errorColumn=====" << errorColumn;
-        file.close();
-        return;
-    }
-    file.close();
-
-    const QDomElement root = document.documentElement();
-    for (QDomNode node = root.firstChild(); !node.isNull(); node = node.nextSibling()) {
-        const QDomElement email = node.toElement();
-        if (email.isNull() || email.tagName() != QLatin1String("Email") || !email.hasChildNodes()) continue;
-        for (QDomNode child = email.firstChild(); !child.isNull(); child = child.nextSibling()) {
-            const QDomElement type = child.toElement();
-            if (type.isNull() || type.tagName() != QLatin1String("emailType")) continue;
-            const QDomNodeList fields = type.childNodes();
-            if (fields.count() != 3) continue;
-            if (fields.at(0).toElement().text() != QLatin1String("P00")) continue;
-            // Every matching entry replaces the one before: the last one wins.
-            m_strUser = fields.at(1).toElement().text();
-            m_strPassword = fields.at(2).toElement().text();
-        }
-    }
+    SEmailAccountLog log;
+    log.bParseErrors = true;
+    SEmailAccount account;
+    if (!ReadEmailAccount(platform::applicationDir() + QStringLiteral("/encryptEmailFile.xml"), account, log)) return;
+    m_strUser = account.strUser;
+    m_strPassword = account.strPassword;
 }

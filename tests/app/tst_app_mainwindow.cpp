@@ -370,6 +370,9 @@ private slots:
         QTest::newRow("tag case differs")
             << ("<r><itunesversion>" + entry3 + "</itunesversion></r>") << QString() << false;
         QTest::newRow("malformed") << QByteArray("<r><iTunesVersion>") << QString() << true;
+        QTest::newRow("nested too deep") << ("<r><iTunesVersion>" + entry3 + "</iTunesVersion>" +
+                                             QByteArray("<d>").repeated(65) + QByteArray("</d>").repeated(65) + "</r>")
+                                         << QString() << true;
         QTest::newRow("no file") << QByteArray() << QString() << false;
     }
     void componentInformationAddress() {

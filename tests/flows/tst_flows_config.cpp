@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "ConfigFiles.h"
+#include "EmailAccountFile.h"
 #include "FlowsTestSupport.h"
 
 using flowtest::readFile;
@@ -25,6 +26,15 @@ QString entry(const QString& version, const QString& suffix) {
 QByteArray table(const QString& versions) {
     return (QStringLiteral("<?xml version=\"1.0\"?><iTunesDownload>") + versions + QStringLiteral("</iTunesDownload>"))
         .toUtf8();
+}
+
+// `depth` nested elements.
+QByteArray nested(int depth) { return QByteArray("<d>").repeated(depth) + QByteArray("</d>").repeated(depth); }
+
+// A valid table of one entry for 12.9.0.1, with `extra` after the entry.
+QByteArray tableWith(const QByteArray& extra) {
+    return table(QStringLiteral("<iTunesVersion>") + entry("12.9.0.1", "b") + QStringLiteral("</iTunesVersion>") +
+                 QString::fromLatin1(extra));
 }
 
 QByteArray scramble(const QByteArray& xml) {
@@ -175,6 +185,11 @@ private slots:
         QTest::newRow("malformed") << QByteArray("<iTunesDownload><iTunesVersion>");
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("no file") << QByteArray("-");
+        // Beyond the bounds of the parse: the DOM parser recursed once per
+        // level and crashed on 50000 levels; a huge table stalled the start.
+        QTest::newRow("an entry beside a branch 65 deep") << tableWith(nested(65));
+        QTest::newRow("50000 levels deep") << tableWith(nested(50000));
+        QTest::newRow("over 4 MiB") << tableWith(QByteArray(4 * 1024 * 1024, ' '));
     }
     void unreadableTables() {
         QFETCH(QByteArray, xml);
@@ -227,6 +242,16 @@ private slots:
         QTest::newRow("not scrambled") << QByteArray(head + account("P00", "me@x", "s") + tail) << false << ""
                                        << "";
         QTest::newRow("empty file") << QByteArray() << false << ""
+                                    << "";
+        QTest::newRow("an account beside a branch 65 deep")
+            << scramble(head + account("P00", "me@x", "s") + tail.left(8) + nested(65) + tail.mid(8)) << false << ""
+            << "";
+        QTest::newRow("50000 levels deep")
+            << scramble(head + account("P00", "me@x", "s") + nested(50000) + tail) << false << ""
+            << "";
+        QTest::newRow("over 4 MiB") << scramble(head + account("P00", "me@x", "s") + tail +
+                                                QByteArray(4 * 1024 * 1024, ' '))
+                                    << false << ""
                                     << "";
     }
     void emailAccount() {

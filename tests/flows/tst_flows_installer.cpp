@@ -293,6 +293,47 @@ private slots:
         if (fixStatus == 3) QVERIFY(QFileInfo(appFile("iTunesSetup/iTunes64.msi/COMPONENT")).isFile());
         QCOMPARE(m_log->contains(QStringLiteral("7-Zip reported warnings (exit code 1)")), warning);
     }
+
+    // While 7-Zip unpacks, the window's events go on (this 7z ends only once a
+    // timer of the window's thread has run), the progress page stays shown,
+    // and nothing started meanwhile begins a second acquisition: the file 7-Zip
+    // reads stays, 7-Zip runs once, and the repair ends as one success.
+    void unpackingKeepsTheWindowGoing() {
+        QVERIFY(QFile::copy(m_installer.path, appFile("iTunesSetup.exe")));
+        const QString go = appFile("go");
+        writeProgram(appFile("7z"),
+                     "echo \"$@\" >> \"$0.args\"\ni=0\n"
+                     "while [ ! -e '" +
+                         go.toUtf8() +
+                         "' ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done\n"
+                         "[ -e '" +
+                         go.toUtf8() + "' ] || exit 3\n7z \"$@\"");
+        const int downloadsBefore = requestsFor(m_nginx, QStringLiteral("/downloads/iTunesSetup.exe"));
+        QString pageDuringUnpacking;
+        QTimer during;
+        during.setInterval(100);
+        connect(&during, &QTimer::timeout, [&] {
+            if (!QFile::exists(appFile("7z.args")) || QFile::exists(go)) return;
+            pageDuringUnpacking = pageName(currentPage(*m_window));
+            // What the window could be asked meanwhile: a new acquisition, a
+            // new download, a new unpacking.
+            m_window->SlotCheckLocaliTunesSetup();
+            m_window->SlotDownloadiTunesSetup();
+            m_window->SlotUnzipiTunesSetup();
+            writeFile(go, "go");
+        });
+        during.start();
+
+        QWidget* result = repair(QStringLiteral("/downloads/iTunesSetup.exe"), m_installer.sha1, false, 60000);
+        QVERIFY(result);
+        QCOMPARE(viewText(result), referenceView(kFixStatus_RepairDetectionSuccess));
+        QCOMPARE(pageDuringUnpacking, QStringLiteral("CFixiTunesProcess"));
+        QCOMPARE(QString::fromUtf8(readFile(appFile("7z.args"))).trimmed(),
+                 QStringLiteral("x %1 -y -o%2").arg(appFile("iTunesSetup.exe"), appFile("iTunesSetup")));
+        QCOMPARE(requestsFor(m_nginx, QStringLiteral("/downloads/iTunesSetup.exe")), downloadsBefore);
+        QVERIFY(m_log->contains(QStringLiteral("SlotUnzipiTunesSetup =====refused")));
+        QVERIFY(QFileInfo(appFile("iTunesSetup/iTunes64.msi/COMPONENT")).isFile());
+    }
 };
 
 QTEST_MAIN(TestFlowInstaller)

@@ -3,12 +3,15 @@
 // the product check; and which installer table decides the repair afterwards
 // (the downloaded one, or the shipped fallback when the download failed).
 #include <QSslConfiguration>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include "AdvancedRepairGuide.h"
 #include "ScanResultException.h"
 #include "FixiTunesHome.h"
 #include "FlowsTestSupport.h"
+#include "NetworkDownloadManager.h"
 #include "ZnStyleButtonWidget.h"
 #include "testsupport/TestNginx.h"
 
@@ -30,6 +33,29 @@ int requestIndex(const QList<testsupport::AccessLogEntry>& log, const QString& u
         if (log.at(i).uri == uri) return i;
     return -1;
 }
+
+// Configuration servers that accept every connection and never answer; keeps
+// what each connection sent.
+class SilentServer {
+public:
+    SilentServer() {
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                m_held << socket;
+                QObject::connect(socket, &QTcpSocket::readyRead, [this, socket] { m_received += socket->readAll(); });
+            }
+        });
+    }
+    ~SilentServer() { qDeleteAll(m_held); }
+    bool listen() { return m_server.listen(QHostAddress(QStringLiteral("127.0.0.1"))); }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+    const QByteArray& received() const { return m_received; }
+
+private:
+    QTcpServer m_server;
+    QList<QTcpSocket*> m_held;
+    QByteArray m_received;
+};
 
 }  // namespace
 
@@ -132,6 +158,30 @@ private slots:
         QVERIFY(result);
         QCOMPARE(viewText(result), referenceView(kFixStatus_RepairDetectionSuccess));
         QVERIFY(requestIndex(nginx.accessLog(), installerUri) >= 0);
+    }
+
+    // Servers that accept and never answer hold the start only for the
+    // transfer time limit of each download: both are asked in turn, nothing
+    // of them is left, and the product check runs on the shipped table.
+    void silentServersDoNotHoldTheStart() {
+        SilentServer server;
+        QVERIFY(server.listen());
+        FlowEnv env;
+        QVERIFY(env.isValid());
+        FlowEnv::setServers(server.base());
+        env.setScript(engineScript(kReinstall));
+        CNetworkDownloadManager::SetTransferTimeoutMs(300);
+        FixiTunes window;
+        window.show();
+        auto* home = waitForPage<CFixiTunesHome>(window, 20000);
+        CNetworkDownloadManager::SetTransferTimeoutMs(0);
+        QVERIFY2(home, qPrintable(pageName(currentPage(window))));
+        QVERIFY2(env.calls().contains(QStringLiteral("CheckiTunes")), qPrintable(env.callLog()));
+        const int mail = server.received().indexOf(QByteArray("GET ") + kMailPath + " ");
+        const int table = server.received().indexOf(QByteArray("GET ") + kTablePath + " ");
+        QVERIFY2(mail >= 0 && table > mail, server.received().constData());
+        QVERIFY(!QFileInfo::exists(env.appDir() + QStringLiteral("/encryptEmailFile.xml")));
+        QVERIFY(!QFileInfo::exists(env.appDir() + QStringLiteral("/iTunesDownloadUrl.xml")));
     }
 
     // What the run command shows: the real engine on the demo installation,

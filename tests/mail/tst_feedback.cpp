@@ -388,6 +388,11 @@ private slots:
                                        << kBuiltInPassword;
         QTest::newRow("not XML") << scrambleAccountFile("<EmailConfig><Email>") << builtIn << kBuiltInPassword;
         QTest::newRow("empty") << QByteArray() << builtIn << kBuiltInPassword;
+        // Beyond the bounds of the parse (the DOM parser crashed on 50000 levels).
+        QTest::newRow("nested 50000 deep")
+            << scrambleAccountFile(accountFile(accountEntry("P00", "deep@x", "d") + QByteArray("<d>").repeated(50000) +
+                                               QByteArray("</d>").repeated(50000)))
+            << builtIn << kBuiltInPassword;
         QTest::newRow("missing") << QByteArray("-") << builtIn << kBuiltInPassword;
     }
     void accountFiles() {

@@ -1,12 +1,16 @@
 // CNetworkDownloadManager against a real nginx on 127.0.0.1: what ends up in
 // the application folder and which signals arrive, for plain downloads,
 // redirect chains, the endless redirect, HTTP errors, scheme downgrades,
-// throttled downloads and a save file that cannot be opened.
+// throttled downloads, servers that stop answering (in-test) and a save file
+// that cannot be opened.
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QSslConfiguration>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -36,6 +40,43 @@ int requestsFor(const TestNginx& nginx, const QString& uri) {
     for (const auto& entry : nginx.accessLog()) count += entry.uri == uri ? 1 : 0;
     return count;
 }
+
+// A server on 127.0.0.1 that accepts every connection, answers each request
+// with `answer` (nothing when empty) and then sends nothing more, keeping the
+// connection open.
+class StallingServer {
+public:
+    explicit StallingServer(const QByteArray& answer) : m_answer(answer) {
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                m_held << socket;
+                QObject::connect(socket, &QTcpSocket::readyRead, [this, socket] {
+                    // The request's head has ended: answer once.
+                    if (!socket->readAll().contains("\r\n\r\n") || m_answer.isEmpty()) return;
+                    socket->write(m_answer);
+                    m_answer.clear();
+                });
+            }
+        });
+    }
+    ~StallingServer() { qDeleteAll(m_held); }
+    bool listen() { return m_server.listen(QHostAddress(QStringLiteral("127.0.0.1"))); }
+    QString url(const QString& scheme) const {
+        return QStringLiteral("%1://127.0.0.1:%2/files/setup.bin").arg(scheme).arg(m_server.serverPort());
+    }
+
+private:
+    QByteArray m_answer;
+    QTcpServer m_server;
+    QList<QTcpSocket*> m_held;
+};
+
+// Sets the transfer time limit for one test and back to the default after it.
+class TransferLimit {
+public:
+    explicit TransferLimit(int ms) { CNetworkDownloadManager::SetTransferTimeoutMs(ms); }
+    ~TransferLimit() { CNetworkDownloadManager::SetTransferTimeoutMs(0); }
+};
 
 }  // namespace
 
@@ -176,6 +217,58 @@ private slots:
             previous = step.first;
         }
         QCOMPARE(outcome.progress.last().first, qlonglong(m_bigPayload.size()));
+    }
+
+    // A request that gets no data for the time limit ends as a network error:
+    // one end signal, and no file (a partly written one is removed), so that
+    // the start-up chain goes on to the product check.
+    void stalledServers_data() {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("type");
+        QTest::newRow("accepts and never answers") << "http" << QByteArray() << int(kDownloadType_EmailConfig);
+        QTest::newRow("never completes the TLS handshake")
+            << "https" << QByteArray() << int(kDownloadType_iTunesSetupUrlConfig);
+        QTest::newRow("stops in the middle of the body")
+            << "http" << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n") + QByteArray(3000, 'p')
+            << int(kDownloadType_iTunesSetup);
+        QTest::newRow("stops after the status line")
+            << "http" << QByteArray("HTTP/1.1 200 OK\r\n") << int(kDownloadType_iTunesSetup);
+    }
+    void stalledServers() {
+        QFETCH(QString, scheme);
+        QFETCH(QByteArray, answer);
+        QFETCH(int, type);
+        StallingServer server(answer);
+        QVERIFY(server.listen());
+        TransferLimit limit(400);
+        const Outcome outcome = download(QStringLiteral("iTunesSetup.exe"), server.url(scheme), DOWNLOADTYPE(type));
+        QCOMPARE(outcome.ends, 1);
+        QCOMPARE(outcome.type, type);
+        QVERIFY(!outcome.fileExists);
+    }
+
+    // The limit is on a pause, not on the whole download: a throttled one
+    // that takes longer than the limit but never pauses that long ends whole.
+    void slowButSteadyDownloadIsNotCut() {
+        TransferLimit limit(1500);
+        QElapsedTimer clock;
+        clock.start();
+        const Outcome outcome = download(QStringLiteral("iTunesSetup.exe"),
+                                         m_nginx.httpUrl(QStringLiteral("/slow/big.bin")), kDownloadType_iTunesSetup);
+        QVERIFY2(clock.elapsed() > 1500, "the download must outlast the limit for this case to mean anything");
+        QCOMPARE(outcome.ends, 1);
+        QCOMPARE(outcome.content, m_bigPayload);
+    }
+
+    void transferTimeLimit() {
+        QCOMPARE(CNetworkDownloadManager::kTransferTimeoutMs, 30000);
+        QCOMPARE(CNetworkDownloadManager::TransferTimeoutMs(), 30000);
+        {
+            TransferLimit limit(250);
+            QCOMPARE(CNetworkDownloadManager::TransferTimeoutMs(), 250);
+        }
+        QCOMPARE(CNetworkDownloadManager::TransferTimeoutMs(), 30000);
     }
 
     // Without a save file nothing is requested, and the end still comes, after

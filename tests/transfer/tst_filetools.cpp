@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -216,6 +217,30 @@ private slots:
         QCOMPARE(UnzipTimeoutMs(), 1500);
         SetUnzipTimeoutMs(0);
         QCOMPARE(UnzipTimeoutMs(), kUnzipTimeoutMs);
+    }
+
+    // The wait keeps the calling thread's events going (the window paints on
+    // while the real installer takes minutes): this 7z finishes only once a
+    // timer of the calling thread has fired and written its go file.
+    void unzipKeepsEventsGoing() {
+        QTemporaryDir tmp;
+        const QString go = tmp.path() + "/go";
+        const QString program = fakeProgram(tmp.path(),
+                                            "d=$(echo \"$4\" | sed 's/^-o//'); i=0\n"
+                                            "while [ ! -e '" +
+                                                go +
+                                                "' ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n"
+                                                "[ -e '" +
+                                                go + "' ] || exit 3\nmkdir -p \"$d\"; exit 0");
+        QTimer timer;
+        timer.setSingleShot(true);
+        connect(&timer, &QTimer::timeout, [go] { writeFile(go, "go"); });
+        timer.start(100);
+        const QString target = tmp.path() + "/iTunesSetup";
+        const UnzipResult r =
+            RunUnzip(program, {"x", tmp.path() + "/iTunesSetup.exe", "-y", "-o" + target}, target, 30000);
+        QVERIFY2(r.success(), r.output.constData());
+        QCOMPARE(r.exitCode, 0);
     }
 
     void unzipMissingProgram() {

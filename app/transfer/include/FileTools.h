@@ -42,4 +42,9 @@ struct UnzipResult {
 
 // Runs `program` with `arguments` and waits at most timeoutMs; kills it on
 // time-out. `targetFolder` is the folder the archive is unpacked into.
+// The wait is a local event loop: timers, painting and user input of the
+// calling thread go on meanwhile, so a caller on the GUI thread must keep
+// what its window offers meanwhile from starting the same work again. When
+// the application quits during the wait, 7-Zip is killed and the result is a
+// failure.
 UnzipResult RunUnzip(const QString& program, const QStringList& arguments, const QString& targetFolder, int timeoutMs);

@@ -1,11 +1,14 @@
 #pragma once
 // One HTTP(S) download at a time into a file of the application folder: the
-// configuration files at start and the iTunes installer.
+// configuration files at start and the iTunes installer. A request that moves
+// no data for TransferTimeoutMs() (a server that accepts and never answers, or
+// stops in the middle) is ended as a network error.
 #include <QFile>
 #include <QMetaType>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QObject>
+#include <QTimer>
 #include <QUrl>
 
 #include "CommonTypes.h"
@@ -15,6 +18,15 @@ class CNetworkDownloadManager : public QObject {
 public:
     // Redirects followed for one download before it is ended as a network error.
     static constexpr int kMaxRedirects = 10;
+    // How long a request may go without receiving anything: from its send to
+    // the first bytes, and between any two pieces of the body.
+    static constexpr int kTransferTimeoutMs = 30000;
+
+    // The limit in force: kTransferTimeoutMs unless a test set another one
+    // (0 or less: back to kTransferTimeoutMs). It applies to requests sent
+    // from then on.
+    static int TransferTimeoutMs();
+    static void SetTransferTimeoutMs(int timeoutMs);
 
     explicit CNetworkDownloadManager(QObject* parent = nullptr);
     ~CNetworkDownloadManager() override;
@@ -35,6 +47,8 @@ public slots:
 private:
     void StartRequest(QUrl url);
     void finishFailed();
+    // No data came within the time limit: the request ends as a network error.
+    void transferTimedOut();
     bool isConfigDownload() const;
 
     DOWNLOADTYPE m_eDownloadType;
@@ -43,6 +57,8 @@ private:
     QNetworkReply* m_pReply;
     QFile* m_pFile;
     int m_nRedirects;
+    // Restarted by every piece of data; runs only while a request is out.
+    QTimer m_transferTimer;
 };
 
 // The end signal can be queued and spied on.

@@ -6,9 +6,11 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTimer>
 
 #include <cerrno>
 
@@ -86,16 +88,32 @@ UnzipResult RunUnzip(const QString& program, const QStringList& arguments, const
     clock.start();
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
+    // The caller waits, but the thread's events go on: unpacking the real
+    // installer takes minutes, and a window that stopped painting for that
+    // long looks hung. A local loop runs until 7-Zip ends, cannot be started,
+    // or runs out of time (or the application quits, which ends every loop).
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, [&loop](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) loop.quit();
+    });
     process.start(program, arguments, QIODevice::ReadWrite);
-    result.started = process.waitForStarted(timeoutMs);
-    if (result.started) {
-        result.finished = process.waitForFinished(qMax(0, timeoutMs - int(clock.elapsed())));
-        if (!result.finished) {
-            process.kill();
-            process.waitForFinished(5000);
-        } else if (process.exitStatus() == QProcess::NormalExit) {
-            result.exitCode = process.exitCode();
-        }
+    limit.start(qMax(0, timeoutMs));
+    // Signals come only from the loop, so none can be missed before it runs.
+    if (process.state() != QProcess::NotRunning) loop.exec();
+
+    result.started = process.error() != QProcess::FailedToStart;
+    if (process.state() != QProcess::NotRunning) {
+        // Out of time, or the application is quitting: 7-Zip does not outlive
+        // the wait.
+        process.kill();
+        process.waitForFinished(5000);
+    } else if (result.started) {
+        result.finished = true;
+        if (process.exitStatus() == QProcess::NormalExit) result.exitCode = process.exitCode();
     }
     result.output = process.readAll();
     result.elapsedMs = clock.elapsed();

@@ -6,12 +6,25 @@
 
 #include "platform/Programs.h"
 
+namespace {
+int g_transferTimeoutMs = 0;
+}  // namespace
+
+int CNetworkDownloadManager::TransferTimeoutMs() {
+    return g_transferTimeoutMs > 0 ? g_transferTimeoutMs : kTransferTimeoutMs;
+}
+
+void CNetworkDownloadManager::SetTransferTimeoutMs(int timeoutMs) { g_transferTimeoutMs = timeoutMs; }
+
 CNetworkDownloadManager::CNetworkDownloadManager(QObject* parent)
     : QObject(parent),
       m_eDownloadType(static_cast<DOWNLOADTYPE>(0)),
       m_pReply(nullptr),
       m_pFile(nullptr),
-      m_nRedirects(0) {}
+      m_nRedirects(0) {
+    m_transferTimer.setSingleShot(true);
+    connect(&m_transferTimer, &QTimer::timeout, this, &CNetworkDownloadManager::transferTimedOut);
+}
 
 CNetworkDownloadManager::~CNetworkDownloadManager() {
     if (m_pReply) {
@@ -30,6 +43,7 @@ void CNetworkDownloadManager::StartDownload(QString fileName, QUrl url, DOWNLOAD
         m_pReply->deleteLater();
     }
     m_pReply = nullptr;
+    m_transferTimer.stop();
     delete m_pFile;
     m_pFile = nullptr;
     m_nRedirects = 0;
@@ -60,13 +74,29 @@ void CNetworkDownloadManager::StartRequest(QUrl url) {
     connect(m_pReply, &QNetworkReply::finished, this, &CNetworkDownloadManager::httpFinished);
     connect(m_pReply, &QNetworkReply::readyRead, this, &CNetworkDownloadManager::httpReadyRead);
     connect(m_pReply, &QNetworkReply::downloadProgress, this, &CNetworkDownloadManager::updateDataReadProgress);
+    // The limit covers the connection, the TLS handshake and the wait for the
+    // answer as well as the body; every piece of data restarts it.
+    m_transferTimer.start(TransferTimeoutMs());
 }
 
 void CNetworkDownloadManager::httpReadyRead() {
-    if (m_pFile && m_pReply) m_pFile->write(m_pReply->readAll());
+    if (!m_pReply) return;
+    m_transferTimer.start(TransferTimeoutMs());
+    if (m_pFile) m_pFile->write(m_pReply->readAll());
+}
+
+void CNetworkDownloadManager::transferTimedOut() {
+    if (!m_pReply) return;
+    qDebug() << "httpFinished======no data within the time limit=====" << TransferTimeoutMs() << m_url.toString();
+    // Ended here rather than through the reply's own end, so that the end is
+    // reported exactly once whatever the reply does when it is aborted.
+    m_pReply->disconnect(this);
+    m_pReply->abort();
+    finishFailed();
 }
 
 void CNetworkDownloadManager::updateDataReadProgress(qlonglong bytesReceived, qlonglong bytesTotal) {
+    if (m_pReply) m_transferTimer.start(TransferTimeoutMs());
     emit SignalDownloadiTunesProcess(bytesReceived, bytesTotal);
 }
 
@@ -75,6 +105,7 @@ bool CNetworkDownloadManager::isConfigDownload() const {
 }
 
 void CNetworkDownloadManager::finishFailed() {
+    m_transferTimer.stop();
     if (m_pFile) {
         m_pFile->remove();
         delete m_pFile;
@@ -87,6 +118,7 @@ void CNetworkDownloadManager::finishFailed() {
 
 void CNetworkDownloadManager::httpFinished() {
     if (!m_pReply) return;
+    m_transferTimer.stop();
     if (m_pFile) {
         m_pFile->flush();
         m_pFile->close();
