@@ -275,62 +275,6 @@ void LiveUpdate::slotGetInfo(int type, QString body) {
     }
 }
 
-QString LiveUpdate::withBreakOpportunities(const QString& text, bool rich) {
-    // The text box lays out a run without a break opportunity in a time that
-    // grows with the square of its length (256 Ki characters of one word take
-    // seconds): give every run an invisible break (a zero-width space) after
-    // each kMaxUnbrokenRun characters. Tags and entities of HTML stay whole.
-    static const QChar kBreak(0x200B);
-    QString result;
-    result.reserve(text.size() + text.size() / kMaxUnbrokenRun + 1);
-    int run = 0;
-    bool inTag = false, inEntity = false;
-    for (const QChar c : text) {
-        if (rich && !inTag && c == QLatin1Char('<')) inTag = true;
-        if (rich && !inTag && c == QLatin1Char('&')) inEntity = true;
-        if (!inTag && !inEntity && run >= kMaxUnbrokenRun) {
-            result += kBreak;
-            run = 0;
-        }
-        result += c;
-        if (c.isSpace() || c == kBreak) {
-            run = 0;
-            inEntity = false;
-        } else if (!inTag) {
-            ++run;
-        }
-        if (inTag && c == QLatin1Char('>')) inTag = false;
-        if (inEntity && c == QLatin1Char(';')) inEntity = false;
-    }
-    return result;
-}
-
-QString LiveUpdate::shownReleaseNotes(const QString& notes, bool rich) {
-    if (notes.size() <= kMaxShownNotes) return withBreakOpportunities(notes, rich);
-    const QString head = notes.left(kMaxShownNotes);
-    // The end of a line or of a tag in the second half of what fits; else the
-    // limit itself (out of a tag begun there).
-    int cut = kMaxShownNotes;
-    const int tagEnd = head.lastIndexOf(QLatin1Char('>')) + 1;
-    const int lineEnd = head.lastIndexOf(QLatin1Char('\n')) + 1;
-    int boundary = lineEnd;
-    if (rich) {
-        // A line end inside a tag is no place to cut HTML.
-        const bool lineEndInTag = lineEnd > tagEnd && head.lastIndexOf(QLatin1Char('<'), lineEnd - 1) >= tagEnd;
-        boundary = lineEndInTag ? tagEnd : qMax(lineEnd, tagEnd);
-    }
-    if (boundary > kMaxShownNotes / 2) {
-        cut = boundary;
-    } else if (rich) {
-        const int tagStart = head.lastIndexOf(QLatin1Char('<'));
-        if (tagStart >= tagEnd && tagStart > 0) cut = tagStart;
-    }
-    const QString closing = tr("The release notes are longer than shown here and were cut.");
-    const QString shown = withBreakOpportunities(notes.left(cut), rich);
-    if (rich) return shown + QStringLiteral("<p><i>") + closing.toHtmlEscaped() + QStringLiteral("</i></p>");
-    return shown + QStringLiteral("\n\n") + closing;
-}
-
 bool LiveUpdate::isNewVersion(const QString& serverVersion) {
     const QString exe = platform::programPath(CReadConfiguration::GetInstance()->GetEXE());
     const QString installed = ZnUtility().getFileVersion(exe);

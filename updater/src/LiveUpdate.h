@@ -52,12 +52,16 @@ public:
     bool isNewVersion(const QString& serverVersion);
     // What the text box shows of release notes: the notes themselves up to
     // kMaxShownNotes characters; longer ones cut at a line end (or, for
-    // HTML, a tag's end) and followed by a closing line saying they were cut.
+    // HTML, a tag's end), else at the limit (never inside a surrogate pair or
+    // an entity), and followed by a closing line saying they were cut.
     // Either way passed through withBreakOpportunities.
     static QString shownReleaseNotes(const QString& notes, bool rich);
     static constexpr int kMaxShownNotes = 256 * 1024;
-    // `text` with a zero-width space after every kMaxUnbrokenRun characters
-    // of a run without white space (in HTML: outside tags and entities).
+    // `text` with a zero-width space wherever a run without white space (a
+    // no-break space joins a run) would grow beyond kMaxUnbrokenRun
+    // characters; never between the halves of a surrogate pair. In HTML tags
+    // ("<" to a ">" within 8 Ki characters) and entities ("&", up to 32
+    // letters, digits or "#", ";") stay whole; any other "<" or "&" is text.
     static QString withBreakOpportunities(const QString& text, bool rich);
     static constexpr int kMaxUnbrokenRun = 512;
     // SHA-1 of the file as 40 upper-case hex digits; a null text when the file
