@@ -27,6 +27,9 @@ class QTextEdit;
 class ZnLinkQLabel;
 class ZnStyleButton;
 class libAutoUpdate;
+namespace Ui {
+class LiveUpdate;
+}
 
 class LiveUpdate : public QWidget {
     Q_OBJECT
@@ -34,6 +37,7 @@ class LiveUpdate : public QWidget {
     Q_PROPERTY(QString shadowColor READ shadowColor WRITE setShadowColor)
 public:
     explicit LiveUpdate(QWidget* parent = nullptr);
+    ~LiveUpdate() override;
 
     QString bgColor() const { return m_strBgColor; }
     void setBgColor(const QString& color) { m_strBgColor = color; }
@@ -92,7 +96,13 @@ protected:
 
 private:
     void initAutoUpdate();
+    // Builds the window: the form (ui/LiveUpdate.ui), then each step below.
     void setupUi();
+    void setupFrame();
+    void setupTitleBar(const QString& images);
+    void setupProductRow(const QString& images);
+    void setupNotesBox();
+    void setupButtons(const QString& images);
     void initProductView();
     void updateNoteText(const QString& productName);
     void showFailure();
@@ -101,6 +111,7 @@ private:
     bool stopProduct();
     bool isSilentAndHidden() const;
 
+    Ui::LiveUpdate* m_ui = nullptr;
     libAutoUpdate* m_pAutoUpdate = nullptr;
     bool m_bPolished = false;
     QString m_strDownloadUrl;
