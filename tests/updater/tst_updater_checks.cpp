@@ -1,11 +1,44 @@
 // The update window's judgements on the server's answers, as tables: which
 // version is newer, which digest matches, how much of long release notes is
-// shown; and the shadow width taken from the command line.
+// shown and how it keeps every run breakable; and the shadow width taken from
+// the command line.
+#include <QTextDocument>
 #include <QtTest>
+#include <algorithm>
 
 #include "LiveUpdate.h"
 #include "LiveUpdateStartup.h"
 #include "UpdateChecks.h"
+
+namespace {
+
+// Position of the first surrogate that is not half of a pair, or -1.
+int loneSurrogateAt(const QString& text) {
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return i;
+    }
+    return -1;
+}
+
+// Code units of the longest run without a place to break the line (white
+// space other than the no-break spaces, or a zero-width space).
+int longestRun(const QString& text) {
+    int longest = 0, run = 0;
+    for (const QChar c : text) {
+        const bool noBreak = c == QChar(0xA0) || c == QChar(0x2007) || c == QChar(0x202F);
+        if ((c.isSpace() && !noBreak) || c == QChar(0x200B))
+            run = 0;
+        else
+            longest = std::max(longest, ++run);
+    }
+    return longest;
+}
+
+}  // namespace
 
 class UpdaterChecksTest : public QObject {
     Q_OBJECT
@@ -99,6 +132,14 @@ private slots:
         QTest::newRow("html: not inside a tag") << inTag << true << limit - 10;
         QString lineInTag = "<p>" + QString(limit - 100, 'h') + "</p><a\nhref=\"" + QString(200, 'u') + "\">";
         QTest::newRow("html: line end inside a tag") << lineInTag << true << limit - 93;
+        // At the limit itself the cut keeps characters and entities whole.
+        QString emoji;
+        for (int i = 0; i < 10; ++i) emoji += QString::fromUcs4(U"\U0001F600");
+        QTest::newRow("not inside a surrogate pair") << QString(limit - 1, 'x') + emoji << false << limit - 1;
+        QTest::newRow("html: not inside a surrogate pair")
+            << "<p>" + QString(limit - 4, 'h') + emoji + "</p>" << true << limit - 1;
+        QTest::newRow("html: not inside an entity")
+            << "<p>" + QString(limit - 5, 'h') + "&amp;" + QString(100, 'h') + "</p>" << true << limit - 2;
     }
     void releaseNotes() {
         QFETCH(QString, notes);
@@ -143,6 +184,61 @@ private slots:
         QCOMPARE(LiveUpdate::withBreakOpportunities(text, rich), expected);
     }
 
+    // Whatever the notes hold, what is shown has no run of more than 512
+    // characters without a break opportunity (in HTML: as the text box reads
+    // it), no lone surrogate, every listed tag and entity unchanged, and
+    // nothing else changed but the inserted zero-width spaces.
+    void notesStructure_data() {
+        const QString emoji = QString::fromUcs4(U"\U0001F600");
+        QTest::addColumn<QString>("notes");
+        QTest::addColumn<bool>("rich");
+        QTest::addColumn<QStringList>("intact");
+        QTest::newRow("html: stray '&'") << "<p>AT&" + QString(200000, 'x') + "</p>" << true << QStringList{"<p>"};
+        QTest::newRow("html: stray '&' before a far ';'")
+            << "<p>AT&" + QString(5000, 'x') + ";" + QString(5000, 'x') << true << QStringList{"<p>"};
+        QTest::newRow("html: unclosed '<'") << "<p>AT<" + QString(200000, 'x') << true << QStringList{"<p>"};
+        QTest::newRow("html: '<' with a far '>'")
+            << "<p>a<" + QString(20000, 'x') + "</p>" + QString(2000, 'y') << true << QStringList{"<p>", "</p>"};
+        const QString tag = "<a href=\"https://h/" + QString(1200, 'u') + "\">";
+        QTest::newRow("html: tags and entities kept")
+            << "<p>" + tag + QString(3000, 't') + "&amp;" + QString(600, 't') + "&#x1F600;" + QString(600, 't') +
+                   "</a></p>"
+            << true << QStringList{"<p>", tag, "&amp;", "&#x1F600;", "</a></p>"};
+        QTest::newRow("html: entities in a row")
+            << "<p>" + QString("&amp;").repeated(2000) << true << QStringList{"<p>"};
+        QTest::newRow("emoji") << emoji.repeated(600) << false << QStringList{};
+        QTest::newRow("emoji after an odd run") << "x" + emoji.repeated(600) << false << QStringList{};
+        QTest::newRow("html: emoji") << "<p>" + emoji.repeated(600) + "</p>" << true << QStringList{"<p>", "</p>"};
+        QTest::newRow("no-break spaces join a run")
+            << (QString(100, 'x') + QChar(0xA0)).repeated(20) << false << QStringList{};
+        QTest::newRow("html: no-break spaces join a run")
+            << "<p>" + (QString(100, 'x') + "&nbsp;").repeated(20) << true << QStringList{"<p>", "&nbsp;"};
+        QTest::newRow("over the limit: emoji")
+            << "x" + emoji.repeated(LiveUpdate::kMaxShownNotes / 2 + 5) << false << QStringList{};
+        QTest::newRow("html over the limit: stray '&'")
+            << "<p>&" + QString(LiveUpdate::kMaxShownNotes, 'x') << true << QStringList{"<p>"};
+    }
+    void notesStructure() {
+        QFETCH(QString, notes);
+        QFETCH(bool, rich);
+        QFETCH(QStringList, intact);
+        const QString shown = LiveUpdate::shownReleaseNotes(notes, rich);
+        for (const QString& part : intact) QVERIFY2(shown.contains(part), qPrintable(part.left(40)));
+        QCOMPARE(loneSurrogateAt(shown), -1);
+        const QString bare = QString(shown).remove(QChar(0x200B));
+        if (notes.size() <= LiveUpdate::kMaxShownNotes)
+            QVERIFY(bare == notes);
+        else
+            QVERIFY(notes.startsWith(bare.left(bare.lastIndexOf(rich ? "<p><i>" : "\n\n"))));
+        QString text = shown;
+        if (rich) {
+            QTextDocument document;
+            document.setHtml(shown);
+            text = document.toRawText();
+        }
+        QVERIFY2(longestRun(text) <= LiveUpdate::kMaxUnbrokenRun, qPrintable(QString::number(longestRun(text))));
+    }
+
     void shadowWidth_data() {
         QTest::addColumn<int>("flag");
         QTest::addColumn<int>("width");
@@ -163,5 +259,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(UpdaterChecksTest)
+QTEST_MAIN(UpdaterChecksTest)
 #include "tst_updater_checks.moc"

@@ -37,6 +37,12 @@ private slots:
         QTest::newRow("blanks and dots only") << QStringLiteral("https://h/d/ . . ") << QStringLiteral("/f/index.html");
         QTest::newRow("long name cut") << QStringLiteral("https://h/d/") + QString(300, QChar(0xE4))
                                        << QStringLiteral("/f/") + QString(100, QChar(0xE4));
+        // The cut to 200 bytes keeps whole characters: 1 + 49 * 4 bytes.
+        const QString emoji = QString::fromUcs4(U"\U0001F600");
+        QTest::newRow("long name cut between characters")
+            << QStringLiteral("https://h/d/a") + emoji.repeated(300) << QStringLiteral("/f/a") + emoji.repeated(49);
+        QTest::newRow("three-byte characters cut whole") << QStringLiteral("https://h/d/") + QString(100, QChar(0x20AC))
+                                                         << QStringLiteral("/f/") + QString(66, QChar(0x20AC));
     }
     void targetPath() {
         QFETCH(QString, url);
@@ -51,6 +57,14 @@ private slots:
         QCOMPARE(fake.lastUrl, url);
         QCOMPARE(fake.lastConnections, 16);
         QTRY_COMPARE(finished.count(), 1);
+    }
+
+    // A surrogate without its other half cannot stand in a file name.
+    void loneSurrogatesInTheName() {
+        const QString emoji = QString::fromUcs4(U"\U0001F600");
+        const QString url =
+            QStringLiteral("https://h/d/a") + QChar(0xD800) + QStringLiteral("b") + QChar(0xDC00) + emoji;
+        QCOMPARE(DownloadControl::targetFileName(url), QStringLiteral("a_b_") + emoji);
     }
 
     void aRefusedStartIsMinusTwo() {

@@ -11,11 +11,15 @@
 class QLabel;
 class ZnStyleButton;
 class ZnStyleWidgetTitle;
+namespace Ui {
+class CLumeronUpdateStatus;
+}
 
 class CLumeronUpdateStatus : public QDialog {
     Q_OBJECT
 public:
     CLumeronUpdateStatus(int status, QWidget* parent = nullptr);
+    ~CLumeronUpdateStatus() override;
 
 public slots:
     void SlotOk();
@@ -24,8 +28,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void setupForm();
+    // The skin's fonts, colours and images, and the title bar's caption.
+    void styleForm(const QString& productName);
+    // Status 1 and 0: their mark and text; any other keeps the placeholders.
+    void showStatus(int status);
 
+    Ui::CLumeronUpdateStatus* m_ui = nullptr;  // the form: ui/CLumeronUpdateStatus.ui
     ZnStyleWidgetTitle* m_pTitle = nullptr;
     QLabel* m_pLabelGif = nullptr;
     QLabel* m_pLabelText = nullptr;

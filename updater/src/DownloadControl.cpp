@@ -35,6 +35,34 @@ bool facadeAlive(FacadeLink& link) {
     return link.facade != nullptr;
 }
 
+// Control characters and lone surrogates (no file name can hold one) become "_".
+void replaceUnsafeCharacters(QString& name) {
+    for (int i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        if (c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
+            ++i;
+        } else if (c.unicode() < 0x20 || c.unicode() == 0x7F || c.isSurrogate()) {
+            name[i] = QLatin1Char('_');
+        }
+    }
+}
+
+// How many characters of `text` (without lone surrogates) fit in `bytes`
+// bytes of UTF-8; a surrogate pair is taken whole or not at all.
+int utf8Prefix(const QString& text, int bytes) {
+    int used = 0;
+    int i = 0;
+    while (i < text.size()) {
+        const ushort u = text.at(i).unicode();
+        const bool pair = text.at(i).isHighSurrogate();
+        const int size = pair ? 4 : u < 0x80 ? 1 : u < 0x800 ? 2 : 3;
+        if (used + size > bytes) break;
+        used += size;
+        i += pair ? 2 : 1;
+    }
+    return i;
+}
+
 }  // namespace
 
 DownloadControl::DownloadControl(QObject* parent)
@@ -62,15 +90,13 @@ QString DownloadControl::targetFileName(const QString& url) {
     // or on a system that takes "\\" for one.
     const int slash = qMax(url.lastIndexOf(QLatin1Char('/')), url.lastIndexOf(QLatin1Char('\\')));
     QString name = url.mid(slash + 1);
-    for (QChar& c : name) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char('_');
-    }
+    replaceUnsafeCharacters(name);
     // No "." or "..", and no hidden name (".cfg" beside its target, ".bashrc").
     int lead = 0;
     while (lead < name.size() && (name.at(lead) == QLatin1Char('.') || name.at(lead).isSpace())) ++lead;
     name = name.mid(lead).trimmed();
     // Room for the task's ".tmp" and ".cfg" within a file name's 255 bytes.
-    while (name.toUtf8().size() > kMaxFileNameBytes) name.chop(1);
+    name.truncate(utf8Prefix(name, kMaxFileNameBytes));
     return name.isEmpty() ? QStringLiteral("index.html") : name;
 }
 

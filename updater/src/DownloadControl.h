@@ -40,8 +40,9 @@ public:
 
     // The file name a download of `url` is saved under: the text after the
     // URL's last "/" or "\\" (a query stays part of it), reduced to one safe
-    // path segment: control characters become "_", leading dots and blanks
-    // go (no ".", "..", or hidden name), at most kMaxFileNameBytes of UTF-8;
+    // path segment: control characters and lone surrogates become "_",
+    // leading dots and blanks go (no ".", "..", or hidden name), cut to at
+    // most kMaxFileNameBytes of UTF-8 between two whole characters;
     // "index.html" when nothing is left.
     static QString targetFileName(const QString& url);
     static constexpr int kMaxFileNameBytes = 200;

@@ -10,11 +10,9 @@ bool g_overridden = false;
 
 DownloadServiceCalls realService() {
     DownloadServiceCalls calls;
-#ifdef ZN_HAVE_DOWNLOAD_SERVICE
     calls.add = &AddDownloadTask;
     calls.start = &StartDownloadTask;
     calls.query = &QueryDownloadTask;
-#endif
     return calls;
 }
 

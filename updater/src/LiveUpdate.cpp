@@ -7,7 +7,6 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QPainter>
@@ -16,7 +15,6 @@
 #include <QScrollBar>
 #include <QTextEdit>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -33,6 +31,7 @@
 #include "platform/DetachedProcess.h"
 #include "platform/Processes.h"
 #include "platform/Programs.h"
+#include "ui_LiveUpdate.h"
 
 namespace {
 
@@ -58,7 +57,9 @@ QColor colorOr(const QString& text, const QColor& fallback) {
 // The window icon lives in this static library; register it before use.
 static void initUpdaterResources() { Q_INIT_RESOURCE(VelkinResources); }
 
-LiveUpdate::LiveUpdate(QWidget* parent) : QWidget(parent) { initUpdaterResources(); }
+LiveUpdate::LiveUpdate(QWidget* parent) : QWidget(parent), m_ui(new Ui::LiveUpdate) { initUpdaterResources(); }
+
+LiveUpdate::~LiveUpdate() { delete m_ui; }
 
 void LiveUpdate::initWindow() {
     initAutoUpdate();
@@ -69,153 +70,78 @@ void LiveUpdate::initWindow() {
 void LiveUpdate::initAutoUpdate() {
     m_nStage = 0;
     m_pAutoUpdate = new libAutoUpdate(this, property("server_url").toString());
-    connect(m_pAutoUpdate, SIGNAL(signalGetInfo(int, QString)), this, SLOT(slotGetInfo(int, QString)));
-    connect(m_pAutoUpdate, SIGNAL(signalDownloadProgress(int)), this, SLOT(slotDownloadProgress(int)));
-    connect(m_pAutoUpdate, SIGNAL(signalDownloadFinished()), this, SLOT(slotDownloadFinished()));
-    connect(m_pAutoUpdate, SIGNAL(singalHttpReturnError(QString)), this, SLOT(slotHandleHttpReturnError(QString)));
+    connect(m_pAutoUpdate, &libAutoUpdate::signalGetInfo, this, &LiveUpdate::slotGetInfo);
+    connect(m_pAutoUpdate, &libAutoUpdate::signalDownloadProgress, this, &LiveUpdate::slotDownloadProgress);
+    connect(m_pAutoUpdate, &libAutoUpdate::signalDownloadFinished, this, &LiveUpdate::slotDownloadFinished);
+    connect(m_pAutoUpdate, &libAutoUpdate::singalHttpReturnError, this, &LiveUpdate::slotHandleHttpReturnError);
 }
 
 void LiveUpdate::setupUi() {
-    const int s = m_nShadowWidth;
-    const QString images = g_styleCommon.getSkinPath() + QStringLiteral("AutoUpDate/");
-    CReadConfiguration* config = CReadConfiguration::GetInstance();
+    // The form holds what never changes; the steps below add what depends on
+    // the shadow width, the skin folder and the settings.
+    m_ui->setupUi(this);
+    textEditUpdateInfo = m_ui->textEditUpdateInfo;
+    m_pButtonUpdate = m_ui->btnUpdate;
+    progressBar = m_ui->progressBar;
+    labelProgressValue = m_ui->labelProgressValue;
+    labelProductName = m_ui->labelProductName;
+    m_pProgressRow = m_ui->widgetProgress;
+    labelNote = m_ui->labelNote;
 
+    const QString images = g_styleCommon.getSkinPath() + QStringLiteral("AutoUpDate/");
+    setupFrame();
+    setupTitleBar(images);
+    setupProductRow(images);
+    setupNotesBox();
+    m_pProgressRow->hide();
+    setupButtons(images);
+}
+
+void LiveUpdate::setupFrame() {
+    const int s = m_nShadowWidth;
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
     setContentsMargins(s, s, s, s);
-    setObjectName(QStringLiteral("widgetMain"));
     setFixedWidth(2 * s + 550);
     setMinimumHeight(4 * s + 330);
-    setMaximumHeight(400);
-    setAutoFillBackground(false);
     setWindowIcon(QIcon(QStringLiteral(":/LiveUpdate/logo.png")));
+}
 
-    // Title bar with its own close button (the bar's built-in one is not used).
-    auto* title = new ZnStyleWidgetTitle(this);
-    title->setObjectName(QStringLiteral("widgetTitle"));
-    title->setFixedHeight(35);
-    title->setPWidget(this, s, s, true);
-    title->setBackgroundImage(images + QStringLiteral("update_title.svg"));
-    title->setTitleText(config->GetTitle().isEmpty() ? tr("Live Update") : config->GetTitle());
-    title->hideCloseButton();
-    auto* btnClose = new ZnStyleButton(title);
-    btnClose->setObjectName(QStringLiteral("btnClose"));
-    btnClose->setGeometry(520, 12, 18, 18);
-    btnClose->setFixedSize(12, 12);
-    btnClose->setImages(images + QStringLiteral("win_close_normal.svg"), images + QStringLiteral("win_close_hover.svg"),
-                        images + QStringLiteral("win_close_pressing.svg"),
-                        images + QStringLiteral("win_close_normal.svg"));
-    btnClose->setStyleSheet(QStringLiteral("color:#ffffff;"));
-    connect(btnClose, SIGNAL(clicked()), this, SLOT(close()));
+void LiveUpdate::setupTitleBar(const QString& images) {
+    // The window's own close button sits on the bar; the bar's built-in one
+    // is not used.
+    const QString title = CReadConfiguration::GetInstance()->GetTitle();
+    m_ui->widgetTitle->setPWidget(this, m_nShadowWidth, m_nShadowWidth, true);
+    m_ui->widgetTitle->setBackgroundImage(images + QStringLiteral("update_title.svg"));
+    m_ui->widgetTitle->setTitleText(title.isEmpty() ? tr("Live Update") : title);
+    m_ui->widgetTitle->hideCloseButton();
+    m_ui->btnClose->setImages(
+        images + QStringLiteral("win_close_normal.svg"), images + QStringLiteral("win_close_hover.svg"),
+        images + QStringLiteral("win_close_pressing.svg"), images + QStringLiteral("win_close_normal.svg"));
+    connect(m_ui->btnClose, &QPushButton::clicked, this, &QWidget::close);
+}
 
-    // Product row.
-    auto* labelImage = new QLabel(this);
-    labelImage->setObjectName(QStringLiteral("labelImage"));
-    labelImage->setFixedSize(50, 50);
-    labelImage->setStyleSheet(QStringLiteral("QLabel{image:url(%1);}").arg(images + QStringLiteral("updateIcon.svg")));
-    labelProductName = new QLabel(this);
-    labelProductName->setObjectName(QStringLiteral("labelProductName"));
-    auto* labelProductInfo = new QLabel(this);
-    labelProductInfo->setObjectName(QStringLiteral("labelProductInfo"));
-    labelProductInfo->setWordWrap(true);
-    labelProductInfo->setMinimumHeight(15);
-    labelProductInfo->setText(config->GetPInfo());
-    auto* productText = new QVBoxLayout();
-    productText->setContentsMargins(0, 0, 0, 0);
-    productText->setSpacing(4);
-    productText->addStretch();
-    productText->addWidget(labelProductName);
-    productText->addWidget(labelProductInfo);
-    productText->addStretch();
-    auto* productRow = new QHBoxLayout();
-    productRow->setSpacing(10);
-    productRow->addWidget(labelImage);
-    productRow->addLayout(productText);
+void LiveUpdate::setupProductRow(const QString& images) {
+    m_ui->labelImage->setStyleSheet(
+        QStringLiteral("QLabel{image:url(%1);}").arg(images + QStringLiteral("updateIcon.svg")));
+    m_ui->labelProductInfo->setText(CReadConfiguration::GetInstance()->GetPInfo());
+}
 
-    auto* labelLine = new QLabel(this);
-    labelLine->setObjectName(QStringLiteral("labelLine"));
-    labelLine->setFixedHeight(1);
-
-    textEditUpdateInfo = new QTextEdit(this);
-    textEditUpdateInfo->setObjectName(QStringLiteral("textEditUpdateInfo"));
-    textEditUpdateInfo->setReadOnly(true);
-    textEditUpdateInfo->setFrameShape(QFrame::NoFrame);
-    textEditUpdateInfo->setUndoRedoEnabled(false);
-    textEditUpdateInfo->setMaximumHeight(120);
-    textEditUpdateInfo->setAutoFillBackground(true);
+void LiveUpdate::setupNotesBox() {
     textEditUpdateInfo->setAttribute(Qt::WA_TranslucentBackground);
     textEditUpdateInfo->verticalScrollBar()->setStyleSheet(QLatin1String(kScrollBarSheet));
-    // A word longer than the box (a long link, a line without blanks) breaks
-    // anywhere instead of being laid out as one endless line.
-    textEditUpdateInfo->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+}
 
-    m_pProgressRow = new QWidget(this);
-    m_pProgressRow->setObjectName(QStringLiteral("widgetProgress"));
-    auto* progressLayout = new QHBoxLayout(m_pProgressRow);
-    progressLayout->setContentsMargins(0, 0, 0, 0);
-    progressLayout->setSpacing(4);
-    progressBar = new QProgressBar(m_pProgressRow);
-    progressBar->setObjectName(QStringLiteral("progressBar"));
-    progressBar->setFixedHeight(8);
-    progressBar->setTextVisible(false);
-    labelProgressValue = new QLabel(m_pProgressRow);
-    labelProgressValue->setObjectName(QStringLiteral("labelProgressValue"));
-    progressLayout->addWidget(progressBar);
-    progressLayout->addWidget(labelProgressValue);
-    m_pProgressRow->hide();
-
-    labelNote = new ZnLinkQLabel(this);
-    labelNote->setObjectName(QStringLiteral("labelNote"));
-    labelNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    labelNote->setWordWrap(true);
-    labelNote->setOpenExternalLinks(true);
-
-    // Buttons.
+void LiveUpdate::setupButtons(const QString& images) {
     const QString white = QStringLiteral("#ffffff");
-    auto makeButton = [&](const QString& name, const QString& text) {
-        auto* button = new ZnStyleButton(this);
-        button->setObjectName(name);
-        button->setFixedSize(120, 32);
+    for (ZnStyleButton* button : {m_ui->btnUpdate, m_ui->btnCancel}) {
         button->setFont(g_styleCommon.getFont(15));
         setButtonImageStyle(button, QStringLiteral("button_normal.svg"), QStringLiteral("button_hover.svg"),
                             QStringLiteral("button_pressing.svg"), QStringLiteral("button_disable.svg"), white, white,
                             white, white, images);
-        button->setText(text);
-        return button;
-    };
-    m_pButtonUpdate = makeButton(QStringLiteral("btnUpdate"), tr("Update"));
-    m_pButtonUpdate->setEnabled(false);
-    ZnStyleButton* buttonClose = makeButton(QStringLiteral("btnCancel"), tr("Close"));
-    connect(m_pButtonUpdate, SIGNAL(clicked()), this, SLOT(slotStartDownloadFile()));
-    connect(buttonClose, SIGNAL(clicked()), this, SLOT(close()));
-    auto* buttonRow = new QHBoxLayout();
-    buttonRow->setContentsMargins(0, 0, 0, 0);
-    buttonRow->setSpacing(16);
-    buttonRow->addStretch();
-    buttonRow->addWidget(m_pButtonUpdate);
-    buttonRow->addWidget(buttonClose);
-
-    auto* column = new QVBoxLayout();
-    column->setContentsMargins(38, 15, 38, 0);
-    column->setSpacing(0);
-    column->addLayout(productRow);
-    column->addSpacing(10);
-    column->addWidget(labelLine);
-    column->addSpacing(5);
-    column->addWidget(textEditUpdateInfo);
-    column->addStretch();
-    column->addWidget(m_pProgressRow);
-    column->addWidget(labelNote);
-    column->addStretch();
-    column->addLayout(buttonRow);
-    column->addSpacing(20);
-
-    auto* mainColumn = new QVBoxLayout(this);
-    mainColumn->setContentsMargins(0, 0, 0, 0);
-    mainColumn->setSpacing(0);
-    mainColumn->addWidget(title);
-    mainColumn->addLayout(column);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::MinimumExpanding);
+    }
+    connect(m_ui->btnUpdate, &QPushButton::clicked, this, &LiveUpdate::slotStartDownloadFile);
+    connect(m_ui->btnCancel, &QPushButton::clicked, this, &QWidget::close);
 }
 
 void LiveUpdate::showOnTop() {
@@ -273,62 +199,6 @@ void LiveUpdate::slotGetInfo(int type, QString body) {
         break;
     default: break;
     }
-}
-
-QString LiveUpdate::withBreakOpportunities(const QString& text, bool rich) {
-    // The text box lays out a run without a break opportunity in a time that
-    // grows with the square of its length (256 Ki characters of one word take
-    // seconds): give every run an invisible break (a zero-width space) after
-    // each kMaxUnbrokenRun characters. Tags and entities of HTML stay whole.
-    static const QChar kBreak(0x200B);
-    QString result;
-    result.reserve(text.size() + text.size() / kMaxUnbrokenRun + 1);
-    int run = 0;
-    bool inTag = false, inEntity = false;
-    for (const QChar c : text) {
-        if (rich && !inTag && c == QLatin1Char('<')) inTag = true;
-        if (rich && !inTag && c == QLatin1Char('&')) inEntity = true;
-        if (!inTag && !inEntity && run >= kMaxUnbrokenRun) {
-            result += kBreak;
-            run = 0;
-        }
-        result += c;
-        if (c.isSpace() || c == kBreak) {
-            run = 0;
-            inEntity = false;
-        } else if (!inTag) {
-            ++run;
-        }
-        if (inTag && c == QLatin1Char('>')) inTag = false;
-        if (inEntity && c == QLatin1Char(';')) inEntity = false;
-    }
-    return result;
-}
-
-QString LiveUpdate::shownReleaseNotes(const QString& notes, bool rich) {
-    if (notes.size() <= kMaxShownNotes) return withBreakOpportunities(notes, rich);
-    const QString head = notes.left(kMaxShownNotes);
-    // The end of a line or of a tag in the second half of what fits; else the
-    // limit itself (out of a tag begun there).
-    int cut = kMaxShownNotes;
-    const int tagEnd = head.lastIndexOf(QLatin1Char('>')) + 1;
-    const int lineEnd = head.lastIndexOf(QLatin1Char('\n')) + 1;
-    int boundary = lineEnd;
-    if (rich) {
-        // A line end inside a tag is no place to cut HTML.
-        const bool lineEndInTag = lineEnd > tagEnd && head.lastIndexOf(QLatin1Char('<'), lineEnd - 1) >= tagEnd;
-        boundary = lineEndInTag ? tagEnd : qMax(lineEnd, tagEnd);
-    }
-    if (boundary > kMaxShownNotes / 2) {
-        cut = boundary;
-    } else if (rich) {
-        const int tagStart = head.lastIndexOf(QLatin1Char('<'));
-        if (tagStart >= tagEnd && tagStart > 0) cut = tagStart;
-    }
-    const QString closing = tr("The release notes are longer than shown here and were cut.");
-    const QString shown = withBreakOpportunities(notes.left(cut), rich);
-    if (rich) return shown + QStringLiteral("<p><i>") + closing.toHtmlEscaped() + QStringLiteral("</i></p>");
-    return shown + QStringLiteral("\n\n") + closing;
 }
 
 bool LiveUpdate::isNewVersion(const QString& serverVersion) {

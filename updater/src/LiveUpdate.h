@@ -27,6 +27,9 @@ class QTextEdit;
 class ZnLinkQLabel;
 class ZnStyleButton;
 class libAutoUpdate;
+namespace Ui {
+class LiveUpdate;
+}
 
 class LiveUpdate : public QWidget {
     Q_OBJECT
@@ -34,6 +37,7 @@ class LiveUpdate : public QWidget {
     Q_PROPERTY(QString shadowColor READ shadowColor WRITE setShadowColor)
 public:
     explicit LiveUpdate(QWidget* parent = nullptr);
+    ~LiveUpdate() override;
 
     QString bgColor() const { return m_strBgColor; }
     void setBgColor(const QString& color) { m_strBgColor = color; }
@@ -52,12 +56,16 @@ public:
     bool isNewVersion(const QString& serverVersion);
     // What the text box shows of release notes: the notes themselves up to
     // kMaxShownNotes characters; longer ones cut at a line end (or, for
-    // HTML, a tag's end) and followed by a closing line saying they were cut.
+    // HTML, a tag's end), else at the limit (never inside a surrogate pair or
+    // an entity), and followed by a closing line saying they were cut.
     // Either way passed through withBreakOpportunities.
     static QString shownReleaseNotes(const QString& notes, bool rich);
     static constexpr int kMaxShownNotes = 256 * 1024;
-    // `text` with a zero-width space after every kMaxUnbrokenRun characters
-    // of a run without white space (in HTML: outside tags and entities).
+    // `text` with a zero-width space wherever a run without white space (a
+    // no-break space joins a run) would grow beyond kMaxUnbrokenRun
+    // characters; never between the halves of a surrogate pair. In HTML tags
+    // ("<" to a ">" within 8 Ki characters) and entities ("&", up to 32
+    // letters, digits or "#", ";") stay whole; any other "<" or "&" is text.
     static QString withBreakOpportunities(const QString& text, bool rich);
     static constexpr int kMaxUnbrokenRun = 512;
     // SHA-1 of the file as 40 upper-case hex digits; a null text when the file
@@ -88,7 +96,13 @@ protected:
 
 private:
     void initAutoUpdate();
+    // Builds the window: the form (ui/LiveUpdate.ui), then each step below.
     void setupUi();
+    void setupFrame();
+    void setupTitleBar(const QString& images);
+    void setupProductRow(const QString& images);
+    void setupNotesBox();
+    void setupButtons(const QString& images);
     void initProductView();
     void updateNoteText(const QString& productName);
     void showFailure();
@@ -97,6 +111,7 @@ private:
     bool stopProduct();
     bool isSilentAndHidden() const;
 
+    Ui::LiveUpdate* m_ui = nullptr;
     libAutoUpdate* m_pAutoUpdate = nullptr;
     bool m_bPolished = false;
     QString m_strDownloadUrl;

@@ -10,10 +10,10 @@ libAutoUpdate::libAutoUpdate(QObject* parent, const QString& serverUrl)
       m_pHttpGet(new HttpGet(this)),
       m_pDownloadControl(new DownloadControl(this)),
       m_strServerUrl(serverUrl) {
-    connect(m_pHttpGet, SIGNAL(signalGetFinished(QString, QString)), this, SLOT(slotGetInfo(QString, QString)));
-    connect(m_pDownloadControl, SIGNAL(signalDownloadProgress(int)), this, SLOT(slotDownloadProgress(int)));
-    connect(m_pDownloadControl, SIGNAL(FileDownloadFinished()), this, SLOT(slotDownloadFinished()));
-    connect(m_pHttpGet, SIGNAL(reportError(QString)), this, SLOT(slotGetHttpReportError(QString)));
+    connect(m_pHttpGet, &HttpGet::signalGetFinished, this, &libAutoUpdate::slotGetInfo);
+    connect(m_pDownloadControl, &DownloadControl::signalDownloadProgress, this, &libAutoUpdate::slotDownloadProgress);
+    connect(m_pDownloadControl, &DownloadControl::FileDownloadFinished, this, &libAutoUpdate::slotDownloadFinished);
+    connect(m_pHttpGet, &HttpGet::reportError, this, &libAutoUpdate::slotGetHttpReportError);
 }
 
 libAutoUpdate::~libAutoUpdate() {

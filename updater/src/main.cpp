@@ -79,7 +79,8 @@ int main(int argc, char** argv) {
     window->setProperty("extra_note", extraNote);
     window->setShadowWidth(shadowWidthFor(FLAGS_shadowWidth));
     window->initWindow();
-    QObject::connect(&app, SIGNAL(messageReceived(QString)), window, SLOT(slotMsgReceivedFromOtherInstance(QString)));
+    QObject::connect(&app, &ZnSingleApplication::messageReceived, window,
+                     &LiveUpdate::slotMsgReceivedFromOtherInstance);
     if (!FLAGS_silent) window->showOnTop();
 
     const int result = app.exec();
