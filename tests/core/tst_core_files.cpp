@@ -24,6 +24,7 @@
 
 #include "CoreTestSupport.h"
 #include "Tessiva/FileOperator.h"
+#include "testsupport/FolderRace.h"
 
 namespace {
 
@@ -34,26 +35,11 @@ using coretest::widen;
 using coretest::writeFile;
 using KSB::CFileOperator;
 
-// Exit code of a child process that could not set up what it tests (chroot, a
-// mount namespace): the test is skipped, and fails under CI=true.
-constexpr int kCannotSetUp = 77;
-
-bool underCi() {
-    const char* ci = std::getenv("CI");
-    return ci != nullptr && std::string(ci) == "true";
-}
-
-// Runs body in a forked child and gives its exit code (-1 when it did not exit
-// by itself). The child ends with _exit, so nothing of the parent's test runs
-// twice.
-int runInChild(const std::function<int()>& body) {
-    const pid_t child = fork();
-    if (child == -1) return -1;
-    if (child == 0) _exit(body());
-    int status = 0;
-    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
+// Children that set up a chroot or a mount namespace, and the exit code of one
+// that could not (skipped, and failed under CI=true): the shared test support.
+using testsupport::kCannotSetUp;
+using testsupport::runInChild;
+using testsupport::underCi;
 
 #define ZN_SKIP_UNLESS_SET_UP(code, what)                             \
     do {                                                              \
@@ -687,8 +673,7 @@ TEST_F(CoreRemoveDir, DoesNotEnterOtherFileSystemsOrBindMounts) {
     const std::string outside = m_dir / "outside";
     const std::wstring root = tree();
     const int code = runInChild([&] {
-        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            mount(outside.c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+        if (!testsupport::bindMountPrivately(outside, bound) ||
             mount("zn-test", tmpfs.c_str(), "tmpfs", 0, "size=1m") != 0) {
             return kCannotSetUp;
         }
