@@ -1,8 +1,6 @@
 #include "dlhttp/cookie.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
 #include <limits>
 #include <map>
 
@@ -66,7 +64,7 @@ void apply_expires(const std::string& value, cookie_record& record) {
         return;
     }
     long n = 0;
-    if (std::sscanf(value.c_str(), "%ld", &n) == 1) record.expires = now_plus(n);
+    if (detail::leading_long(value, n)) record.expires = now_plus(n);
 }
 
 // A bare word: "secure" or "httponly" (any case) set their flag; false for
