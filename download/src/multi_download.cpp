@@ -520,9 +520,7 @@ void multi_download::connection_failed(const connection_ptr& c, const boost::sys
     c->last_error = ec;
     close_stream(c);
     if (!accept_multi) {
-        abort = true;
-        c->done = true;
-        timer.cancel();
+        end_single_run(c);
         return;
     }
     if (given_up_status(ec)) {
@@ -531,19 +529,32 @@ void multi_download::connection_failed(const connection_ptr& c, const boost::sys
         c->done = true;
         return;
     }
-    // Attempts in a row without data are bounded; the pause between them
-    // grows (the next tick, then 2, 4, 8, ... ticks) up to the stall
-    // time-out.
+    // Attempts in a row without data are bounded.
     c->failures = c->progressed ? 0 : c->failures + 1;
     if (c->failures >= std::max(1, settings.retry_limit)) {
         give_up(c);
         return;
     }
-    // After data (no failure in a row) the next tick; then 2, 4, 8, ...
-    const int doubling = std::min(std::max(0, c->failures - 1), 20);
-    const int wait = std::min(std::max(1, settings.stall_time_out), 1 << doubling);
+    schedule_restart(c, retry_pause(c->failures));
+}
+
+void multi_download::end_single_run(const connection_ptr& c) {
+    // One connection: its failure is the end of the run.
+    abort = true;
+    c->done = true;
+    timer.cancel();
+}
+
+int multi_download::retry_pause(int failures) const {
+    // After data (no failure in a row) the next tick; then 2, 4, 8, ... ticks
+    // up to the stall time-out.
+    const int doubling = std::min(std::max(0, failures - 1), 20);
+    return std::min(std::max(1, settings.stall_time_out), 1 << doubling);
+}
+
+void multi_download::schedule_restart(const connection_ptr& c, int ticks) {
     c->restart = true;
-    c->retry_tick = ticks_ + wait;
+    c->retry_tick = ticks_ + ticks;
 }
 
 void multi_download::give_up(const connection_ptr& c) {
@@ -554,20 +565,23 @@ void multi_download::give_up(const connection_ptr& c) {
     bool others = false;
     for (const connection_ptr& other : connections) {
         if (other == c) continue;
-        if (other->idle && other->total_bytes > 0) {
-            other->done = false;
-            other->idle = false;
-            other->restart = true;
-            other->failures = 0;
-            other->retry_tick = ticks_;
-            other->range_begin = 0;
-            other->range_end = -1;
-            other->range_bytes = 0;
-        }
+        if (other->idle && other->total_bytes > 0) wake(other);
         others = others || !other->done;
     }
     const int64_t next = c->range_begin + c->range_bytes;
     if (others && c->range_end >= next) requested.remove(next, c->range_end + 1);
+}
+
+void multi_download::wake(const connection_ptr& c) {
+    // An idle connection that is restarted at the next tick; it takes a new
+    // range then, as it has none left.
+    c->done = false;
+    c->idle = false;
+    c->failures = 0;
+    c->range_begin = 0;
+    c->range_end = -1;
+    c->range_bytes = 0;
+    schedule_restart(c, 0);
 }
 
 void multi_download::restart_connection(const connection_ptr& c) {
