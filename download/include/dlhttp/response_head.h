@@ -36,11 +36,6 @@ bool parse_header_block(const char* begin, const char* end, std::string& content
 // Most digits a version or status number of a status line may have.
 const int status_line_max_digits = 9;
 
-// Parses "HTTP/<major>.<minor> <status> <reason>\r\n" from the input,
-// consuming what it reads (also on failure). Digits are added to the three
-// numbers (the caller sets them to 0). A number with more than
-// status_line_max_digits digits fails. True when the whole line including its
-// line feed was read.
 // The states of parse_status_line, one per character class it expects next.
 enum class status_line_state : int {
     h = 0,             // "H"
@@ -58,6 +53,11 @@ enum class status_line_state : int {
     line_feed = 12,    // the line feed that ends the line
 };
 
+// Parses "HTTP/<major>.<minor> <status> <reason>\r\n" from the input,
+// consuming what it reads (also on failure). Digits are added to the three
+// numbers (the caller sets them to 0). A number with more than
+// status_line_max_digits digits fails. True when the whole line including its
+// line feed was read.
 template <typename InputIterator>
 bool parse_status_line(InputIterator begin, InputIterator end, int& major, int& minor, int& status) {
     using state_t = status_line_state;
