@@ -5,24 +5,22 @@ find_package(OpenSSL REQUIRED)
 find_package(ZLIB REQUIRED)
 find_package(Threads REQUIRED)
 
-if(TARGET DlHttpBase)
-  add_library(DlHttpStream STATIC
-    include/dlhttp/http_stream.h
-    include/dlhttp/proxy_settings.h
-    include/dlhttp/ssl_stream.h
-    include/dlhttp/tls_context.h
-    include/dlhttp/tls_session_cache.h
-    include/dlhttp/variant_stream.h
-    src/http_stream.cpp
-    src/http_stream_request.cpp
-    src/http_stream_socks.cpp
-    src/http_stream_response.cpp
-    src/ssl_stream.cpp
-    src/tls_context.cpp
-    src/tls_session_cache.cpp
-  )
-  target_include_directories(DlHttpStream PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/include")
-  target_link_libraries(DlHttpStream PUBLIC DlHttpBase Boost::system Boost::thread OpenSSL::SSL ZLIB::ZLIB
-                        Threads::Threads)
-  zn_target_defaults(DlHttpStream)
-endif()
+add_library(DlHttpStream STATIC
+  include/dlhttp/http_stream.h
+  include/dlhttp/proxy_settings.h
+  include/dlhttp/ssl_stream.h
+  include/dlhttp/tls_context.h
+  include/dlhttp/tls_session_cache.h
+  include/dlhttp/variant_stream.h
+  src/http_stream.cpp
+  src/http_stream_request.cpp
+  src/http_stream_socks.cpp
+  src/http_stream_response.cpp
+  src/ssl_stream.cpp
+  src/tls_context.cpp
+  src/tls_session_cache.cpp
+)
+target_include_directories(DlHttpStream PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/include")
+target_link_libraries(DlHttpStream PUBLIC DlHttpBase Boost::system Boost::thread OpenSSL::SSL ZLIB::ZLIB
+                      Threads::Threads)
+zn_target_defaults(DlHttpStream)

@@ -2,20 +2,24 @@
 
 #include <limits>
 
+#include "dlhttp/text.h"
+
 namespace dlhttp {
 
 namespace {
+
+using detail::decimal;
 
 std::size_t encode_to(std::string& out, const entry& e) {
     const std::size_t before = out.size();
     switch (e.type()) {
     case entry::int_t:
         out += 'i';
-        out += std::to_string(e.integer());
+        out += decimal(e.integer());
         out += 'e';
         break;
     case entry::string_t:
-        out += std::to_string(e.string().size());
+        out += decimal(static_cast<long long>(e.string().size()));
         out += ':';
         out += e.string();
         break;
@@ -27,7 +31,7 @@ std::size_t encode_to(std::string& out, const entry& e) {
     case entry::dictionary_t:
         out += 'd';
         for (const auto& item : e.dict()) {
-            out += std::to_string(item.first.size());
+            out += decimal(static_cast<long long>(item.first.size()));
             out += ':';
             out += item.first;
             encode_to(out, item.second);

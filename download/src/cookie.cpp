@@ -1,8 +1,6 @@
 #include "dlhttp/cookie.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
 #include <limits>
 #include <map>
 
@@ -66,7 +64,7 @@ void apply_expires(const std::string& value, cookie_record& record) {
         return;
     }
     long n = 0;
-    if (std::sscanf(value.c_str(), "%ld", &n) == 1) record.expires = now_plus(n);
+    if (detail::leading_long(value, n)) record.expires = now_plus(n);
 }
 
 // A bare word: "secure" or "httponly" (any case) set their flag; false for
@@ -124,86 +122,107 @@ std::string default_path(const std::string& request_path) {
     return slash == 0 ? std::string("/") : request_path.substr(0, slash);
 }
 
-}  // namespace
+// The states of the pass over a "set-cookie" line.
+enum cookie_state {
+    before_name = 0,
+    in_name = 1,
+    value_start = 2,
+    in_value = 3,
+    in_quoted_value = 4,
+    malformed = 5,
+};
 
-bool cookie_jar::parse_line(const std::string& line, records_type& records) {
-    std::map<std::string, std::string> attributes;
+// Attribute name -> value; a later equal name replaces the value.
+typedef std::map<std::string, std::string> attribute_table;
+
+// What the pass over one line has gathered: the name=value pairs, and the
+// flags in the template that every cookie of the line copies.
+struct line_pass {
+    attribute_table attributes;
     std::string name;
     std::string value;
     cookie_record base;
-    auto store = [&]() {
+    cookie_state state = before_name;
+
+    void store() {
         attributes[name] = value;
         name.clear();
         value.clear();
-    };
-
-    int state = 0;
-    for (std::size_t i = 0; i < line.size() && state != 5; ++i) {
-        const char c = line[i];
-        switch (state) {
-        case 0:  // before a name
-            if (c == ' ') {
-            } else if (is_high(c)) {
-                state = 5;
-            } else {
-                name += c;
-                state = 1;
-            }
-            break;
-        case 1:  // in a name
-            if (c == ';') {
-                state = apply_flag(name, base) ? 0 : 5;
-                name.clear();
-            } else if (c == '=') {
-                value.clear();
-                state = 2;
-            } else if (is_name_breaker(c)) {
-                name.clear();
-                state = 0;
-            } else if (!is_high(c)) {
-                name += c;
-            }
-            break;
-        case 2:  // start of a value
-            if (c == ';') {
-                store();
-                state = 0;
-            } else if (is_quote(c)) {
-                value += c;
-                state = 4;
-            } else if (is_high(c)) {
-                state = 5;
-            } else {
-                value += c;
-                state = 3;
-            }
-            break;
-        case 3:  // in a value
-            if (c == ';' || is_quote(c)) {
-                store();
-                state = 0;
-            } else if (is_high(c)) {
-                state = 5;
-            } else {
-                value += c;
-            }
-            break;
-        case 4:  // in a quoted value
-            if (is_quote(c)) {
-                value += c;
-                state = 3;
-            } else {
-                value += c;
-                if (is_high(c)) state = 5;
-            }
-            break;
-        }
     }
-    if (state == 5) return false;
-    if (state == 1 && !name.empty()) apply_flag(name, base);
-    if (state == 3 && !value.empty()) store();
+};
 
-    // expires, domain and path describe every cookie of the line.
+cookie_state read_before_name(line_pass& p, char c) {
+    if (c == ' ') return before_name;
+    if (is_high(c)) return malformed;
+    p.name += c;
+    return in_name;
+}
+
+cookie_state read_name(line_pass& p, char c) {
+    if (c == ';') {
+        const bool flag = apply_flag(p.name, p.base);
+        p.name.clear();
+        return flag ? before_name : malformed;
+    }
+    if (c == '=') {
+        p.value.clear();
+        return value_start;
+    }
+    if (is_name_breaker(c)) {
+        p.name.clear();
+        return before_name;
+    }
+    if (!is_high(c)) p.name += c;
+    return in_name;
+}
+
+cookie_state read_value_start(line_pass& p, char c) {
+    if (c == ';') {
+        p.store();
+        return before_name;
+    }
+    if (is_high(c)) return malformed;
+    p.value += c;
+    return is_quote(c) ? in_quoted_value : in_value;
+}
+
+cookie_state read_value(line_pass& p, char c) {
+    if (c == ';' || is_quote(c)) {
+        p.store();
+        return before_name;
+    }
+    if (is_high(c)) return malformed;
+    p.value += c;
+    return in_value;
+}
+
+cookie_state read_quoted_value(line_pass& p, char c) {
+    p.value += c;
+    if (is_quote(c)) return in_value;
+    return is_high(c) ? malformed : in_quoted_value;
+}
+
+void take_char(line_pass& p, char c) {
+    switch (p.state) {
+    case before_name: p.state = read_before_name(p, c); break;
+    case in_name: p.state = read_name(p, c); break;
+    case value_start: p.state = read_value_start(p, c); break;
+    case in_value: p.state = read_value(p, c); break;
+    case in_quoted_value: p.state = read_quoted_value(p, c); break;
+    case malformed: break;
+    }
+}
+
+// The end of the line ends a pending flag or value; a bare word there that is
+// no flag is ignored.
+void finish_pass(line_pass& p) {
+    if (p.state == in_name && !p.name.empty()) apply_flag(p.name, p.base);
+    if (p.state == in_value && !p.value.empty()) p.store();
+}
+
+// "expires", "domain" and "path" (any case) describe every cookie of the
+// line: they leave the table for the template.
+void apply_shared_attributes(attribute_table& attributes, cookie_record& base) {
     for (auto it = attributes.begin(); it != attributes.end();) {
         const std::string lower = to_lower(it->first);
         if (lower == "expires") {
@@ -218,12 +237,27 @@ bool cookie_jar::parse_line(const std::string& line, records_type& records) {
         }
         it = attributes.erase(it);
     }
+}
+
+// Every other attribute is one cookie, a copy of the template.
+void append_records(const attribute_table& attributes, const cookie_record& base, cookie_jar::records_type& records) {
     for (const auto& attribute : attributes) {
         cookie_record record = base;
         record.name = attribute.first;
         record.value = attribute.second;
         records.push_back(record);
     }
+}
+
+}  // namespace
+
+bool cookie_jar::parse_line(const std::string& line, records_type& records) {
+    line_pass pass;
+    for (std::size_t i = 0; i < line.size() && pass.state != malformed; ++i) take_char(pass, line[i]);
+    if (pass.state == malformed) return false;
+    finish_pass(pass);
+    apply_shared_attributes(pass.attributes, pass.base);
+    append_records(pass.attributes, pass.base, records);
     return true;
 }
 

@@ -1,13 +1,13 @@
 #include "dlhttp/http_date.h"
 
-#include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <limits>
 #include <stdexcept>
 
 #include <boost/date_time/gregorian/gregorian_types.hpp>
+
+#include "dlhttp/text.h"
 
 namespace dlhttp {
 namespace detail {
@@ -42,7 +42,7 @@ const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "
 
 bool same_word(const char* a, const char* b) {
     for (; *a && *b; ++a, ++b) {
-        if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b))) return false;
+        if (to_lower(*a) != to_lower(*b)) return false;
     }
     return *a == *b;
 }
@@ -98,12 +98,36 @@ int read_number(const char*& p, long long& value) {
     const long long cap = 1000000000000000LL;
     int digits = 0;
     value = 0;
-    while (std::isdigit(static_cast<unsigned char>(*p))) {
+    while (is_digit(*p)) {
         if (value < cap) value = value * 10 + (*p - '0');
         ++digits;
         ++p;
     }
     return digits;
+}
+
+// One "%02d" of the "C" locale's scanf: white space skipped, then at most two
+// characters of an optional sign and digits (at least one digit).
+bool scan_two_digits(const char*& p, int& value) {
+    while (is_space(*p)) ++p;
+    int width = 2;
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p++ == '-';
+        --width;
+    }
+    if (!is_digit(*p)) return false;
+    value = 0;
+    for (; width > 0 && is_digit(*p); --width) value = value * 10 + (*p++ - '0');
+    if (negative) value = -value;
+    return true;
+}
+
+// "hh:mm" (and ":ss" with `seconds`) read as scanf's "%02d:%02d[:%02d]".
+bool scan_clock(const char* p, bool seconds, int& hour, int& minute, int& second) {
+    if (!scan_two_digits(p, hour) || *p++ != ':' || !scan_two_digits(p, minute)) return false;
+    second = 0;
+    return !seconds || (*p++ == ':' && scan_two_digits(p, second));
 }
 
 }  // namespace
@@ -121,11 +145,12 @@ bool parse_http_date(const char* text, std::int64_t& seconds) {
     const char* const end = text + std::strlen(text);
     const char* p = text;
     for (int token = 0; token < 6 && *p; ++token) {
-        while (*p && !std::isalnum(static_cast<unsigned char>(*p))) ++p;
+        while (*p && !is_alnum(*p)) ++p;
         if (!*p) break;
-        if (std::isalpha(static_cast<unsigned char>(*p))) {
+        if (is_alpha(*p)) {
+            // A word: its first 31 letters.
             char word[32] = {0};
-            if (std::sscanf(p, "%31[ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz]", word) != 1) return false;
+            for (std::size_t n = 0; n < sizeof word - 1 && is_alpha(p[n]); ++n) word[n] = p[n];
             int w = -1;
             if (weekday < 0 && (w = weekday_of(word)) >= 0) {
                 weekday = w;
@@ -139,14 +164,14 @@ bool parse_http_date(const char* text, std::int64_t& seconds) {
                 offset = z->minutes * 60LL;
             }
             p += std::strlen(word);
-        } else if (std::isdigit(static_cast<unsigned char>(*p))) {
+        } else if (is_digit(*p)) {
             int h = 0, m = 0, s = 0;
-            if (second < 0 && std::sscanf(p, "%02d:%02d:%02d", &h, &m, &s) == 3) {
+            if (second < 0 && scan_clock(p, true, h, m, s)) {
                 hour = h, minute = m, second = s;
                 p = end - p >= 8 ? p + 8 : end;
                 continue;
             }
-            if (second < 0 && std::sscanf(p, "%02d:%02d", &h, &m) == 2) {
+            if (second < 0 && scan_clock(p, false, h, m, s)) {
                 hour = h, minute = m, second = 0;
                 p = end - p >= 5 ? p + 5 : end;
                 continue;

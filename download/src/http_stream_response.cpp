@@ -203,7 +203,7 @@ void http_stream::tunnel_header(const operation& op, const boost::system::error_
                                     response_options_))
         return complete(op, make_error_code(malformed_response_headers));
     if (status_code_ != 200) return complete(op, make_error_code(static_cast<http_error>(status_code_)));
-    proxy_phase_ = 12;
+    proxy_phase_ = phase_tls_handshake;
     tls_handshake(op);
 }
 

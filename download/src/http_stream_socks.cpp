@@ -41,7 +41,7 @@ boost::system::error_code socks5_failure(unsigned code) {
 }  // namespace
 
 void http_stream::socks_proxy_open(tcp_socket& s, const operation& op) {
-    proxy_phase_ = 0;
+    proxy_phase_ = phase_resolving_proxy;
     // Every name travels with a one-byte length (SOCKS 4: up to a NUL), so a
     // longer one, or one with a line break or NUL, is refused, never cut.
     std::string host = url_.host();
@@ -51,7 +51,7 @@ void http_stream::socks_proxy_open(tcp_socket& s, const operation& op) {
     resolve(proxy_.host, decimal(proxy_.port),
             [this, &s, op](const boost::system::error_code& ec, const endpoint_list& endpoints) {
                 if (ec) return complete(op, ec);
-                proxy_phase_ = 1;
+                proxy_phase_ = phase_connecting_proxy;
                 auto list = std::make_shared<endpoint_list>(endpoints);
                 connect_each(s, list, 0, false, boost::asio::error::host_not_found,
                              [this, &s, op](const boost::system::error_code& ec) {
@@ -65,7 +65,7 @@ void http_stream::socks_connected(tcp_socket& s, const operation& op) {
     request_buffer_.consume(request_buffer_.size());
     std::ostream out(&request_buffer_);
     if (proxy_.kind == proxy_socks4) {
-        proxy_phase_ = 3;
+        proxy_phase_ = phase_resolving_target;
         resolve(url_.host(), decimal(url_.port()),
                 [this, &s, op](const boost::system::error_code& ec, const endpoint_list& endpoints) {
                     if (ec) return complete(op, ec);
@@ -78,7 +78,7 @@ void http_stream::socks_connected(tcp_socket& s, const operation& op) {
                         }
                     if (!target) return complete(op, boost::asio::error::address_family_not_supported);
                     proxy_target_ = boost::asio::ip::tcp::endpoint(target->address(), url_.port());
-                    proxy_phase_ = 2;
+                    proxy_phase_ = phase_request_written;
                     unsigned port = proxy_target_.port();
                     auto bytes = proxy_target_.address().to_v4().to_bytes();
                     std::ostream out(&request_buffer_);
@@ -91,7 +91,7 @@ void http_stream::socks_connected(tcp_socket& s, const operation& op) {
         return;
     }
     // SOCKS 5 greeting: no authentication, and user name/password when set.
-    proxy_phase_ = 2;
+    proxy_phase_ = phase_request_written;
     if (proxy_.username.empty())
         out.put(5).put(1).put(0);
     else
@@ -125,11 +125,11 @@ boost::system::error_code http_stream::socks5_connect_request() {
 void http_stream::socks_step(tcp_socket& s, const operation& op, const boost::system::error_code& ec) {
     if (ec) return complete(op, ec);
     switch (proxy_phase_) {
-    case 2:  // request or greeting written
+    case phase_request_written:
         response_buffer_.consume(response_buffer_.size());
-        proxy_phase_ = proxy_.kind == proxy_socks4 ? 4 : 5;
-        return socks_read(s, proxy_phase_ == 4 ? 8 : 2, op);
-    case 4: {  // SOCKS 4 reply: only the status is looked at
+        proxy_phase_ = proxy_.kind == proxy_socks4 ? phase_socks4_reply : phase_method_reply;
+        return socks_read(s, proxy_phase_ == phase_socks4_reply ? 8 : 2, op);
+    case phase_socks4_reply: {  // SOCKS 4 reply: only the status is looked at
         unsigned status = byte_at(response_buffer_, 1);
         if (status == 90) break;
         if (status == 91) return complete(op, make_error_code(socks_authentication_error));
@@ -137,7 +137,7 @@ void http_stream::socks_step(tcp_socket& s, const operation& op, const boost::sy
         if (status == 93) return complete(op, make_error_code(socks_identd_mismatch));
         return complete(op, make_error_code(socks_general_failure));
     }
-    case 5: {  // method reply
+    case phase_method_reply: {
         if (byte_at(response_buffer_, 0) != 5) return complete(op, make_error_code(socks_unsupported_version));
         unsigned method = byte_at(response_buffer_, 1);
         if (method == 2) {
@@ -146,32 +146,32 @@ void http_stream::socks_step(tcp_socket& s, const operation& op, const boost::sy
             std::ostream out(&request_buffer_);
             out.put(1).put(char(proxy_.username.size())) << proxy_.username;
             out.put(char(proxy_.password.size())) << proxy_.password;
-            proxy_phase_ = 6;
+            proxy_phase_ = phase_auth_written;
             return socks_write(s, op);
         }
         if (method != 0) return complete(op, make_error_code(socks_unsupported_authentication_version));
-        proxy_phase_ = 7;
+        proxy_phase_ = phase_connect_request;
         socks5_connect_request();
-        proxy_phase_ = 8;
+        proxy_phase_ = phase_connect_written;
         return socks_write(s, op);
     }
-    case 6:  // authentication written
+    case phase_auth_written:
         response_buffer_.consume(response_buffer_.size());
-        proxy_phase_ = 9;
+        proxy_phase_ = phase_auth_reply;
         return socks_read(s, 2, op);
-    case 9:  // authentication reply
+    case phase_auth_reply:
         if (byte_at(response_buffer_, 0) != 1)
             return complete(op, make_error_code(socks_unsupported_authentication_version));
         if (byte_at(response_buffer_, 1) != 0) return complete(op, make_error_code(socks_authentication_error));
-        proxy_phase_ = 7;
+        proxy_phase_ = phase_connect_request;
         socks5_connect_request();
-        proxy_phase_ = 8;
+        proxy_phase_ = phase_connect_written;
         return socks_write(s, op);
-    case 8:  // connect request written
+    case phase_connect_written:
         response_buffer_.consume(response_buffer_.size());
-        proxy_phase_ = 10;
+        proxy_phase_ = phase_connect_reply;
         return socks_read(s, 10, op);
-    case 10: {  // connect reply: version, code, reserved, address type, ...
+    case phase_connect_reply: {  // connect reply: version, code, reserved, address type, ...
         if (byte_at(response_buffer_, 0) != 5)
             return complete(op, make_error_code(op.blocking ? socks_unsupported_version : socks_general_failure));
         unsigned code = byte_at(response_buffer_, 1);
@@ -189,17 +189,17 @@ void http_stream::socks_step(tcp_socket& s, const operation& op, const boost::sy
         } else {
             return complete(op, boost::asio::error::address_family_not_supported);
         }
-        proxy_phase_ = 11;
+        proxy_phase_ = phase_connect_reply_rest;
         if (rest == 0) break;
         return socks_read(s, rest, op);
     }
-    case 11: break;
+    case phase_connect_reply_rest: break;
     default: return complete(op, make_error_code(socks_general_failure));
     }
     // The proxy has connected on.
     response_buffer_.consume(response_buffer_.size());
     if (protocol_ == "https") {
-        proxy_phase_ = 12;
+        proxy_phase_ = phase_tls_handshake;
         return tls_handshake(op);
     }
     connected(op);

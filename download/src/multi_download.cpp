@@ -3,16 +3,16 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <climits>
-#include <cstdio>
 
 #include <boost/system/system_error.hpp>
 
 #include "dlhttp/http_error.h"
 #include "dlhttp/option_names.h"
+#include "dlhttp/response_head.h"
 #include "dlhttp/resume_record.h"
+#include "dlhttp/text.h"
 
 namespace dlhttp {
 
@@ -21,22 +21,9 @@ namespace {
 // The error value that ends the whole download from a read handler.
 const int fatal_read_error = 53;
 
-std::string lower(std::string text) {
-    for (char& ch : text) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    return text;
-}
-
-// A whole decimal number, no sign, no garbage, no overflow.
-bool parse_size(const std::string& text, int64_t& value) {
-    if (text.empty() || text.size() > 18) return false;
-    int64_t result = 0;
-    for (char ch : text) {
-        if (ch < '0' || ch > '9') return false;
-        result = result * 10 + (ch - '0');
-    }
-    value = result;
-    return true;
-}
+using detail::decimal;
+using detail::parse_content_length;
+using detail::to_lower;
 
 // "bytes first-last/total"
 bool parse_content_range(const std::string& text, int64_t& first, int64_t& last, int64_t& total) {
@@ -45,13 +32,14 @@ bool parse_content_range(const std::string& text, int64_t& first, int64_t& last,
     const size_t dash = text.find('-', prefix.size());
     const size_t slash = text.find('/', prefix.size());
     if (dash == std::string::npos || slash == std::string::npos || dash > slash) return false;
-    return parse_size(text.substr(prefix.size(), dash - prefix.size()), first) &&
-           parse_size(text.substr(dash + 1, slash - dash - 1), last) && parse_size(text.substr(slash + 1), total);
+    return parse_content_length(text.substr(prefix.size(), dash - prefix.size()), first) &&
+           parse_content_length(text.substr(dash + 1, slash - dash - 1), last) &&
+           parse_content_length(text.substr(slash + 1), total);
 }
 
 // An answer whose body is content-coded is never taken as the file's bytes.
 bool content_coded(const option_list& response) {
-    const std::string coding = lower(response.find(option_names::content_encoding));
+    const std::string coding = to_lower(response.find(option_names::content_encoding));
     return !coding.empty() && coding != "identity";
 }
 
@@ -196,16 +184,13 @@ multi_download::connection_ptr multi_download::open_probe() {
 }
 
 int64_t multi_download::take_probe_answer(const http_stream& probe) {
-    boost::system::error_code ec;
-    const std::string location = probe.location();
-    if (!location.empty()) {
-        final_url = url::from_string(location, ec);
-        throw_if(ec);
-    }
+    // Only a followed redirect moves the file: the ranged connections ask the
+    // URL that gave the final answer, whatever "Location" that answer names.
+    final_url = probe.final_url();
     const option_list response = probe.response_options();
     if (content_coded(response)) throw_if(protocol_error());
     accept_multi = response.find(option_names::status_code) == "206";
-    keep_alive = lower(response.find(option_names::connection)) == "keep-alive";
+    keep_alive = to_lower(response.find(option_names::connection)) == "keep-alive";
 
     const std::string length_text = response.find(option_names::content_length);
     const std::string range_text = response.find(option_names::content_range);
@@ -217,12 +202,12 @@ int64_t multi_download::take_probe_answer(const http_stream& probe) {
         int64_t first = 0, length = 0;
         if (!parse_content_range(range_text, first, last, size) || first != 0 || last >= size)
             throw_if(protocol_error());
-        if (!length_text.empty() && (!parse_size(length_text, length) || length != last + 1))
+        if (!length_text.empty() && (!parse_content_length(length_text, length) || length != last + 1))
             throw_if(protocol_error());
     } else if (accept_multi && !length_text.empty()) {
         // A ranged answer that does not say which range it is.
         throw_if(protocol_error());
-    } else if (length_text.empty() || !parse_size(length_text, size)) {
+    } else if (length_text.empty() || !parse_content_length(length_text, size)) {
         accept_multi = false;
         size = -1;
     }
@@ -312,10 +297,7 @@ bool multi_download::allocate_range(const connection_ptr& c, int64_t most_end) {
 option_list multi_download::range_options(const connection_ptr& c) const {
     option_list o = options;
     o.remove(option_names::range);
-    char text[64];
-    std::snprintf(text, sizeof text, "bytes=%lld-%lld", static_cast<long long>(c->range_begin),
-                  static_cast<long long>(c->range_end));
-    o.insert(option_names::range, text);
+    o.insert(option_names::range, "bytes=" + decimal(c->range_begin) + "-" + decimal(c->range_end));
     return o;
 }
 
@@ -455,7 +437,7 @@ void multi_download::next_range(const connection_ptr& c) {
     // Another request on this connection only when both sides keep it alive
     // and the answer was the asked range alone (not the probe's open end).
     const bool reusable = keep_alive && !c->open_ended && c->stream->keep_alive() &&
-                          lower(c->stream->response_options().find(option_names::connection)) != "close";
+                          to_lower(c->stream->response_options().find(option_names::connection)) != "close";
     if (!reusable) {
         replace_now(c);
     } else if (!allocate_range(c)) {
@@ -538,9 +520,7 @@ void multi_download::connection_failed(const connection_ptr& c, const boost::sys
     c->last_error = ec;
     close_stream(c);
     if (!accept_multi) {
-        abort = true;
-        c->done = true;
-        timer.cancel();
+        end_single_run(c);
         return;
     }
     if (given_up_status(ec)) {
@@ -549,19 +529,32 @@ void multi_download::connection_failed(const connection_ptr& c, const boost::sys
         c->done = true;
         return;
     }
-    // Attempts in a row without data are bounded; the pause between them
-    // grows (the next tick, then 2, 4, 8, ... ticks) up to the stall
-    // time-out.
+    // Attempts in a row without data are bounded.
     c->failures = c->progressed ? 0 : c->failures + 1;
     if (c->failures >= std::max(1, settings.retry_limit)) {
         give_up(c);
         return;
     }
-    // After data (no failure in a row) the next tick; then 2, 4, 8, ...
-    const int doubling = std::min(std::max(0, c->failures - 1), 20);
-    const int wait = std::min(std::max(1, settings.stall_time_out), 1 << doubling);
+    schedule_restart(c, retry_pause(c->failures));
+}
+
+void multi_download::end_single_run(const connection_ptr& c) {
+    // One connection: its failure is the end of the run.
+    abort = true;
+    c->done = true;
+    timer.cancel();
+}
+
+int multi_download::retry_pause(int failures) const {
+    // After data (no failure in a row) the next tick; then 2, 4, 8, ... ticks
+    // up to the stall time-out.
+    const int doubling = std::min(std::max(0, failures - 1), 20);
+    return std::min(std::max(1, settings.stall_time_out), 1 << doubling);
+}
+
+void multi_download::schedule_restart(const connection_ptr& c, int ticks) {
     c->restart = true;
-    c->retry_tick = ticks_ + wait;
+    c->retry_tick = ticks_ + ticks;
 }
 
 void multi_download::give_up(const connection_ptr& c) {
@@ -572,20 +565,23 @@ void multi_download::give_up(const connection_ptr& c) {
     bool others = false;
     for (const connection_ptr& other : connections) {
         if (other == c) continue;
-        if (other->idle && other->total_bytes > 0) {
-            other->done = false;
-            other->idle = false;
-            other->restart = true;
-            other->failures = 0;
-            other->retry_tick = ticks_;
-            other->range_begin = 0;
-            other->range_end = -1;
-            other->range_bytes = 0;
-        }
+        if (other->idle && other->total_bytes > 0) wake(other);
         others = others || !other->done;
     }
     const int64_t next = c->range_begin + c->range_bytes;
     if (others && c->range_end >= next) requested.remove(next, c->range_end + 1);
+}
+
+void multi_download::wake(const connection_ptr& c) {
+    // An idle connection that is restarted at the next tick; it takes a new
+    // range then, as it has none left.
+    c->done = false;
+    c->idle = false;
+    c->failures = 0;
+    c->range_begin = 0;
+    c->range_end = -1;
+    c->range_bytes = 0;
+    schedule_restart(c, 0);
 }
 
 void multi_download::restart_connection(const connection_ptr& c) {

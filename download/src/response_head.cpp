@@ -68,6 +68,22 @@ void take_special_header(const std::string& name, const std::string& value, std:
     }
 }
 
+namespace {
+
+// The states of parse_header_block.
+enum class header_state : int {
+    first_line = 0,           // start of the first line
+    line_start = 1,           // start of a following line
+    continuation = 2,         // leading white space of a continuation line
+    name = 3,                 // in a name
+    after_colon = 4,          // right after ":"
+    value = 5,                // in a value
+    after_cr = 6,             // after a carriage return that ends a line
+    after_empty_line_cr = 7,  // after the carriage return of the empty line
+};
+
+}  // namespace
+
 bool parse_header_block(const char* begin, const char* end, std::string& content_type, std::int64_t& content_length,
                         std::string& location, option_list& options) {
     std::string name;
@@ -81,82 +97,81 @@ bool parse_header_block(const char* begin, const char* end, std::string& content
         value.clear();
     };
 
-    int state = 0;
+    header_state state = header_state::first_line;
     for (const char* p = begin; p != end; ++p) {
         const char c = *p;
         const unsigned char u = static_cast<unsigned char>(c);
         switch (state) {
-        case 0:  // start of the first line
+        case header_state::first_line:
             if (c == '\r') {
-                state = 7;
+                state = header_state::after_empty_line_cr;
             } else if (is_forbidden_name_char(u)) {
                 return false;
             } else {
                 name += c;
-                state = 3;
+                state = header_state::name;
             }
             break;
-        case 1:  // start of a following line
+        case header_state::line_start:
             if (c == '\r') {
                 store();
-                state = 7;
+                state = header_state::after_empty_line_cr;
             } else if (c == ' ' || c == '\t') {
-                state = 2;
+                state = header_state::continuation;
             } else if (is_forbidden_name_char(u)) {
                 return false;
             } else {
                 store();
                 name += c;
-                state = 3;
+                state = header_state::name;
             }
             break;
-        case 2:  // leading white space of a continuation line
+        case header_state::continuation:
             if (c == '\r') {
-                state = 6;
+                state = header_state::after_cr;
             } else if (c == ' ' || c == '\t') {
             } else if (is_control(u)) {
                 return false;
             } else {
                 value += c;
-                state = 5;
+                state = header_state::value;
             }
             break;
-        case 3:  // name
+        case header_state::name:
             if (c == ':') {
-                state = 4;
+                state = header_state::after_colon;
             } else if (is_forbidden_name_char(u)) {
                 return false;
             } else {
                 name += c;
             }
             break;
-        case 4:  // right after ":"
+        case header_state::after_colon:
             if (c == '\r') {
-                state = 6;
+                state = header_state::after_cr;
             } else if (is_control(u)) {
                 return false;
             } else {
                 value += c;
-                state = 5;
+                state = header_state::value;
             }
             break;
-        case 5:  // value
+        case header_state::value:
             if (c == '\r') {
-                state = 6;
+                state = header_state::after_cr;
             } else if (c == '\n') {
-                state = 1;
+                state = header_state::line_start;
             } else if (is_control(u)) {
                 return false;
             } else {
                 value += c;
             }
             break;
-        case 6:  // after a carriage return
+        case header_state::after_cr:
             if (c != '\n') return false;
-            state = 1;
+            state = header_state::line_start;
             break;
-        case 7:  // after the carriage return of the empty line
-            return c == '\n';
+        case header_state::after_empty_line_cr: return c == '\n';
         default: return false;
         }
     }

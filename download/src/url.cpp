@@ -1,8 +1,5 @@
 #include "dlhttp/url.h"
 
-#include <cctype>
-#include <cstdlib>
-
 #include <boost/system/system_error.hpp>
 
 #include "dlhttp/text.h"
@@ -28,7 +25,7 @@ bool valid_port(const std::string& port) {
     if (port.empty()) return false;
     long value = 0;
     for (char c : port) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+        if (!detail::is_digit(c)) return false;
         value = value * 10 + (c - '0');
         if (value > max_port) return false;
     }
@@ -38,11 +35,11 @@ bool valid_port(const std::string& port) {
 // True when the text begins with a scheme and its ":":
 // ALPHA *( ALPHA / DIGIT / "+" / "-" / "." ) ":".
 bool begins_with_scheme(const std::string& text) {
-    if (text.empty() || !std::isalpha(static_cast<unsigned char>(text[0]))) return false;
+    if (text.empty() || !detail::is_alpha(text[0])) return false;
     for (std::size_t i = 1; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const char c = text[i];
         if (c == ':') return true;
-        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
+        if (!detail::is_alnum(c) && c != '+' && c != '-' && c != '.') return false;
     }
     return false;
 }
@@ -112,8 +109,10 @@ int url::port() const {
         if (scheme_ == "ftp") return 21;
         return 0;
     }
-    // The parser accepts only digits up to 65535, so atoi cannot overflow.
-    return std::atoi(port_.c_str());
+    // The parser accepts only digits up to 65535.
+    int value = 0;
+    for (char c : port_) value = value * 10 + (c - '0');
+    return value;
 }
 
 std::string url::to_string(int parts) const {

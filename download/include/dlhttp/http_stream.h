@@ -222,6 +222,24 @@ private:
     void tunnel_header(const operation& op, const boost::system::error_code& ec, const std::string& head);
 
     // SOCKS 4 and 5.
+    // Where an asynchronous proxy handshake stands (proxy_phase_): the step
+    // that the next completion does.
+    enum proxy_phase_value : int32_t {
+        phase_resolving_proxy = 0,      // the proxy's name is resolved
+        phase_connecting_proxy = 1,     // the proxy is connected to
+        phase_request_written = 2,      // greeting or SOCKS 4 request written, reply to be read
+        phase_resolving_target = 3,     // SOCKS 4: the URL's host is resolved
+        phase_socks4_reply = 4,         // SOCKS 4 reply read
+        phase_method_reply = 5,         // SOCKS 5 method reply read
+        phase_auth_written = 6,         // user name and password written, reply to be read
+        phase_connect_request = 7,      // SOCKS 5 connect request to be written
+        phase_connect_written = 8,      // connect request written, reply to be read
+        phase_auth_reply = 9,           // authentication reply read
+        phase_connect_reply = 10,       // connect reply read
+        phase_connect_reply_rest = 11,  // rest of a reply that names a domain or an IPv6 address
+        phase_tls_handshake = 12,       // the tunnel stands: TLS handshake, then the request
+    };
+
     void socks_proxy_open(tcp_socket& s, const operation& op);
     void socks_connected(tcp_socket& s, const operation& op);
     void socks_step(tcp_socket& s, const operation& op, const boost::system::error_code& ec);
@@ -292,7 +310,7 @@ private:
     option_list user_request_options_;
     option_list response_options_;
     ProxySettings proxy_;
-    int32_t proxy_phase_ = 0;
+    int32_t proxy_phase_ = phase_resolving_proxy;
     boost::asio::ip::tcp::endpoint proxy_target_;
     std::string protocol_;
     url url_;

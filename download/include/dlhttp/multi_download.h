@@ -133,8 +133,16 @@ private:
     void arm_timer();
     void on_tick(const boost::system::error_code& ec);
     void check_connections();
+    // A failed connection: the run ends (one connection), the connection
+    // ends (a refused file, too many attempts) or it is restarted later.
     void connection_failed(const connection_ptr& c, const boost::system::error_code& ec);
+    void end_single_run(const connection_ptr& c);
+    // Ticks to wait before the next attempt after `failures` in a row.
+    int retry_pause(int failures) const;
+    // The restart step: the timer replaces the stream `ticks` ticks from now.
+    void schedule_restart(const connection_ptr& c, int ticks);
     void give_up(const connection_ptr& c);
+    void wake(const connection_ptr& c);
     void restart_connection(const connection_ptr& c);
     void close_stream(const connection_ptr& c);
     void end_run();

@@ -36,6 +36,23 @@ bool parse_header_block(const char* begin, const char* end, std::string& content
 // Most digits a version or status number of a status line may have.
 const int status_line_max_digits = 9;
 
+// The states of parse_status_line, one per character class it expects next.
+enum class status_line_state : int {
+    h = 0,             // "H"
+    first_t = 1,       // "T"
+    second_t = 2,      // "T"
+    p = 3,             // "P"
+    slash = 4,         // "/"
+    major_first = 5,   // first digit of the major version
+    major_more = 6,    // more of it, or "."
+    minor_first = 7,   // first digit of the minor version
+    minor_more = 8,    // more of it, or a space
+    status_first = 9,  // first digit of the status
+    status_more = 10,  // more of it, or a space
+    reason = 11,       // the reason phrase up to the carriage return
+    line_feed = 12,    // the line feed that ends the line
+};
+
 // Parses "HTTP/<major>.<minor> <status> <reason>\r\n" from the input,
 // consuming what it reads (also on failure). Digits are added to the three
 // numbers (the caller sets them to 0). A number with more than
@@ -43,7 +60,8 @@ const int status_line_max_digits = 9;
 // line feed was read.
 template <typename InputIterator>
 bool parse_status_line(InputIterator begin, InputIterator end, int& major, int& minor, int& status) {
-    int state = 0;
+    using state_t = status_line_state;
+    state_t state = state_t::h;
     int digits = 0;
     auto add_digit = [&digits](int& number, char c) {
         if (++digits > status_line_max_digits) return false;
@@ -61,70 +79,70 @@ bool parse_status_line(InputIterator begin, InputIterator end, int& major, int& 
         char c = *begin;
         ++begin;
         switch (state) {
-        case 0:
+        case state_t::h:
             if (c != 'H') return false;
-            state = 1;
+            state = state_t::first_t;
             break;
-        case 1:
+        case state_t::first_t:
             if (c != 'T') return false;
-            state = 2;
+            state = state_t::second_t;
             break;
-        case 2:
+        case state_t::second_t:
             if (c != 'T') return false;
-            state = 3;
+            state = state_t::p;
             break;
-        case 3:
+        case state_t::p:
             if (c != 'P') return false;
-            state = 4;
+            state = state_t::slash;
             break;
-        case 4:
+        case state_t::slash:
             if (c != '/') return false;
-            state = 5;
+            state = state_t::major_first;
             digits = 0;
             break;
-        case 5:
+        case state_t::major_first:
             if (!is_digit(c) || !add_digit(major, c)) return false;
-            state = 6;
+            state = state_t::major_more;
             break;
-        case 6:
+        case state_t::major_more:
             if (c == '.') {
-                state = 7;
+                state = state_t::minor_first;
                 digits = 0;
             } else if (!is_digit(c) || !add_digit(major, c)) {
                 return false;
             }
             break;
-        case 7:
+        case state_t::minor_first:
             if (!is_digit(c) || !add_digit(minor, c)) return false;
-            state = 8;
+            state = state_t::minor_more;
             break;
-        case 8:
+        case state_t::minor_more:
             if (c == ' ') {
-                state = 9;
+                state = state_t::status_first;
                 digits = 0;
             } else if (!is_digit(c) || !add_digit(minor, c)) {
                 return false;
             }
             break;
-        case 9:
+        case state_t::status_first:
             if (!is_digit(c) || !add_digit(status, c)) return false;
-            state = 10;
+            state = state_t::status_more;
             break;
-        case 10:
+        case state_t::status_more:
             if (c == ' ') {
-                state = 11;
+                state = state_t::reason;
             } else if (!is_digit(c) || !add_digit(status, c)) {
                 return false;
             }
             break;
-        case 11:
+        case state_t::reason:
             if (c == '\r') {
-                state = 12;
+                state = state_t::line_feed;
             } else if (is_ctl(c)) {
                 return false;
             }
             break;
-        case 12: return c == '\n';
+        case state_t::line_feed: return c == '\n';
         default: return false;
         }
     }

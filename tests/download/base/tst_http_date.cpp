@@ -5,6 +5,7 @@
 
 #include <boost/date_time/posix_time/posix_time.hpp>
 
+#include "../TurkishLocale.h"
 #include "dlhttp/http_date.h"
 
 namespace {
@@ -49,6 +50,32 @@ TEST(HttpDate, ParsesTheUsualForms) {
         std::int64_t seconds = 12345;
         const bool ok = dlhttp::detail::parse_http_date(c.text, seconds);
         EXPECT_EQ(ok, c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(seconds, c.seconds) << c.text;
+        }
+    }
+}
+
+// Names are compared in ASCII alone: under Turkish, "I" lowers to the dotless
+// "ı" and the byte 0xFD is a letter, yet the dates read as they do in "C".
+TEST(HttpDate, ReadsTheSameUnderATurkishLocale) {
+    const Case cases[] = {
+        {"FRI, 02 APR 2027 10:00:00 GMT", true, 1806660000},
+        {"FRIDAY, 02-Apr-27 10:00:00 GMT", true, 1806660000},
+        {"Fri, 02 Apr 2027 10:00:00 gmt", true, 1806660000},
+        {"02 Apr 2027 10:00:00 idle", true, 1806660000 - 720 * 60},
+        {"02 Apr 2027 10:00:00 i", true, 1806660000 + 540 * 60},
+        {"Fri, 02 Apr 2027 10:00:00 GMT\xfd", true, 1806660000},
+        {"\xfd"
+         "02 Apr 2027",
+         true, 1806624000},
+        {"02 Apr 2027 10:00:00 GMT FRIDAY", true, 1806660000},
+    };
+    TurkishLocale turkish;
+    REQUIRE_TURKISH_LOCALE(turkish);
+    for (const Case& c : cases) {
+        std::int64_t seconds = 12345;
+        EXPECT_EQ(dlhttp::detail::parse_http_date(c.text, seconds), c.ok) << c.text;
         if (c.ok) {
             EXPECT_EQ(seconds, c.seconds) << c.text;
         }

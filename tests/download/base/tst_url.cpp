@@ -3,6 +3,7 @@
 
 #include <boost/system/system_error.hpp>
 
+#include "../TurkishLocale.h"
 #include "dlhttp/url.h"
 
 namespace {
@@ -171,6 +172,25 @@ TEST(Url, ResolvesReferencesAgainstTheBase) {
     // gives the root as folder.
     EXPECT_EQ(dlhttp::resolve_reference(url("http://u:p@h:81"), "x"), "http://u:p@h:81/x");
     EXPECT_EQ(dlhttp::resolve_reference(url("http://[::1]:8/a?b"), "#f"), "http://[::1]:8/a?b#f");
+}
+
+// A scheme is made of ASCII letters: under Turkish the byte 0xFD ("ı") is a
+// letter to the C library, yet a reference that has it stays relative, and a
+// port reads as digits.
+TEST(Url, ReadsTheSameUnderATurkishLocale) {
+    TurkishLocale turkish;
+    REQUIRE_TURKISH_LOCALE(turkish);
+    const url base("http://a/b/c/d;p?q");
+    const std::pair<const char*, const char*> cases[] = {
+        {"\xfdg:h", "http://a/b/c/\xfdg:h"},
+        {"g\xfd:h", "http://a/b/c/g\xfd:h"},
+        {"HTTPI://I/x", "HTTPI://I/x"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(dlhttp::resolve_reference(base, c.first), c.second) << c.first;
+    const url u("HTTP://I:8080/I");
+    EXPECT_EQ(u.scheme(), "http");
+    EXPECT_EQ(u.port(), 8080);
+    EXPECT_EQ(u.to_string(url::all_parts), "http://I:8080/I");
 }
 
 }  // namespace

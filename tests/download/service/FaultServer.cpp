@@ -215,7 +215,12 @@ bool FaultServer::answer(int fd, const std::string& head, int index, bool served
     }
     const int64_t length = last - first + 1;
     reply << "Content-Length: " << length << "\r\nAccept-Ranges: bytes\r\n";
-    if (m_script.gzipAll) reply << "Content-Encoding: gzip\r\n";
+    if (!m_script.locationOnOpenEnded.empty() && range == "bytes=0-")
+        reply << "Location: " << m_script.locationOnOpenEnded << "\r\n";
+    if (m_script.gzipAll)
+        reply << "Content-Encoding: gzip\r\n";
+    else if (!m_script.contentEncoding.empty())
+        reply << "Content-Encoding: " << m_script.contentEncoding << "\r\n";
     reply << "Connection: " << connection << "\r\n\r\n";
     const std::string text = reply.str();
     if (!sendAll(fd, text.data(), text.size())) return false;

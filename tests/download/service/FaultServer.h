@@ -46,6 +46,9 @@ public:
         // Answers carry "Content-Encoding: gzip" (the body stays as it is, so a
         // client that decodes it fails and one that does not must refuse it).
         bool gzipAll = false;
+        // Answers carry "Content-Encoding:" with this value (empty: none), the
+        // body unchanged.
+        std::string contentEncoding;
         // Answers to ranges are 200 (no ranges accepted at all).
         bool noRanges = false;
         // Keep connections alive between requests.
@@ -55,6 +58,10 @@ public:
         std::string redirectRangesTo;
         // The probe is answered "302 Found" to this path (empty: never).
         std::string redirectProbeTo;
+        // Answers to an open-ended range (the probe's "bytes=0-") name this
+        // path in a "Location" header although they are no redirect (empty:
+        // none).
+        std::string locationOnOpenEnded;
         // At most this many connections are served at once; requests on the
         // others get 503 and the connection is closed (-1: no limit), as a
         // mirror that serves a few connections per client does.

@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "../TurkishLocale.h"
 #include "FaultServer.h"
 #include "ServiceTestUtil.h"
 #include "dlhttp/DownloadTaskManager.h"
@@ -218,6 +219,37 @@ std::vector<Row> rows() {
         // The data file is shorter than the size at the end: the finish step
         // never fills it up with zeros.
         {"storage that writes nothing", [](S) {}, kSize, "lyingdisk", {1}, -1},
+        // A "Location" on the probe's final answer is no redirect: the ranges
+        // come from the URL that answered, never from the file it names.
+        {"probe's 206 names another file",
+         [](S s) {
+             s.script().locationOnOpenEnded = "/elsewhere.bin";
+             s.addFile("/elsewhere.bin", randomBytes(kSize, 4343));
+         },
+         kSize,
+         "",
+         {4},
+         kRanges},
+        {"probe's 200 names another file",
+         [](S s) {
+             s.script().noRanges = true;
+             s.script().locationOnOpenEnded = "/elsewhere.bin";
+             s.addFile("/elsewhere.bin", randomBytes(kSize, 4343));
+         },
+         kSize,
+         "",
+         {4},
+         1},
+        {"probe redirected, its 206 names another file",
+         [](S s) {
+             s.script().redirectProbeTo = "/moved.bin";
+             s.script().locationOnOpenEnded = "/elsewhere.bin";
+             s.addFile("/elsewhere.bin", randomBytes(kSize, 4343));
+         },
+         kSize,
+         "",
+         {4},
+         kRanges + 1},
     };
 }
 
@@ -289,6 +321,26 @@ TEST_F(FaultMatrix, FailedRunThenAGoodOne) {
     EXPECT_EQ(second.id, first.id);
     EXPECT_EQ(second.state, DownloadTaskFinished);
     EXPECT_TRUE(readFile(target) == content);
+    std::remove(target.c_str());
+}
+
+// Under a Turkish locale "IDENTITY" lowers to "ıdentıty" through the C
+// library: the coding of the answer must still read as no coding, so the
+// download goes over all its connections and ends with the exact file.
+TEST(UnderATurkishLocale, UpperCaseIdentityCodingIsNoCoding) {
+    TurkishLocale turkish;
+    REQUIRE_TURKISH_LOCALE(turkish);
+    const std::string content = randomBytes(kSize, 31);
+    FaultServer server(content);
+    server.script().contentEncoding = "IDENTITY";
+    ASSERT_TRUE(server.start());
+    const std::string target = "/tmp/dl3-turkish-" + std::to_string(::getpid()) + ".bin";
+    const servicetest::RunResult run = servicetest::runDownload(server.url("/turkish/file.bin"), target, 90);
+    const int requests = server.requests();
+    server.stop();
+    EXPECT_EQ(run.state, DownloadTaskFinished);
+    EXPECT_TRUE(readFile(target) == content);
+    EXPECT_GT(requests, 1);
     std::remove(target.c_str());
 }
 
