@@ -9,10 +9,10 @@
 #include "Controller.h"
 #include "FileNames.h"
 #include "MainWindowLists.h"
+#include "ZnSkinButtons.h"
 #include "ZnSkinPath.h"
 #include "ZnStyleButton.h"
 #include "ZnStyleCommon.h"
-#include "ZnStyleSheet.h"
 #include "platform/Endpoints.h"
 #include "ui_CFixiTunesFinished.h"
 
@@ -192,16 +192,9 @@ void CFixiTunesFinished::initStyle() {
 
     m_pSuccessMovie = new QMovie(skin + QStringLiteral("/gif/Succeed.gif"));
 
-    ui->pushButton_OK->setImages(skin + QStringLiteral("/button/button110_34normal2.png"),
-                                 skin + QStringLiteral("/button/button110_34hover.png"),
-                                 skin + QStringLiteral("/button/button110_34pressing.png"),
-                                 skin + QStringLiteral("/button/button110_34disable.png"));
-    for (ZnStyleButton* button : {ui->pushButton_OpeniTunes, ui->pushButton_TryAgain}) {
-        setPushButtonStyle(button, QStringLiteral("button110_34normal.png"), QStringLiteral("button110_34hover.png"),
-                           QStringLiteral("button110_34pressing.png"), QStringLiteral("button110_34pressing.png"),
-                           QStringLiteral("#377dff"), QStringLiteral("#ffffff"), QStringLiteral("#ffffff"),
-                           QStringLiteral("#ffffff"), skin + QStringLiteral("/button/"));
-    }
+    setFilledButtonImages(ui->pushButton_OK, skin);
+    for (ZnStyleButton* button : {ui->pushButton_OpeniTunes, ui->pushButton_TryAgain})
+        setOutlineButtonStyle(button, skin, QStringLiteral("button110_34"));
 
     ui->label->setPixmap(QPixmap(skin + QStringLiteral("/Application/iTunesNoteIcon.png")));
 
