@@ -5,8 +5,8 @@
 
 #include "CleanSkin.h"
 #include "ZnMessageBox.h"
+#include "ZnSkinButtons.h"
 #include "ZnStyleCommon.h"
-#include "ZnStyleSheet.h"
 #include "ui_CCleaniTunesUserData.h"
 
 CCleaniTunesUserData::CCleaniTunesUserData(QWidget* parent) : QWidget(parent), ui(new Ui::CCleaniTunesUserData) {
@@ -27,11 +27,7 @@ void CCleaniTunesUserData::initStyle() {
         label->setFont(g_styleCommon.getFont(15));
     }
     ui->pushButton_stop->setFont(g_styleCommon.getFont(15));
-    setPushButtonStyle(ui->pushButton_stop, QStringLiteral("button100_30normal.png"),
-                       QStringLiteral("button100_30hover.png"), QStringLiteral("button100_30pressing.png"),
-                       QStringLiteral("button100_30pressing.png"), QStringLiteral("#377dff"), QStringLiteral("#ffffff"),
-                       QStringLiteral("#ffffff"), QStringLiteral("#ffffff"),
-                       m_strSkinPath + QStringLiteral("/button/"));
+    setOutlineButtonStyle(ui->pushButton_stop, m_strSkinPath, QStringLiteral("button100_30"));
     ui->widgetProgressBar->SetProgressBarWidth(500);
     ui->widgetProgressBar->SetLabelWidth(30);
 

@@ -6,9 +6,9 @@
 #include <QUrl>
 
 #include "CleanSkin.h"
+#include "ZnSkinButtons.h"
 #include "ZnStyleButton.h"
 #include "ZnStyleCommon.h"
-#include "ZnStyleSheet.h"
 #include "platform/Endpoints.h"
 #include "ui_CCleaniTunesUserDataFinished.h"
 
@@ -62,17 +62,9 @@ void CCleaniTunesUserDataFinished::initStyle() {
 
     ui->pushButton_OK->setFont(g_styleCommon.getFont(15));
     ui->pushButton_OK->setStyleSheet(ZnStyleCommon::getColorStyleSheet(3));
-    for (ZnStyleButton* button : {ui->pushButton_OK, ui->pushButton_fileOccupied}) {
-        button->setImages(skin + QStringLiteral("/button/button110_34normal2.png"),
-                          skin + QStringLiteral("/button/button110_34hover.png"),
-                          skin + QStringLiteral("/button/button110_34pressing.png"),
-                          skin + QStringLiteral("/button/button110_34disable.png"));
-    }
+    for (ZnStyleButton* button : {ui->pushButton_OK, ui->pushButton_fileOccupied}) setFilledButtonImages(button, skin);
     ui->pushButton_TryAgain->setFont(g_styleCommon.getFont(15));
-    setPushButtonStyle(ui->pushButton_TryAgain, QStringLiteral("button110_34normal.png"),
-                       QStringLiteral("button110_34hover.png"), QStringLiteral("button110_34pressing.png"),
-                       QStringLiteral("button110_34disable.png"), QStringLiteral("#377dff"), QStringLiteral("#ffffff"),
-                       QStringLiteral("#ffffff"), QStringLiteral("#ffffff"), skin + QStringLiteral("/button/"));
+    setOutlineButtonStyle(ui->pushButton_TryAgain, skin, QStringLiteral("button110_34"), QStringLiteral("disable"));
 
     struct Share {
         ZnStyleButton* button;

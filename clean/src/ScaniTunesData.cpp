@@ -13,8 +13,8 @@
 #include "SubUserDataCheckBox.h"
 #include "TableCheckBox.h"
 #include "ZnMessageBox.h"
+#include "ZnSkinButtons.h"
 #include "ZnStyleCommon.h"
-#include "ZnStyleSheet.h"
 #include "ui_CScaniTunesData.h"
 
 namespace {
@@ -71,21 +71,14 @@ void CScaniTunesData::initStyle() {
 
     ui->pushButton_Clean->setStyleSheet(ZnStyleCommon::getColorStyleSheet(3));
     ui->pushButton_Clean->setFont(g_styleCommon.getFont(15));
-    ui->pushButton_Clean->setImages(m_strSkinPath + QStringLiteral("/button/button110_34normal2.png"),
-                                    m_strSkinPath + QStringLiteral("/button/button110_34hover.png"),
-                                    m_strSkinPath + QStringLiteral("/button/button110_34pressing.png"),
-                                    m_strSkinPath + QStringLiteral("/button/button110_34disable.png"));
+    setFilledButtonImages(ui->pushButton_Clean, m_strSkinPath);
     ui->pushButton_Back->setImages(m_strSkinPath + QStringLiteral("/button/back_button_normal.png"),
                                    m_strSkinPath + QStringLiteral("/button/back_button_hover.png"),
                                    m_strSkinPath + QStringLiteral("/button/back_button_pressing.png"),
                                    m_strSkinPath + QStringLiteral("/button/back_button_normal.png"));
 
     ui->pushButton_stop->setFont(g_styleCommon.getFont(15));
-    setPushButtonStyle(ui->pushButton_stop, QStringLiteral("button100_30normal.png"),
-                       QStringLiteral("button100_30hover.png"), QStringLiteral("button100_30pressing.png"),
-                       QStringLiteral("button100_30pressing.png"), QStringLiteral("#377dff"), QStringLiteral("#ffffff"),
-                       QStringLiteral("#ffffff"), QStringLiteral("#ffffff"),
-                       m_strSkinPath + QStringLiteral("/button/"));
+    setOutlineButtonStyle(ui->pushButton_stop, m_strSkinPath, QStringLiteral("button100_30"));
 
     ui->widgetProgressBar->SetProgressBarWidth(650);
     ui->widgetProgressBar->SetLabelWidth(36);

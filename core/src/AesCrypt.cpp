@@ -23,6 +23,22 @@ inline void storeBigEndian(unsigned char* p, uint32_t word) {
     p[3] = static_cast<unsigned char>(word);
 }
 
+// The block's four big-endian words with the first round key added.
+inline void loadState(const unsigned char* in, const uint32_t* rk, uint32_t& s0, uint32_t& s1, uint32_t& s2,
+                      uint32_t& s3) {
+    s0 = loadBigEndian(in) ^ rk[0];
+    s1 = loadBigEndian(in + 4) ^ rk[1];
+    s2 = loadBigEndian(in + 8) ^ rk[2];
+    s3 = loadBigEndian(in + 12) ^ rk[3];
+}
+
+inline void storeState(unsigned char* out, uint32_t s0, uint32_t s1, uint32_t s2, uint32_t s3) {
+    storeBigEndian(out, s0);
+    storeBigEndian(out + 4, s1);
+    storeBigEndian(out + 8, s2);
+    storeBigEndian(out + 12, s3);
+}
+
 inline uint32_t byte3(uint32_t w) { return w >> 24; }
 inline uint32_t byte2(uint32_t w) { return (w >> 16) & 0xff; }
 inline uint32_t byte1(uint32_t w) { return (w >> 8) & 0xff; }
@@ -64,10 +80,8 @@ uint32_t invMixColumn(uint32_t w) {
            kDecTable3.v[byte0(s##0)] ^ (rk)[3]
 
 void encryptBlock(const uint32_t* rk, int rounds, const unsigned char* in, unsigned char* out) {
-    uint32_t s0 = loadBigEndian(in) ^ rk[0];
-    uint32_t s1 = loadBigEndian(in + 4) ^ rk[1];
-    uint32_t s2 = loadBigEndian(in + 8) ^ rk[2];
-    uint32_t s3 = loadBigEndian(in + 12) ^ rk[3];
+    uint32_t s0, s1, s2, s3;
+    loadState(in, rk, s0, s1, s2, s3);
     uint32_t t0, t1, t2, t3;
     // Two rounds per step, the last full round pair ends in t; the final round
     // (without MixColumns) follows.
@@ -81,19 +95,14 @@ void encryptBlock(const uint32_t* rk, int rounds, const unsigned char* in, unsig
     s1 = (sbox(byte3(t1)) << 24) ^ (sbox(byte2(t2)) << 16) ^ (sbox(byte1(t3)) << 8) ^ sbox(byte0(t0)) ^ rk[1];
     s2 = (sbox(byte3(t2)) << 24) ^ (sbox(byte2(t3)) << 16) ^ (sbox(byte1(t0)) << 8) ^ sbox(byte0(t1)) ^ rk[2];
     s3 = (sbox(byte3(t3)) << 24) ^ (sbox(byte2(t0)) << 16) ^ (sbox(byte1(t1)) << 8) ^ sbox(byte0(t2)) ^ rk[3];
-    storeBigEndian(out, s0);
-    storeBigEndian(out + 4, s1);
-    storeBigEndian(out + 8, s2);
-    storeBigEndian(out + 12, s3);
+    storeState(out, s0, s1, s2, s3);
 }
 
 inline uint32_t invSbox(uint32_t x) { return kInverseSbox.v[x]; }
 
 void decryptBlock(const uint32_t* rk, int rounds, const unsigned char* in, unsigned char* out) {
-    uint32_t s0 = loadBigEndian(in) ^ rk[0];
-    uint32_t s1 = loadBigEndian(in + 4) ^ rk[1];
-    uint32_t s2 = loadBigEndian(in + 8) ^ rk[2];
-    uint32_t s3 = loadBigEndian(in + 12) ^ rk[3];
+    uint32_t s0, s1, s2, s3;
+    loadState(in, rk, s0, s1, s2, s3);
     uint32_t t0, t1, t2, t3;
     for (int pair = rounds / 2 - 1;; --pair) {
         TESSIVA_DEC_ROUND(t, s, rk + 4);
@@ -109,10 +118,7 @@ void decryptBlock(const uint32_t* rk, int rounds, const unsigned char* in, unsig
          rk[2];
     s3 = (invSbox(byte3(t3)) << 24) ^ (invSbox(byte2(t2)) << 16) ^ (invSbox(byte1(t1)) << 8) ^ invSbox(byte0(t0)) ^
          rk[3];
-    storeBigEndian(out, s0);
-    storeBigEndian(out + 4, s1);
-    storeBigEndian(out + 8, s2);
-    storeBigEndian(out + 12, s3);
+    storeState(out, s0, s1, s2, s3);
 }
 
 #undef TESSIVA_ENC_ROUND

@@ -33,8 +33,16 @@ void append_utf8(std::string& out, std::uint32_t cp) {
     }
 }
 
-// Moves the file position to `offset`, or leaves it for -1.
+// Whether `fd` is open; a closed file fails with EBADF.
+bool check_open(int fd, boost::system::error_code& ec) {
+    if (fd >= 0) return true;
+    ec = boost::system::error_code(EBADF, boost::system::system_category());
+    return false;
+}
+
+// Moves the file position of the open `fd` to `offset`, or leaves it for -1.
 bool seek_for(int fd, std::int64_t offset, boost::system::error_code& ec) {
+    if (!check_open(fd, ec)) return false;
     if (offset == -1) return true;
     if (::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
         ec = last_error();
@@ -128,10 +136,6 @@ void native_file::close() {
 
 std::int64_t native_file::writev(std::int64_t offset, const file_buffer* buffers, int count,
                                  boost::system::error_code& ec) {
-    if (fd_ < 0) {
-        ec = boost::system::error_code(EBADF, boost::system::system_category());
-        return -1;
-    }
     if (!seek_for(fd_, offset, ec)) return -1;
     std::int64_t total = 0;
     for (int i = 0; i < count; ++i) {
@@ -157,10 +161,6 @@ std::int64_t native_file::writev(std::int64_t offset, const file_buffer* buffers
 
 std::int64_t native_file::readv(std::int64_t offset, const mutable_file_buffer* buffers, int count,
                                 boost::system::error_code& ec) {
-    if (fd_ < 0) {
-        ec = boost::system::error_code(EBADF, boost::system::system_category());
-        return -1;
-    }
     if (!seek_for(fd_, offset, ec)) return -1;
     std::int64_t total = 0;
     for (int i = 0; i < count; ++i) {
@@ -195,10 +195,7 @@ std::int64_t native_file::read(std::int64_t offset, char* data, std::uint32_t si
 }
 
 std::int64_t native_file::position(boost::system::error_code& ec) const {
-    if (fd_ < 0) {
-        ec = boost::system::error_code(EBADF, boost::system::system_category());
-        return -1;
-    }
+    if (!check_open(fd_, ec)) return -1;
     off_t pos = ::lseek(fd_, 0, SEEK_CUR);
     if (pos < 0) {
         ec = last_error();
@@ -209,10 +206,7 @@ std::int64_t native_file::position(boost::system::error_code& ec) const {
 }
 
 bool native_file::set_position(std::int64_t position, boost::system::error_code& ec) {
-    if (fd_ < 0) {
-        ec = boost::system::error_code(EBADF, boost::system::system_category());
-        return false;
-    }
+    if (!check_open(fd_, ec)) return false;
     if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) {
         ec = last_error();
         return false;

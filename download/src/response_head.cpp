@@ -82,6 +82,27 @@ enum class header_state : int {
     after_empty_line_cr = 7,  // after the carriage return of the empty line
 };
 
+// A character of a header name; false for one a name may not hold.
+bool add_name_char(char c, std::string& name) {
+    if (is_forbidden_name_char(static_cast<unsigned char>(c))) return false;
+    name += c;
+    return true;
+}
+
+// A character where a value starts or goes on (after the colon, a fold's
+// white space or in the value): a carriage return ends the line, a control
+// character is refused (false), any other belongs to the value.
+bool take_value_char(char c, std::string& value, header_state& state) {
+    if (c == '\r') {
+        state = header_state::after_cr;
+        return true;
+    }
+    if (is_control(static_cast<unsigned char>(c))) return false;
+    value += c;
+    state = header_state::value;
+    return true;
+}
+
 }  // namespace
 
 bool parse_header_block(const char* begin, const char* end, std::string& content_type, std::int64_t& content_length,
@@ -105,10 +126,8 @@ bool parse_header_block(const char* begin, const char* end, std::string& content
         case header_state::first_line:
             if (c == '\r') {
                 state = header_state::after_empty_line_cr;
-            } else if (is_forbidden_name_char(u)) {
-                return false;
             } else {
-                name += c;
+                if (!add_name_char(c, name)) return false;
                 state = header_state::name;
             }
             break;
@@ -127,44 +146,24 @@ bool parse_header_block(const char* begin, const char* end, std::string& content
             }
             break;
         case header_state::continuation:
-            if (c == '\r') {
-                state = header_state::after_cr;
-            } else if (c == ' ' || c == '\t') {
-            } else if (is_control(u)) {
-                return false;
-            } else {
-                value += c;
-                state = header_state::value;
-            }
+            if (c == ' ' || c == '\t') break;
+            if (!take_value_char(c, value, state)) return false;
             break;
         case header_state::name:
             if (c == ':') {
                 state = header_state::after_colon;
-            } else if (is_forbidden_name_char(u)) {
+            } else if (!add_name_char(c, name)) {
                 return false;
-            } else {
-                name += c;
             }
             break;
         case header_state::after_colon:
-            if (c == '\r') {
-                state = header_state::after_cr;
-            } else if (is_control(u)) {
-                return false;
-            } else {
-                value += c;
-                state = header_state::value;
-            }
+            if (!take_value_char(c, value, state)) return false;
             break;
         case header_state::value:
-            if (c == '\r') {
-                state = header_state::after_cr;
-            } else if (c == '\n') {
+            if (c == '\n') {
                 state = header_state::line_start;
-            } else if (is_control(u)) {
+            } else if (!take_value_char(c, value, state)) {
                 return false;
-            } else {
-                value += c;
             }
             break;
         case header_state::after_cr:

@@ -353,6 +353,11 @@ void runInstall(const fs::path& root, const fs::path& installerDir, ItunesEngine
     callback(context, kInstallItunesState_Finished, &final);
 }
 
+// The log line arguments of a call with an installer folder.
+std::string installerCallArgs(const std::wstring& installerDir, ItunesEngineCallback callback, const void* context) {
+    return "installerDir=" + logText(installerDir) + " " + logCallbackArgs(callback, context);
+}
+
 }  // namespace
 
 void FixItunesMgr::Reserved() { writeCallLog("Reserved"); }
@@ -415,9 +420,8 @@ bool FixItunesMgr::RepairiTunes(std::wstring installerDir, ItunesEngineCallback 
     const fs::path root = rootFromEnvironment();
     const fs::path folder = fromWide(installerDir);
     return startOperation<ST_REPAIR_ITUNES_RESULT>(
-        m_worker, m_calls, "RepairiTunes",
-        "installerDir=" + logText(installerDir) + " " + logCallbackArgs(callback, context), callback, context, nullptr,
-        isInstallerFolder(installerDir), fillRepair,
+        m_worker, m_calls, "RepairiTunes", installerCallArgs(installerDir, callback, context), callback, context,
+        nullptr, isInstallerFolder(installerDir), fillRepair,
         [root, folder, callback, context] { runRepair(Tree(root), findPackages(folder), callback, context); });
 }
 
@@ -450,9 +454,8 @@ bool FixItunesMgr::OneKeyInstall(std::wstring installerDir, ItunesEngineCallback
     const fs::path root = rootFromEnvironment();
     const fs::path folder = fromWide(installerDir);
     return startOperation<ST_INSTALL_ITUNES_RESULT>(
-        m_worker, m_calls, "OneKeyInstall",
-        "installerDir=" + logText(installerDir) + " " + logCallbackArgs(callback, context), callback, context, nullptr,
-        isInstallerFolder(installerDir), fillInstall,
+        m_worker, m_calls, "OneKeyInstall", installerCallArgs(installerDir, callback, context), callback, context,
+        nullptr, isInstallerFolder(installerDir), fillInstall,
         [root, folder, callback, context] { runInstall(root, folder, callback, context); });
 }
 

@@ -75,6 +75,22 @@ __sighandler_t refusedOrForwarded(SignalFunction real, int signalNumber, __sigha
     return real(signalNumber, handler);
 }
 
+// The signal() family's names, for forwardedSignal.
+constexpr char kSignal[] = "signal";
+constexpr char kBsdSignal[] = "bsd_signal";
+constexpr char kSsignal[] = "ssignal";
+constexpr char kSysvSignal[] = "sysv_signal";
+constexpr char kUnderscoreSysvSignal[] = "__sysv_signal";
+constexpr char kSigset[] = "sigset";
+
+// A call of the signal() family, forwarded to the C library's function
+// `Name` (its own slot each) unless the signal is guarded.
+template <const char* Name>
+__sighandler_t forwardedSignal(int signalNumber, __sighandler_t handler) {
+    static std::atomic<SignalFunction> slot{nullptr};
+    return refusedOrForwarded(nextDefinition(slot, Name), signalNumber, handler);
+}
+
 }  // namespace
 
 namespace platform {
@@ -97,33 +113,27 @@ int __sigaction(int signalNumber, const struct sigaction* action, struct sigacti
 }
 
 __sighandler_t signal(int signalNumber, __sighandler_t handler) noexcept {
-    static std::atomic<SignalFunction> slot{nullptr};
-    return refusedOrForwarded(nextDefinition(slot, "signal"), signalNumber, handler);
+    return forwardedSignal<kSignal>(signalNumber, handler);
 }
 
 __sighandler_t bsd_signal(int signalNumber, __sighandler_t handler) noexcept {
-    static std::atomic<SignalFunction> slot{nullptr};
-    return refusedOrForwarded(nextDefinition(slot, "bsd_signal"), signalNumber, handler);
+    return forwardedSignal<kBsdSignal>(signalNumber, handler);
 }
 
 __sighandler_t ssignal(int signalNumber, __sighandler_t handler) noexcept {
-    static std::atomic<SignalFunction> slot{nullptr};
-    return refusedOrForwarded(nextDefinition(slot, "ssignal"), signalNumber, handler);
+    return forwardedSignal<kSsignal>(signalNumber, handler);
 }
 
 __sighandler_t sysv_signal(int signalNumber, __sighandler_t handler) noexcept {
-    static std::atomic<SignalFunction> slot{nullptr};
-    return refusedOrForwarded(nextDefinition(slot, "sysv_signal"), signalNumber, handler);
+    return forwardedSignal<kSysvSignal>(signalNumber, handler);
 }
 
 __sighandler_t __sysv_signal(int signalNumber, __sighandler_t handler) noexcept {
-    static std::atomic<SignalFunction> slot{nullptr};
-    return refusedOrForwarded(nextDefinition(slot, "__sysv_signal"), signalNumber, handler);
+    return forwardedSignal<kUnderscoreSysvSignal>(signalNumber, handler);
 }
 
 __sighandler_t sigset(int signalNumber, __sighandler_t handler) noexcept {
-    static std::atomic<SignalFunction> slot{nullptr};
-    return refusedOrForwarded(nextDefinition(slot, "sigset"), signalNumber, handler);
+    return forwardedSignal<kSigset>(signalNumber, handler);
 }
 
 int sigignore(int signalNumber) noexcept {

@@ -9,10 +9,10 @@
 #include "Controller.h"
 #include "FileNames.h"
 #include "MainWindowLists.h"
+#include "ZnSkinButtons.h"
 #include "ZnSkinPath.h"
 #include "ZnStyleButton.h"
 #include "ZnStyleCommon.h"
-#include "ZnStyleSheet.h"
 #include "platform/Endpoints.h"
 #include "ui_CFixiTunesFinished.h"
 
@@ -21,13 +21,41 @@ namespace {
 // How a view treats one element: show it, hide it, or leave it as it is.
 enum Show : char { S, H, K };
 
-struct ViewRow {
-    const char* title;
-    const char* sentence;
+// What a view shows, its picture and its margins; the result views share a
+// few of these.
+struct ViewLayout {
     bool success;  // success movie; otherwise the failure picture
     Show ok, tryAgain, openiTunes, noteLine, noteIcon, occupiedBox, line, shareRow;
     QMargins buttonRow, shareRowMargins, textColumn;
 };
+
+struct ViewRow {
+    const char* title;
+    const char* sentence;
+    ViewLayout layout;
+};
+
+// Fixed: "Open iTunes" and the note that links to the other repair mode.
+const ViewLayout kFixedLayout = {true, S, H, S, S, K, H, H, S, {0, 0, 0, 20}, {0, 0, 0, 20}, {0, 120, 0, 140}};
+// Uninstalled: the note that links to the reinstall guide.
+const ViewLayout kUninstalledLayout = {true, S, H, H, S, K, H, H, S, {0, 0, 0, 20}, {0, 0, 0, 20}, {0, 120, 0, 140}};
+// Repaired: "Open iTunes", the line and the share row.
+const ViewLayout kRepairedLayout = {true, S, H, S, H, H, H, S, S, {0, 0, 0, 36}, {0, 30, 0, 20}, {0, 122, 0, 140}};
+// An unknown error: "Try Again".
+const ViewLayout kUnknownErrorLayout = {false, S, S, H, H, H, H, H, H, {0, 24, 0, 0}, {0, 0, 0, 20}, {0, 165, 0, 175}};
+// Occupied files: their list instead of "Try Again".
+const ViewLayout kFilesOccupiedLayout = {false, S, H, H, H, H, S, H, H, {0, 12, 0, 0}, {0, 0, 0, 20}, {0, 110, 0, 140}};
+// An incomplete repair driver: "Try Again".
+const ViewLayout kDriverIncompleteLayout = {false,           S, S, H, H, H, H, H, H, {0, 12, 0, 0}, {0, 0, 0, 20},
+                                            {0, 165, 0, 170}};
+// Occupied services: "OK" alone.
+const ViewLayout kServicesOccupiedLayout = {false,           S, H, H, H, H, H, H, H, {0, 12, 0, 0}, {0, 0, 0, 20},
+                                            {0, 165, 0, 178}};
+
+const char* const kTitleUninstalled = QT_TRANSLATE_NOOP("CFixiTunesFinished", "iTunes Uninstalled Successfully!");
+const char* const kTitleRepaired = QT_TRANSLATE_NOOP("CFixiTunesFinished", "iTunes Repaired Successfully!");
+const char* const kTitleRepairFailed = QT_TRANSLATE_NOOP("CFixiTunesFinished", "Repair Failed.");
+const char* const kTitleUninstallFailed = QT_TRANSLATE_NOOP("CFixiTunesFinished", "iTunes Uninstallation Failed.");
 
 const char* const kSentenceOccupied =
     "The repair failed because some files are occupied. Please restart your PC and try it again.";
@@ -38,246 +66,45 @@ const char* const kSentenceDriverIncomplete =
 // One row per enumFixStatus code 0 to 16.
 const ViewRow kViews[] = {
     {QT_TRANSLATE_NOOP("CFixiTunesFinished", "iTunes Fixed Successfully!"),
-     "The iTunes repairing process is done. You can use your iTunes properly now.",
-     true,
-     S,
-     H,
-     S,
-     S,
-     K,
-     H,
-     H,
-     S,
-     {0, 0, 0, 20},
-     {0, 0, 0, 20},
-     {0, 120, 0, 140}},
-    {QT_TRANSLATE_NOOP("CFixiTunesFinished", "iTunes Uninstalled Successfully!"),
-     "iTunes and related software components have been completely uninstalled from your computer.",
-     true,
-     S,
-     H,
-     H,
-     S,
-     K,
-     H,
-     H,
-     S,
-     {0, 0, 0, 20},
-     {0, 0, 0, 20},
-     {0, 120, 0, 140}},
-    {QT_TRANSLATE_NOOP("CFixiTunesFinished", "iTunes Uninstalled Successfully!"),
+     "The iTunes repairing process is done. You can use your iTunes properly now.", kFixedLayout},
+    {kTitleUninstalled, "iTunes and related software components have been completely uninstalled from your computer.",
+     kUninstalledLayout},
+    {kTitleUninstalled,
      "iTunes and related software components have been completely uninstalled and the iTunes data has been "
      "removed from your computer.",
-     true,
-     S,
-     H,
-     H,
-     S,
-     K,
-     H,
-     H,
-     S,
-     {0, 0, 0, 20},
-     {0, 0, 0, 20},
-     {0, 120, 0, 140}},
-    {QT_TRANSLATE_NOOP("CFixiTunesFinished", "iTunes Repaired Successfully!"),
+     kUninstalledLayout},
+    {kTitleRepaired,
      "The issue \"iTunes failed to detect iPhone/iPad/iPod\" has been fixed. Now you can use your iTunes properly.",
-     true,
-     S,
-     H,
-     S,
-     H,
-     H,
-     H,
-     S,
-     S,
-     {0, 0, 0, 36},
-     {0, 30, 0, 20},
-     {0, 122, 0, 140}},
-    {QT_TRANSLATE_NOOP("CFixiTunesFinished", "iTunes Repaired Successfully!"),
+     kRepairedLayout},
+    {kTitleRepaired,
      "iTunes installation or update issues have been fixed. Now you can use your iTunes or upgrade it properly.",
-     true,
-     S,
-     H,
-     S,
-     H,
-     H,
-     H,
-     S,
-     S,
-     {0, 0, 0, 36},
-     {0, 30, 0, 20},
-     {0, 122, 0, 140}},
-    {QT_TRANSLATE_NOOP("CFixiTunesFinished", "iTunes Repaired Successfully!"),
+     kRepairedLayout},
+    {kTitleRepaired,
      "The issues occurred when backing up or restoring backup have been fixed. Now you can use your iTunes "
      "normally.",
-     true,
-     S,
-     H,
-     S,
-     H,
-     H,
-     H,
-     S,
-     S,
-     {0, 0, 0, 36},
-     {0, 30, 0, 20},
-     {0, 122, 0, 140}},
-    {QT_TRANSLATE_NOOP("CFixiTunesFinished", "iTunes Repaired Successfully!"),
-     "Your iTunes has been deeply repaired. You can have a better experience with iTunes now.",
-     true,
-     S,
-     H,
-     S,
-     H,
-     H,
-     H,
-     S,
-     S,
-     {0, 0, 0, 36},
-     {0, 30, 0, 20},
-     {0, 122, 0, 140}},
-    {QT_TRANSLATE_NOOP("CFixiTunesFinished", "Repair Failed."),
-     "The repair failed because an unknown error occurred.<br>Please try it again.",
-     false,
-     S,
-     S,
-     H,
-     H,
-     H,
-     H,
-     H,
-     H,
-     {0, 24, 0, 0},
-     {0, 0, 0, 20},
-     {0, 165, 0, 175}},
-    {QT_TRANSLATE_NOOP("CFixiTunesFinished", "Repair Failed."),
-     kSentenceOccupied,
-     false,
-     S,
-     H,
-     H,
-     H,
-     H,
-     S,
-     H,
-     H,
-     {0, 12, 0, 0},
-     {0, 0, 0, 20},
-     {0, 110, 0, 140}},
-    {QT_TRANSLATE_NOOP("CFixiTunesFinished", "Repair Failed."),
-     kSentenceDriverIncomplete,
-     false,
-     S,
-     S,
-     H,
-     H,
-     H,
-     H,
-     H,
-     H,
-     {0, 12, 0, 0},
-     {0, 0, 0, 20},
-     {0, 165, 0, 170}},
-    {QT_TRANSLATE_NOOP("CFixiTunesFinished", "Repair Failed."),
-     "The repair failed because an unknown error occurred. <br>Please try it again.",
-     false,
-     S,
-     S,
-     H,
-     H,
-     H,
-     H,
-     H,
-     H,
-     {0, 24, 0, 0},
-     {0, 0, 0, 20},
-     {0, 165, 0, 175}},
-    {QT_TRANSLATE_NOOP("CFixiTunesFinished", "Repair Failed."),
-     kSentenceOccupied,
-     false,
-     S,
-     H,
-     H,
-     H,
-     H,
-     S,
-     H,
-     H,
-     {0, 12, 0, 0},
-     {0, 0, 0, 20},
-     {0, 110, 0, 140}},
-    {QT_TRANSLATE_NOOP("CFixiTunesFinished", "Repair Failed."),
-     kSentenceDriverIncomplete,
-     false,
-     S,
-     S,
-     H,
-     H,
-     H,
-     H,
-     H,
-     H,
-     {0, 12, 0, 0},
-     {0, 0, 0, 20},
-     {0, 165, 0, 170}},
-    {QT_TRANSLATE_NOOP("CFixiTunesFinished", "Repair Failed."),
+     kRepairedLayout},
+    {kTitleRepaired, "Your iTunes has been deeply repaired. You can have a better experience with iTunes now.",
+     kRepairedLayout},
+    {kTitleRepairFailed, "The repair failed because an unknown error occurred.<br>Please try it again.",
+     kUnknownErrorLayout},
+    {kTitleRepairFailed, kSentenceOccupied, kFilesOccupiedLayout},
+    {kTitleRepairFailed, kSentenceDriverIncomplete, kDriverIncompleteLayout},
+    {kTitleRepairFailed, "The repair failed because an unknown error occurred. <br>Please try it again.",
+     kUnknownErrorLayout},
+    {kTitleRepairFailed, kSentenceOccupied, kFilesOccupiedLayout},
+    {kTitleRepairFailed, kSentenceDriverIncomplete, kDriverIncompleteLayout},
+    {kTitleRepairFailed,
      "The repair failed because some iTunes services are occupied. Please restart your PC and try it again.",
-     false,
-     S,
-     H,
-     H,
-     H,
-     H,
-     H,
-     H,
-     H,
-     {0, 12, 0, 0},
-     {0, 0, 0, 20},
-     {0, 165, 0, 178}},
-    {QT_TRANSLATE_NOOP("CFixiTunesFinished", "iTunes Uninstallation Failed."),
-     "iTunes uninstallation failed because an unknown error occurred. <br>Please try it again.",
-     false,
-     S,
-     S,
-     H,
-     H,
-     H,
-     H,
-     H,
-     H,
-     {0, 24, 0, 0},
-     {0, 0, 0, 20},
-     {0, 165, 0, 175}},
-    {QT_TRANSLATE_NOOP("CFixiTunesFinished", "iTunes Uninstallation Failed."),
+     kServicesOccupiedLayout},
+    {kTitleUninstallFailed, "iTunes uninstallation failed because an unknown error occurred. <br>Please try it again.",
+     kUnknownErrorLayout},
+    {kTitleUninstallFailed,
      "It failed to uninstall your iTunes because some files are occupied. Please restart your PC and try it again.",
-     false,
-     S,
-     H,
-     H,
-     H,
-     H,
-     S,
-     H,
-     H,
-     {0, 12, 0, 0},
-     {0, 0, 0, 20},
-     {0, 110, 0, 140}},
+     kFilesOccupiedLayout},
     {QT_TRANSLATE_NOOP("CFixiTunesFinished", "Data Deletion Failed."),
      "iTunes uninstallation completed. But it failed to delete user because some files are occupied. Please "
      "restart your PC and try it again.",
-     false,
-     S,
-     H,
-     H,
-     H,
-     H,
-     S,
-     H,
-     H,
-     {0, 12, 0, 0},
-     {0, 0, 0, 20},
-     {0, 110, 0, 140}},
+     kFilesOccupiedLayout},
 };
 constexpr int kViewCount = int(sizeof(kViews) / sizeof(kViews[0]));
 static_assert(kViewCount == kFixStatus_DeleteDataFailedFileOccupied + 1, "one view per result code 0 to 16");
@@ -292,17 +119,19 @@ bool listsOccupiedFiles(int code) {
            code == kFixStatus_UninstallFailedFileOccupied || code == kFixStatus_DeleteDataFailedFileOccupied;
 }
 
-// The product's page on its web site, in the given scheme.
-QString productPageAddress(const QString& scheme) {
+// The web site's address in the given scheme.
+QString siteAddress(const QString& scheme) {
     QUrl site(platform::endpoint(platform::Endpoint::WebSite), QUrl::TolerantMode);
     site.setScheme(scheme);
-    return site.toString() + QStringLiteral("/repair-itunes/");
+    return site.toString();
 }
 
+// The product's page on its web site, in the given scheme.
+QString productPageAddress(const QString& scheme) { return siteAddress(scheme) + QStringLiteral("/repair-itunes/"); }
+
 QString reinstallGuideAddress() {
-    QUrl site(platform::endpoint(platform::Endpoint::WebSite), QUrl::TolerantMode);
-    site.setScheme(QStringLiteral("https"));
-    return site.toString() + QStringLiteral("/clean-itunes/download-the-latest-old-version-of-itunes/");
+    return siteAddress(QStringLiteral("https")) +
+           QStringLiteral("/clean-itunes/download-the-latest-old-version-of-itunes/");
 }
 
 const char* const kShareText =
@@ -363,16 +192,9 @@ void CFixiTunesFinished::initStyle() {
 
     m_pSuccessMovie = new QMovie(skin + QStringLiteral("/gif/Succeed.gif"));
 
-    ui->pushButton_OK->setImages(skin + QStringLiteral("/button/button110_34normal2.png"),
-                                 skin + QStringLiteral("/button/button110_34hover.png"),
-                                 skin + QStringLiteral("/button/button110_34pressing.png"),
-                                 skin + QStringLiteral("/button/button110_34disable.png"));
-    for (ZnStyleButton* button : {ui->pushButton_OpeniTunes, ui->pushButton_TryAgain}) {
-        setPushButtonStyle(button, QStringLiteral("button110_34normal.png"), QStringLiteral("button110_34hover.png"),
-                           QStringLiteral("button110_34pressing.png"), QStringLiteral("button110_34pressing.png"),
-                           QStringLiteral("#377dff"), QStringLiteral("#ffffff"), QStringLiteral("#ffffff"),
-                           QStringLiteral("#ffffff"), skin + QStringLiteral("/button/"));
-    }
+    setFilledButtonImages(ui->pushButton_OK, skin);
+    for (ZnStyleButton* button : {ui->pushButton_OpeniTunes, ui->pushButton_TryAgain})
+        setOutlineButtonStyle(button, skin, QStringLiteral("button110_34"));
 
     ui->label->setPixmap(QPixmap(skin + QStringLiteral("/Application/iTunesNoteIcon.png")));
 
@@ -392,12 +214,13 @@ void CFixiTunesFinished::initStyle() {
 
 void CFixiTunesFinished::SetFixStatus(int fixStatus) {
     if (fixStatus < 0 || fixStatus >= kViewCount) return;
-    const ViewRow& view = kViews[fixStatus];
+    const ViewRow& row = kViews[fixStatus];
+    const ViewLayout& view = row.layout;
 
-    ui->label_title->setText(tr(view.title));
+    ui->label_title->setText(tr(row.title));
     ui->label_text->setText(
         tr("<html><head/><body><p style=\"height:16px;line-height:24px;color:#787878\"> %1</p></body></html>")
-            .arg(QString::fromUtf8(view.sentence)));
+            .arg(QString::fromUtf8(row.sentence)));
 
     apply(view.ok, {ui->pushButton_OK});
     apply(view.tryAgain, {ui->pushButton_TryAgain});

@@ -9,6 +9,7 @@
 #include "SorvelInterface.h"
 #include "ZnMessageBox.h"
 #include "ZnScanProgressBar.h"
+#include "ZnSkinButtons.h"
 #include "ZnSkinPath.h"
 #include "ZnStyleButton.h"
 #include "ZnStyleCommon.h"
@@ -86,10 +87,7 @@ void CFixiTunesProcess::initStyle() {
     ui->pushButton_Stop->setFont(g_styleCommon.getFont(15));
     ui->pushButton_Stop->setStyleSheet(ZnStyleCommon::getColorStyleSheet(3));
     ui->pushButton_Stop->setText(tr("Stop"));
-    ui->pushButton_Stop->setImages(m_strSkinPath + QStringLiteral("/button/button110_34normal2.png"),
-                                   m_strSkinPath + QStringLiteral("/button/button110_34hover.png"),
-                                   m_strSkinPath + QStringLiteral("/button/button110_34pressing.png"),
-                                   m_strSkinPath + QStringLiteral("/button/button110_34disable.png"));
+    setFilledButtonImages(ui->pushButton_Stop, m_strSkinPath);
     ui->pushButton_Stop->hide();
 
     ui->widgetProgressBar->SetProgressBarWidth(450);

@@ -5,6 +5,7 @@
 
 #include "ComponentStatus.h"
 #include "ZnMessageBox.h"
+#include "ZnSkinButtons.h"
 #include "ZnStyleCommon.h"
 #include "ui_CScanResultException.h"
 
@@ -37,10 +38,7 @@ void CScanResultException::initStyle() {
     ui->label_scanResultExceptionText->setAttribute(Qt::WA_TranslucentBackground);
     ui->label_scanResultExceptionText->setStyleSheet(ZnStyleCommon::getColorStyleSheet(2));
 
-    ui->pushButton_Fix->setImages(skin + QStringLiteral("/button/button110_34normal2.png"),
-                                  skin + QStringLiteral("/button/button110_34hover.png"),
-                                  skin + QStringLiteral("/button/button110_34pressing.png"),
-                                  skin + QStringLiteral("/button/button110_34disable.png"));
+    setFilledButtonImages(ui->pushButton_Fix, skin);
     ui->pushButton_Fix->setFont(g_styleCommon.getFont(15));
     ui->pushButton_Fix->setAttribute(Qt::WA_TranslucentBackground);
     ui->pushButton_Fix->setStyleSheet(ZnStyleCommon::getColorStyleSheet(3));

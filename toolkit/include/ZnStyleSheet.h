@@ -14,6 +14,9 @@ class QWidget;
 void setThinScrollBarStyle(QWidget* scrollBar);
 // 6-px transparent scroll bar with a light grey handle.
 void setNarrowScrollBarStyle(QWidget* scrollBar);
+// 10-px transparent scroll bar with a light grey rounded handle that turns
+// grey under the mouse.
+void setGreyScrollBarStyle(QWidget* scrollBar);
 // The vertical scroll bar of the area gets the 10-px rounded-handle sheet.
 void setScrollAreaStyle(QAbstractScrollArea* area);
 // Borderless single-row-selection table without a vertical header.

@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QUrl>
 
+#include "ZnSkinButtons.h"
 #include "ZnStyleCommon.h"
 #include "ZnStyleSheet.h"
 #include "ui_ZnMessageBox.h"
@@ -63,10 +64,7 @@ void ZnMessageBox::initStyle() {
     ui->label_icon->setPixmap(QPixmap(skin + QStringLiteral("/Application/tip_mark.png")));
 
     const QString buttonFolder = skin + QStringLiteral("/button/");
-    setPushButtonStyle(ui->pushButton_yes, QStringLiteral("button100_30normal.png"),
-                       QStringLiteral("button100_30hover.png"), QStringLiteral("button100_30pressing.png"),
-                       QStringLiteral("button100_30pressing.png"), QStringLiteral("#377dff"), QStringLiteral("#ffffff"),
-                       QStringLiteral("#ffffff"), QStringLiteral("#ffffff"), buttonFolder);
+    setOutlineButtonStyle(ui->pushButton_yes, skin, QStringLiteral("button100_30"));
     setPushButtonStyle(ui->pushButton_ok, QStringLiteral("button100_30normal2.png"),
                        QStringLiteral("button100_30hover.png"), QStringLiteral("button100_30pressing.png"),
                        QStringLiteral("button100_30pressing.png"), QStringLiteral("#ffffff"), QStringLiteral("#ffffff"),

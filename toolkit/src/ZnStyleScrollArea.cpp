@@ -2,6 +2,8 @@
 
 #include <QScrollBar>
 
+#include "ZnStyleSheet.h"
+
 namespace {
 
 const char kVerticalSheet[] =
@@ -16,21 +18,11 @@ const char kVerticalSheet[] =
     "QScrollBar::sub-line{background:transparent;width:0px;height:0px}"
     "QScrollBar::add-line{background:transparent;width:0px;height:0px}";
 
-const char kHorizontalSheet[] =
-    "QScrollBar{background:transparent; width: 10px; min-width:10; min-height:10}"
-    "QScrollBar::handle{background:lightgray; border:2px solid transparent; border-radius:5px;}"
-    "QScrollBar::handle:hover{background:gray;}"
-    "QScrollBar::sub-line{background:transparent;}QScrollBar::add-line{background:transparent;}"
-    "QScrollBar{background:transparent; height:10px; min-width:10; min-height:10}"
-    "QScrollBar::handle{background:lightgray; border:2px solid transparent; border-radius:5px;}"
-    "QScrollBar::handle:hover{background:gray;}"
-    "QScrollBar::sub-line{background:transparent;}QScrollBar::add-line{background:transparent;}";
-
 }  // namespace
 
 ZnStyleScrollArea::ZnStyleScrollArea(QWidget* parent) : QScrollArea(parent) {
     verticalScrollBar()->setStyleSheet(QLatin1String(kVerticalSheet));
-    horizontalScrollBar()->setStyleSheet(QLatin1String(kHorizontalSheet));
+    setGreyScrollBarStyle(horizontalScrollBar());
 }
 
 void ZnStyleScrollArea::scrollContentsBy(int dx, int dy) {

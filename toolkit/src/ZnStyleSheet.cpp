@@ -28,6 +28,16 @@ const char kNarrowSheet[] =
     "QScrollBar::handle:hover{background:#c4c4c4;min-height:40px;}"
     "QScrollBar::sub-line{background:transparent;}QScrollBar::add-line{background:transparent;}";
 
+const char kGreySheet[] =
+    "QScrollBar{background:transparent; width: 10px; min-width:10; min-height:10}"
+    "QScrollBar::handle{background:lightgray; border:2px solid transparent; border-radius:5px;}"
+    "QScrollBar::handle:hover{background:gray;}"
+    "QScrollBar::sub-line{background:transparent;}QScrollBar::add-line{background:transparent;}"
+    "QScrollBar{background:transparent; height:10px; min-width:10; min-height:10}"
+    "QScrollBar::handle{background:lightgray; border:2px solid transparent; border-radius:5px;}"
+    "QScrollBar::handle:hover{background:gray;}"
+    "QScrollBar::sub-line{background:transparent;}QScrollBar::add-line{background:transparent;}";
+
 const char kScrollAreaSheet[] =
     "QScrollBar{background:transparent; width: 10px; min-width:6; min-height:10}"
     "QScrollBar::handle{background:lightgray; border:2px solid transparent; border-radius:5px;}"
@@ -54,6 +64,8 @@ const char* const kCheckBoxRules[][2] = {
 void setThinScrollBarStyle(QWidget* scrollBar) { scrollBar->setStyleSheet(QLatin1String(kThinSheet)); }
 
 void setNarrowScrollBarStyle(QWidget* scrollBar) { scrollBar->setStyleSheet(QLatin1String(kNarrowSheet)); }
+
+void setGreyScrollBarStyle(QWidget* scrollBar) { scrollBar->setStyleSheet(QLatin1String(kGreySheet)); }
 
 void setScrollAreaStyle(QAbstractScrollArea* area) {
     area->verticalScrollBar()->setStyleSheet(QLatin1String(kScrollAreaSheet));

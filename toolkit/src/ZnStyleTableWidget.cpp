@@ -5,18 +5,9 @@
 
 #include "NoFocusDelegate.h"
 #include "ZnStyleCommon.h"
+#include "ZnStyleSheet.h"
 
 namespace {
-
-const char kTableHorizontalSheet[] =
-    "QScrollBar{background:transparent; width: 10px; min-width:10; min-height:10}"
-    "QScrollBar::handle{background:lightgray; border:2px solid transparent; border-radius:5px;}"
-    "QScrollBar::handle:hover{background:gray;}"
-    "QScrollBar::sub-line{background:transparent;}QScrollBar::add-line{background:transparent;}"
-    "QScrollBar{background:transparent; height:10px; min-width:10; min-height:10}"
-    "QScrollBar::handle{background:lightgray; border:2px solid transparent; border-radius:5px;}"
-    "QScrollBar::handle:hover{background:gray;}"
-    "QScrollBar::sub-line{background:transparent;}QScrollBar::add-line{background:transparent;}";
 
 // The second block's "min-width:6 min-height:10" lacks its semicolon; the sheet
 // has always read so.
@@ -41,7 +32,7 @@ ZnStyleTableWidget::ZnStyleTableWidget(QWidget* parent) : QTableWidget(parent) {
                        "#616c72;border: 1px solid #eeeeee;border-width: 1px 1px 1px 1px;border-color: #eeeeee;}"));
     header->setStretchLastSection(true);
 
-    horizontalScrollBar()->setStyleSheet(QLatin1String(kTableHorizontalSheet));
+    setGreyScrollBarStyle(horizontalScrollBar());
     verticalScrollBar()->setStyleSheet(QLatin1String(kTableVerticalSheet));
 
     setStyleSheet(QStringLiteral(
