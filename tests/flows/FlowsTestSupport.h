@@ -31,6 +31,7 @@
 #include "FixiTunes.h"
 #include "FixiTunesFinished.h"
 #include "FixiTunesHome.h"
+#include "ScaniTunesData.h"
 #include "ZnStyleButtonWidget.h"
 #include "ZnMessageBox.h"
 #include "testsupport/GuiTestSupport.h"
@@ -239,6 +240,16 @@ inline void click(QWidget* parent, const char* objectName) {
     QVERIFY2(button, objectName);
     QVERIFY2(button->isEnabled(), objectName);
     button->click();
+}
+
+// From a cleaning guide: the quick scan, then Clean as soon as the scan allows it.
+inline void scanQuicklyAndClean(FixiTunes& window, QWidget* guide) {
+    click(guide, "pushButton_quickScan");
+    auto* scan = currentPageAs<CScaniTunesData>(window);
+    QVERIFY(scan);
+    auto* clean = scan->findChild<QAbstractButton*>(QStringLiteral("pushButton_Clean"));
+    QTRY_VERIFY_WITH_TIMEOUT(clean->isEnabled(), 10000);
+    clean->click();
 }
 
 // The title and sentence of a repair result view: what tells the views apart.

@@ -386,12 +386,7 @@ private slots:
         CAdvancedRepairGuide* guide = chooseTile(0);
         QVERIFY(guide);
         for (int round = 0; round < 2; ++round) {
-            click(guide, "pushButton_quickScan");
-            auto* page = currentPageAs<CScaniTunesData>(*m_window);
-            QVERIFY(page);
-            auto* clean = page->findChild<QAbstractButton*>(QStringLiteral("pushButton_Clean"));
-            QTRY_VERIFY_WITH_TIMEOUT(clean->isEnabled(), 10000);
-            clean->click();
+            scanQuicklyAndClean(*m_window, guide);
             auto* result = waitForPage<CCleaniTunesUserDataFinished>(*m_window);
             QVERIFY(result);
             if (round == 0) {

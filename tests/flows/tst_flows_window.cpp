@@ -266,12 +266,7 @@ private slots:
         ProgressRecorder progress(*m_window);
         CAdvancedRepairGuide* guide = chooseTile(kFixScene_QuickClean);
         QVERIFY(guide);
-        click(guide, "pushButton_quickScan");
-        auto* scan = currentPageAs<CScaniTunesData>(*m_window);
-        QVERIFY(scan);
-        auto* clean = scan->findChild<QAbstractButton*>(QStringLiteral("pushButton_Clean"));
-        QTRY_VERIFY_WITH_TIMEOUT(clean->isEnabled(), 10000);
-        clean->click();
+        scanQuicklyAndClean(*m_window, guide);
         auto* page = currentPageAs<CCleaniTunesUserData>(*m_window);
         QVERIFY(page);
         // The page's own connection is queued after the recorder's: wait for the page.
