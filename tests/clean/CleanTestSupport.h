@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QTableWidget>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
@@ -104,6 +105,16 @@ private:
     QTimer m_timer;
     int m_tries = 0;
 };
+
+// The data rows of a page's stop question: every way to close the box
+// ("answer") and whether that stops the work ("stopped").
+inline void addStopAnswers() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("stopped");
+    QTest::newRow("yes") << int(Answer::Yes) << true;
+    QTest::newRow("no") << int(Answer::No) << false;
+    QTest::newRow("closed") << int(Answer::CloseWithoutButton) << false;
+}
 
 // Opened links: the shared widget-test helper.
 using testsupport::UrlCatcher;

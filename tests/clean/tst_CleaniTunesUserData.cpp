@@ -106,13 +106,7 @@ private slots:
         QCOMPARE(text(&page, "label_currentSize"), QStringLiteral("1MB"));
     }
 
-    void stopConfirmation_data() {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("stopped");
-        QTest::newRow("yes") << int(Answer::Yes) << true;
-        QTest::newRow("no") << int(Answer::No) << false;
-        QTest::newRow("closed") << int(Answer::CloseWithoutButton) << false;
-    }
+    void stopConfirmation_data() { addStopAnswers(); }
     void stopConfirmation() {
         QFETCH(int, answer);
         QFETCH(bool, stopped);

@@ -341,6 +341,18 @@ std::ostream& operator<<(std::ostream& out, const Report& report) {
     return out << std::string(report.path.begin(), report.path.end()) << " " << report.success << " " << report.kind;
 }
 
+// Changes the working folder for the scope and changes it back.
+class WorkingDir {
+public:
+    explicit WorkingDir(const std::string& path) : m_previous(std::filesystem::current_path()) {
+        std::filesystem::current_path(path);
+    }
+    ~WorkingDir() { std::filesystem::current_path(m_previous); }
+
+private:
+    std::filesystem::path m_previous;
+};
+
 class CoreRemoveDir : public ::testing::Test {
 protected:
     // tree/ with a file, a hidden file, a hidden folder with a file, and a nested
@@ -355,6 +367,25 @@ protected:
     }
 
     std::wstring tree() const { return widen(m_dir / "tree"); }
+
+    // From inside a/b of the test's folder, with a sentinel file in a, a/b and
+    // a/b/sub, every path of `paths` is refused: nothing is reported and every
+    // sentinel stays.
+    void expectRefusedFromInside(const std::vector<std::wstring>& paths) {
+        std::filesystem::create_directories(m_dir / "a/b/sub");
+        writeFile(m_dir / "a/sentinel", "a");
+        writeFile(m_dir / "a/b/sentinel", "b");
+        writeFile(m_dir / "a/b/sub/sentinel", "sub");
+        WorkingDir inside(m_dir / "a/b");
+        std::vector<Report> reports;
+        for (const std::wstring& path : paths) {
+            EXPECT_FALSE(CFileOperator::RemoveDir(path, collect, &reports)) << path.size();
+        }
+        EXPECT_TRUE(reports.empty());
+        EXPECT_TRUE(exists(m_dir / "a/sentinel"));
+        EXPECT_TRUE(exists(m_dir / "a/b/sentinel"));
+        EXPECT_TRUE(exists(m_dir / "a/b/sub/sentinel"));
+    }
 
     TempDir m_dir;
 };
@@ -452,33 +483,11 @@ TEST_F(CoreRemoveDir, LinkGivenAsTheFolderIsRefused) {
     EXPECT_TRUE(exists(m_dir / "tree/file.txt"));
 }
 
-// Changes the working folder for the scope and changes it back.
-class WorkingDir {
-public:
-    explicit WorkingDir(const std::string& path) : m_previous(std::filesystem::current_path()) {
-        std::filesystem::current_path(path);
-    }
-    ~WorkingDir() { std::filesystem::current_path(m_previous); }
-
-private:
-    std::filesystem::path m_previous;
-};
-
 // Paths that name the current, the parent or the root folder are refused before
 // anything is listed. The working folder is a/b inside the test's folder, so a
 // wrong walk could only reach the test's own files.
 TEST_F(CoreRemoveDir, RefusesEmptyCurrentParentAndRootPaths) {
-    std::filesystem::create_directories(m_dir / "a/b");
-    writeFile(m_dir / "a/sentinel", "a");
-    writeFile(m_dir / "a/b/sentinel", "b");
-    WorkingDir inside(m_dir / "a/b");
-    std::vector<Report> reports;
-    for (const wchar_t* path : {L"", L".", L"..", L"./", L"../", L".\\", L"..\\", L"c/..", L"../b/.", L"\\"}) {
-        EXPECT_FALSE(CFileOperator::RemoveDir(path, collect, &reports)) << std::wstring(path).size();
-    }
-    EXPECT_TRUE(reports.empty());
-    EXPECT_TRUE(exists(m_dir / "a/sentinel"));
-    EXPECT_TRUE(exists(m_dir / "a/b/sentinel"));
+    expectRefusedFromInside({L"", L".", L"..", L"./", L"../", L".\\", L"..\\", L"c/..", L"../b/.", L"\\"});
 }
 
 // The root forms are tried in a child process locked into the test's folder with
@@ -518,23 +527,14 @@ TEST_F(CoreRemoveDir, RefusesTheRootFolderAlsoBehindANul) {
 // working folder, its parent or another folder. The working folder is a/b in the
 // test's folder, so a wrong walk could only reach the test's own files.
 TEST_F(CoreRemoveDir, RefusesRelativePathsHoldingANul) {
-    std::filesystem::create_directories(m_dir / "a/b/sub");
-    writeFile(m_dir / "a/sentinel", "a");
-    writeFile(m_dir / "a/b/sentinel", "b");
-    writeFile(m_dir / "a/b/sub/sentinel", "sub");
-    WorkingDir inside(m_dir / "a/b");
-    std::vector<Report> reports;
-    const std::vector<std::wstring> paths = {
-        withNul(L".", L""),        withNul(L"..", L""), withNul(L".", L"/x"),
-        withNul(L"sub", L"/kept"), withNul(L"", L"x"),  withNul(L"./sub", L"\\"),
-    };
-    for (const std::wstring& path : paths) {
-        EXPECT_FALSE(CFileOperator::RemoveDir(path, collect, &reports)) << path.size();
-    }
-    EXPECT_TRUE(reports.empty());
-    EXPECT_TRUE(exists(m_dir / "a/sentinel"));
-    EXPECT_TRUE(exists(m_dir / "a/b/sentinel"));
-    EXPECT_TRUE(exists(m_dir / "a/b/sub/sentinel"));
+    expectRefusedFromInside({
+        withNul(L".", L""),
+        withNul(L"..", L""),
+        withNul(L".", L"/x"),
+        withNul(L"sub", L"/kept"),
+        withNul(L"", L"x"),
+        withNul(L"./sub", L"\\"),
+    });
 }
 
 // A tree 5000 folders deep, with a file on every tenth level, goes under the

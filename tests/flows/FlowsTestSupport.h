@@ -25,10 +25,14 @@
 
 #include <memory>
 
+#include "AdvancedRepairGuide.h"
 #include "AppTestSupport.h"
 #include "CleaniTunesUserDataFinished.h"
 #include "FixiTunes.h"
 #include "FixiTunesFinished.h"
+#include "FixiTunesHome.h"
+#include "ScaniTunesData.h"
+#include "ZnStyleButtonWidget.h"
 #include "ZnMessageBox.h"
 #include "testsupport/GuiTestSupport.h"
 #include "platform/Programs.h"
@@ -132,6 +136,13 @@ inline DemoInstaller makeDemoInstaller(const QString& folder) {
     return installer;
 }
 
+// For a test case's initTestCase(): the demo installer, made in `base`.
+inline void prepareInstaller(const QTemporaryDir& base, DemoInstaller& installer) {
+    QVERIFY(base.isValid());
+    installer = makeDemoInstaller(base.path());
+    QVERIFY2(!installer.sha1.isEmpty(), "the demo installer could not be made");
+}
+
 // No server: the installer table comes from the fallback (its download URL
 // leads nowhere), and `installer` is already in the application folder with
 // the table's SHA-1, so the installer flows use it as it is.
@@ -139,6 +150,14 @@ inline bool useLocalInstaller(const FlowEnv& env, const DemoInstaller& installer
     env.setFallbackTable(installerTable(QStringLiteral("12.10.11.2"),
                                         QStringLiteral("http://127.0.0.1:1/iTunesSetup.exe"), installer.sha1));
     return QFile::copy(installer.path, env.appDir() + QStringLiteral("/iTunesSetup.exe"));
+}
+
+// For a test's init(): a fresh world whose installer flows use `installer` as
+// it lies in the application folder.
+inline void openLocalEnv(std::unique_ptr<FlowEnv>& env, const DemoInstaller& installer) {
+    env = std::make_unique<FlowEnv>();
+    QVERIFY(env->isValid());
+    QVERIFY(useLocalInstaller(*env, installer));
 }
 
 // The engine script of a test: what every flow test starts from (iTunes
@@ -191,6 +210,29 @@ inline QString pageName(QWidget* page) {
     return page ? QString::fromLatin1(page->metaObject()->className()) : QStringLiteral("(none)");
 }
 
+// The object names of the seven home tiles, by fix scene.
+const char* const kTiles[] = {"widget_CleaniTunesQuickly",           "widget_CleaniTunesDeeply",
+                              "widget_UninstalliTunesCompletely",    "widget_RepairFailediDeviceDetection",
+                              "widget_FixiTunesInstallUpdateIssues", "widget_RepairBackupRestoreErrors",
+                              "widget_FixOtheriTunesProblems"};
+
+// Shows the window and waits until it is at home.
+inline void showAtHome(FixiTunes& window) {
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY2(waitForPage<CFixiTunesHome>(window), qPrintable(pageName(currentPage(window))));
+}
+
+// Clicks the home tile of `scene` and returns the guide it leads to (null
+// where the window is not at home or no guide comes).
+inline CAdvancedRepairGuide* clickTile(FixiTunes& window, int scene) {
+    auto* home = currentPageAs<CFixiTunesHome>(window);
+    auto* tile = home ? home->findChild<ZnStyleButtonWidget*>(QLatin1String(kTiles[scene])) : nullptr;
+    if (!tile) return nullptr;
+    QTest::mouseClick(tile, Qt::LeftButton);
+    return waitForPage<CAdvancedRepairGuide>(window, 5000);
+}
+
 using testsupport::answerNextBox;
 
 inline void click(QWidget* parent, const char* objectName) {
@@ -198,6 +240,16 @@ inline void click(QWidget* parent, const char* objectName) {
     QVERIFY2(button, objectName);
     QVERIFY2(button->isEnabled(), objectName);
     button->click();
+}
+
+// From a cleaning guide: the quick scan, then Clean as soon as the scan allows it.
+inline void scanQuicklyAndClean(FixiTunes& window, QWidget* guide) {
+    click(guide, "pushButton_quickScan");
+    auto* scan = currentPageAs<CScaniTunesData>(window);
+    QVERIFY(scan);
+    auto* clean = scan->findChild<QAbstractButton*>(QStringLiteral("pushButton_Clean"));
+    QTRY_VERIFY_WITH_TIMEOUT(clean->isEnabled(), 10000);
+    clean->click();
 }
 
 // The title and sentence of a repair result view: what tells the views apart.

@@ -96,9 +96,8 @@ private:
 
 private slots:
     void initTestCase() {
-        QVERIFY(m_base.isValid());
-        m_installer = makeDemoInstaller(m_base.path());
-        QVERIFY(!m_installer.sha1.isEmpty());
+        prepareInstaller(m_base, m_installer);
+        if (QTest::currentTestFailed()) return;
 
         // A larger installer, so that a throttled download takes a few seconds.
         const QString folder = m_base.path() + QStringLiteral("/big");

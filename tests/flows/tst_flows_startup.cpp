@@ -67,11 +67,7 @@ private:
     DemoInstaller m_installer;
 
 private slots:
-    void initTestCase() {
-        QVERIFY(m_base.isValid());
-        m_installer = makeDemoInstaller(m_base.path());
-        QVERIFY(!m_installer.sha1.isEmpty());
-    }
+    void initTestCase() { prepareInstaller(m_base, m_installer); }
 
     void chain_data() {
         QTest::addColumn<QString>("setup");

@@ -23,11 +23,6 @@ using namespace flowtest;
 
 namespace {
 
-const char* const kTiles[] = {"widget_CleaniTunesQuickly",           "widget_CleaniTunesDeeply",
-                              "widget_UninstalliTunesCompletely",    "widget_RepairFailediDeviceDetection",
-                              "widget_FixiTunesInstallUpdateIssues", "widget_RepairBackupRestoreErrors",
-                              "widget_FixOtheriTunesProblems"};
-
 // Scan results of a quick or deep scan: media, software update and other data,
 // one usable and one unusable iOS backup.
 const char* const kScanItems = R"([
@@ -58,18 +53,12 @@ private:
         m_env->setScript(engineScript(operations));
         m_window = std::make_unique<FixiTunes>();
         m_status = std::make_unique<StatusRecorder>(*m_window);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-        QVERIFY2(waitForPage<CFixiTunesHome>(*m_window), qPrintable(pageName(currentPage(*m_window))));
+        showAtHome(*m_window);
     }
 
     // A tile of the home page, then the guide it leads to.
     CAdvancedRepairGuide* chooseTile(int scene) {
-        auto* home = currentPageAs<CFixiTunesHome>(*m_window);
-        auto* tile = home ? home->findChild<ZnStyleButtonWidget*>(QLatin1String(kTiles[scene])) : nullptr;
-        if (!tile) return nullptr;
-        QTest::mouseClick(tile, Qt::LeftButton);
-        auto* guide = waitForPage<CAdvancedRepairGuide>(*m_window, 5000);
+        auto* guide = clickTile(*m_window, scene);
         if (guide && guide->GetFixScene() != scene) return nullptr;
         return guide;
     }
@@ -81,17 +70,8 @@ private:
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(m_base.isValid());
-        m_installer = makeDemoInstaller(m_base.path());
-        QVERIFY2(!m_installer.sha1.isEmpty(), "the demo installer could not be made");
-    }
-
-    void init() {
-        m_env = std::make_unique<FlowEnv>();
-        QVERIFY(m_env->isValid());
-        QVERIFY(useLocalInstaller(*m_env, m_installer));
-    }
+    void initTestCase() { prepareInstaller(m_base, m_installer); }
+    void init() { openLocalEnv(m_env, m_installer); }
 
     void cleanup() {
         m_status.reset();
@@ -406,12 +386,7 @@ private slots:
         CAdvancedRepairGuide* guide = chooseTile(0);
         QVERIFY(guide);
         for (int round = 0; round < 2; ++round) {
-            click(guide, "pushButton_quickScan");
-            auto* page = currentPageAs<CScaniTunesData>(*m_window);
-            QVERIFY(page);
-            auto* clean = page->findChild<QAbstractButton*>(QStringLiteral("pushButton_Clean"));
-            QTRY_VERIFY_WITH_TIMEOUT(clean->isEnabled(), 10000);
-            clean->click();
+            scanQuicklyAndClean(*m_window, guide);
             auto* result = waitForPage<CCleaniTunesUserDataFinished>(*m_window);
             QVERIFY(result);
             if (round == 0) {

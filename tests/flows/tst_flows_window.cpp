@@ -29,11 +29,6 @@ using namespace flowtest;
 
 namespace {
 
-const char* const kTiles[] = {"widget_CleaniTunesQuickly",           "widget_CleaniTunesDeeply",
-                              "widget_UninstalliTunesCompletely",    "widget_RepairFailediDeviceDetection",
-                              "widget_FixiTunesInstallUpdateIssues", "widget_RepairBackupRestoreErrors",
-                              "widget_FixOtheriTunesProblems"};
-
 // Every progress signal of the reinstall and the uninstall, and the end
 // signals after them, as one list in the order of arrival.
 class ProgressRecorder : public QObject {
@@ -73,33 +68,16 @@ private:
     void startAtHome(const QByteArray& operations) {
         m_env->setScript(engineScript(operations));
         m_window = std::make_unique<FixiTunes>();
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-        QVERIFY2(waitForPage<CFixiTunesHome>(*m_window), qPrintable(pageName(currentPage(*m_window))));
+        showAtHome(*m_window);
     }
 
-    CAdvancedRepairGuide* chooseTile(int scene) {
-        auto* home = currentPageAs<CFixiTunesHome>(*m_window);
-        auto* tile = home ? home->findChild<ZnStyleButtonWidget*>(QLatin1String(kTiles[scene])) : nullptr;
-        if (!tile) return nullptr;
-        QTest::mouseClick(tile, Qt::LeftButton);
-        return waitForPage<CAdvancedRepairGuide>(*m_window, 5000);
-    }
+    CAdvancedRepairGuide* chooseTile(int scene) { return clickTile(*m_window, scene); }
 
     SEngineContext* flags() const { return static_cast<SEngineContext*>(m_window->EngineContext()); }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(m_base.isValid());
-        m_installer = makeDemoInstaller(m_base.path());
-        QVERIFY2(!m_installer.sha1.isEmpty(), "the demo installer could not be made");
-    }
-
-    void init() {
-        m_env = std::make_unique<FlowEnv>();
-        QVERIFY(m_env->isValid());
-        QVERIFY(useLocalInstaller(*m_env, m_installer));
-    }
+    void initTestCase() { prepareInstaller(m_base, m_installer); }
+    void init() { openLocalEnv(m_env, m_installer); }
 
     void cleanup() {
         m_window.reset();
@@ -288,12 +266,7 @@ private slots:
         ProgressRecorder progress(*m_window);
         CAdvancedRepairGuide* guide = chooseTile(kFixScene_QuickClean);
         QVERIFY(guide);
-        click(guide, "pushButton_quickScan");
-        auto* scan = currentPageAs<CScaniTunesData>(*m_window);
-        QVERIFY(scan);
-        auto* clean = scan->findChild<QAbstractButton*>(QStringLiteral("pushButton_Clean"));
-        QTRY_VERIFY_WITH_TIMEOUT(clean->isEnabled(), 10000);
-        clean->click();
+        scanQuicklyAndClean(*m_window, guide);
         auto* page = currentPageAs<CCleaniTunesUserData>(*m_window);
         QVERIFY(page);
         // The page's own connection is queued after the recorder's: wait for the page.

@@ -88,6 +88,36 @@ void verifyStored(const TestSmtpServer& smtp, const QString& mechanism) {
     QCOMPARE(mails.at(0).mechanism, mechanism);
 }
 
+// Runs a helper that checks with QTest macros and leaves the calling test where it recorded a failure.
+#define CHECKED(call)                           \
+    do {                                        \
+        call;                                   \
+        if (QTest::currentTestFailed()) return; \
+    } while (false)
+
+void startWithAccount(TestSmtpServer& smtp) {
+    QString error;
+    QVERIFY2(smtp.start(QString::fromUtf8(kUser), QString::fromUtf8(kPassword), &error), qPrintable(error));
+}
+
+// Connects in the clear and reads the greeting.
+void connectClear(QTcpSocket& s, const TestSmtpServer& smtp, Dialogue& d) {
+    s.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(smtp.port()));
+    QVERIFY(s.waitForConnected(5000));
+    QCOMPARE(Dialogue::code(d.reply()), 220);
+}
+
+void ehlo(Dialogue& d) { QCOMPARE(Dialogue::code(d.command("EHLO client.test")), 250); }
+
+void loginPlain(Dialogue& d) { QCOMPARE(Dialogue::code(d.command("AUTH PLAIN " + plainToken(kUser, kPassword))), 235); }
+
+// Sends the message, checks how it was stored under `mechanism` and that the server stops.
+void sendAndVerify(Dialogue& d, TestSmtpServer& smtp, const QString& mechanism) {
+    CHECKED(sendMail(d));
+    CHECKED(verifyStored(smtp, mechanism));
+    VERIFY_STOPPED(smtp);
+}
+
 }  // namespace
 
 class TestServerSmtp : public QObject {
@@ -95,8 +125,8 @@ class TestServerSmtp : public QObject {
 
 private slots:
     void init();
-    void sendWithAuthPlain();
-    void sendWithAuthLogin();
+    void sendWithAuth_data();
+    void sendWithAuth();
     void refused_data();
     void refused();
     void rejectsSwitchedWhileRunning();
@@ -110,44 +140,31 @@ void TestServerSmtp::init() {
     ZN_REQUIRE_BINARY(QStringLiteral("/usr/bin/python3"));
 }
 
-void TestServerSmtp::sendWithAuthPlain() {
-    TestSmtpServer smtp;
-    QString error;
-    QVERIFY2(smtp.start(QString::fromUtf8(kUser), QString::fromUtf8(kPassword), &error), qPrintable(error));
+void TestServerSmtp::sendWithAuth_data() {
+    QTest::addColumn<QList<QByteArray>>("commands");
+    QTest::addColumn<QList<int>>("codes");
+    QTest::addColumn<QString>("mechanism");
+    QTest::newRow("plain") << QList<QByteArray>{"AUTH PLAIN " + plainToken(kUser, kPassword)} << QList<int>{235}
+                           << QStringLiteral("PLAIN");
+    QTest::newRow("login") << QList<QByteArray>{"AUTH LOGIN", kUser.toBase64(), kPassword.toBase64()}
+                           << QList<int>{334, 334, 235} << QStringLiteral("LOGIN");
+}
 
+void TestServerSmtp::sendWithAuth() {
+    QFETCH(QList<QByteArray>, commands);
+    QFETCH(QList<int>, codes);
+    QFETCH(QString, mechanism);
+
+    TestSmtpServer smtp;
+    CHECKED(startWithAccount(smtp));
     QTcpSocket s;
-    s.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(smtp.port()));
-    QVERIFY(s.waitForConnected(5000));
     Dialogue d(s);
-    QCOMPARE(Dialogue::code(d.reply()), 220);
+    CHECKED(connectClear(s, smtp, d));
     const QByteArray ehlo = d.command("EHLO client.test");
     QCOMPARE(Dialogue::code(ehlo), 250);
     QVERIFY2(ehlo.contains("AUTH LOGIN PLAIN") || ehlo.contains("AUTH PLAIN LOGIN"), ehlo.constData());
-    QCOMPARE(Dialogue::code(d.command("AUTH PLAIN " + plainToken(kUser, kPassword))), 235);
-    sendMail(d);
-    if (QTest::currentTestFailed()) return;
-    verifyStored(smtp, QStringLiteral("PLAIN"));
-    VERIFY_STOPPED(smtp);
-}
-
-void TestServerSmtp::sendWithAuthLogin() {
-    TestSmtpServer smtp;
-    QString error;
-    QVERIFY2(smtp.start(QString::fromUtf8(kUser), QString::fromUtf8(kPassword), &error), qPrintable(error));
-
-    QTcpSocket s;
-    s.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(smtp.port()));
-    QVERIFY(s.waitForConnected(5000));
-    Dialogue d(s);
-    QCOMPARE(Dialogue::code(d.reply()), 220);
-    QCOMPARE(Dialogue::code(d.command("EHLO client.test")), 250);
-    QCOMPARE(Dialogue::code(d.command("AUTH LOGIN")), 334);
-    QCOMPARE(Dialogue::code(d.command(kUser.toBase64())), 334);
-    QCOMPARE(Dialogue::code(d.command(kPassword.toBase64())), 235);
-    sendMail(d);
-    if (QTest::currentTestFailed()) return;
-    verifyStored(smtp, QStringLiteral("LOGIN"));
-    VERIFY_STOPPED(smtp);
+    for (int i = 0; i < commands.size(); ++i) QCOMPARE(Dialogue::code(d.command(commands.at(i))), codes.at(i));
+    sendAndVerify(d, smtp, mechanism);
 }
 
 void TestServerSmtp::refused_data() {
@@ -166,14 +183,11 @@ void TestServerSmtp::refused() {
     QFETCH(int, lastCode);
 
     TestSmtpServer smtp;
-    QString error;
-    QVERIFY2(smtp.start(QString::fromUtf8(kUser), QString::fromUtf8(kPassword), &error), qPrintable(error));
+    CHECKED(startWithAccount(smtp));
     QTcpSocket s;
-    s.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(smtp.port()));
-    QVERIFY(s.waitForConnected(5000));
     Dialogue d(s);
-    QCOMPARE(Dialogue::code(d.reply()), 220);
-    QCOMPARE(Dialogue::code(d.command("EHLO client.test")), 250);
+    CHECKED(connectClear(s, smtp, d));
+    CHECKED(ehlo(d));
     QByteArray reply;
     for (const QByteArray& c : commands) reply = d.command(c);
     QCOMPARE(Dialogue::code(reply), lastCode);
@@ -185,15 +199,12 @@ void TestServerSmtp::refused() {
 
 void TestServerSmtp::rejectsSwitchedWhileRunning() {
     TestSmtpServer smtp;
-    QString error;
-    QVERIFY2(smtp.start(QString::fromUtf8(kUser), QString::fromUtf8(kPassword), &error), qPrintable(error));
+    CHECKED(startWithAccount(smtp));
     QTcpSocket s;
-    s.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(smtp.port()));
-    QVERIFY(s.waitForConnected(5000));
     Dialogue d(s);
-    QCOMPARE(Dialogue::code(d.reply()), 220);
-    QCOMPARE(Dialogue::code(d.command("EHLO client.test")), 250);
-    QCOMPARE(Dialogue::code(d.command("AUTH PLAIN " + plainToken(kUser, kPassword))), 235);
+    CHECKED(connectClear(s, smtp, d));
+    CHECKED(ehlo(d));
+    CHECKED(loginPlain(d));
 
     smtp.setReject(TestSmtpServer::Stage::Mail, QStringLiteral("451 4.3.0 Try again later"));
     QVERIFY(d.command("MAIL FROM:<mailer@corvane.example>").startsWith("451 4.3.0 Try again later"));
@@ -217,10 +228,8 @@ void TestServerSmtp::noAuthConfigured() {
     QString error;
     QVERIFY2(smtp.start(&error), qPrintable(error));
     QTcpSocket s;
-    s.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(smtp.port()));
-    QVERIFY(s.waitForConnected(5000));
     Dialogue d(s);
-    QCOMPARE(Dialogue::code(d.reply()), 220);
+    CHECKED(connectClear(s, smtp, d));
     const QByteArray ehlo = d.command("EHLO client.test");
     QCOMPARE(Dialogue::code(ehlo), 250);
     QVERIFY2(!ehlo.contains("AUTH"), ehlo.constData());
@@ -240,8 +249,7 @@ void TestServerSmtp::sslFromTheStart() {
     ZN_REQUIRE_BINARY(QStringLiteral("openssl"));
     TestSmtpServer smtp;
     smtp.setSecurity(TestSmtpServer::Security::Ssl);
-    QString error;
-    QVERIFY2(smtp.start(QString::fromUtf8(kUser), QString::fromUtf8(kPassword), &error), qPrintable(error));
+    CHECKED(startWithAccount(smtp));
 
     QSslSocket s;
     s.setSslConfiguration(smtp.sslConfiguration());
@@ -249,20 +257,16 @@ void TestServerSmtp::sslFromTheStart() {
     QVERIFY2(s.waitForEncrypted(10000), qPrintable(s.errorString()));
     Dialogue d(s);
     QCOMPARE(Dialogue::code(d.reply()), 220);
-    QCOMPARE(Dialogue::code(d.command("EHLO client.test")), 250);
-    QCOMPARE(Dialogue::code(d.command("AUTH PLAIN " + plainToken(kUser, kPassword))), 235);
-    sendMail(d);
-    if (QTest::currentTestFailed()) return;
-    verifyStored(smtp, QStringLiteral("PLAIN"));
-    VERIFY_STOPPED(smtp);
+    CHECKED(ehlo(d));
+    CHECKED(loginPlain(d));
+    sendAndVerify(d, smtp, QStringLiteral("PLAIN"));
 }
 
 void TestServerSmtp::startTls() {
     ZN_REQUIRE_BINARY(QStringLiteral("openssl"));
     TestSmtpServer smtp;
     smtp.setSecurity(TestSmtpServer::Security::StartTls);
-    QString error;
-    QVERIFY2(smtp.start(QString::fromUtf8(kUser), QString::fromUtf8(kPassword), &error), qPrintable(error));
+    CHECKED(startWithAccount(smtp));
 
     QSslSocket s;
     s.setSslConfiguration(smtp.sslConfiguration());
@@ -274,12 +278,9 @@ void TestServerSmtp::startTls() {
     QCOMPARE(Dialogue::code(d.command("STARTTLS")), 220);
     s.startClientEncryption();
     QVERIFY2(s.waitForEncrypted(10000), qPrintable(s.errorString()));
-    QCOMPARE(Dialogue::code(d.command("EHLO client.test")), 250);
-    QCOMPARE(Dialogue::code(d.command("AUTH PLAIN " + plainToken(kUser, kPassword))), 235);
-    sendMail(d);
-    if (QTest::currentTestFailed()) return;
-    verifyStored(smtp, QStringLiteral("PLAIN"));
-    VERIFY_STOPPED(smtp);
+    CHECKED(ehlo(d));
+    CHECKED(loginPlain(d));
+    sendAndVerify(d, smtp, QStringLiteral("PLAIN"));
 }
 
 QTEST_MAIN(TestServerSmtp)

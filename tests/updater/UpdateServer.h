@@ -5,7 +5,9 @@
 #include <QCryptographicHash>
 #include <QMap>
 #include <QString>
+#include <QTest>
 
+#include "UpdaterAppFolder.h"
 #include "testsupport/TestNginx.h"
 
 namespace updatertest {
@@ -45,6 +47,26 @@ inline void configureUpdateServer(testsupport::TestNginx& nginx, const UpdateSer
     location += QStringLiteral("  if ($arg_type = exinfo) { return 200 \"@HTTP@/download/CorvaneSetup.sha1\"; }\n");
     location += QStringLiteral("  return 404;\n}\n");
     nginx.addConfig(location);
+}
+
+// Configures `nginx` for `content`, sending the installer at most
+// `throttle` bytes a second where it is not 0, and starts it.
+inline bool startUpdateServer(testsupport::TestNginx& nginx, const UpdateServerContent& content, QString* error,
+                              int throttle = 0) {
+    configureUpdateServer(nginx, content);
+    if (throttle > 0) nginx.addThrottle(QStringLiteral("/download/CorvaneSetup.exe"), throttle);
+    return nginx.start(error);
+}
+
+// The fake installer at `target` was started with the silent arguments.
+inline void verifyStartedSilently(const QString& target) {
+    QTRY_COMPARE(readFile(target + QStringLiteral(".args")), QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
+}
+
+// `installer` arrived whole at `target` and was started with the silent arguments.
+inline void verifyInstalled(const QString& target, const QByteArray& installer) {
+    QCOMPARE(upperSha1(readFile(target)), upperSha1(installer));
+    verifyStartedSilently(target);
 }
 
 }  // namespace updatertest

@@ -69,9 +69,8 @@ private slots:
         TestNginx nginx;
         updatertest::UpdateServerContent content;
         content.version = QStringLiteral("2.1 “beta” ");
-        updatertest::configureUpdateServer(nginx, content);
         QString error;
-        QVERIFY2(nginx.start(&error), qPrintable(error));
+        QVERIFY2(updatertest::startUpdateServer(nginx, content, &error), qPrintable(error));
 
         libAutoUpdate facade(nullptr, nginx.httpUrl(QStringLiteral("/verinfo?")));
         QSignalSpy spy(&facade, &libAutoUpdate::signalGetInfo);
@@ -102,9 +101,8 @@ private slots:
         updatertest::UpdateServerContent content;
         content.failingTypes.insert(QStringLiteral("ver"), 500);
         content.failingTypes.insert(QStringLiteral("link"), 500);
-        updatertest::configureUpdateServer(nginx, content);
         QString error;
-        QVERIFY2(nginx.start(&error), qPrintable(error));
+        QVERIFY2(updatertest::startUpdateServer(nginx, content, &error), qPrintable(error));
 
         libAutoUpdate facade(nullptr, nginx.httpUrl(QStringLiteral("/verinfo?")));
         QSignalSpy errors(&facade, &libAutoUpdate::singalHttpReturnError);

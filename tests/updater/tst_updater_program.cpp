@@ -130,9 +130,8 @@ private slots:
         TestNginx nginx;
         updatertest::UpdateServerContent content;
         content.version = QStringLiteral("2.0.1.6");
-        updatertest::configureUpdateServer(nginx, content);
         QString error;
-        QVERIFY2(nginx.start(&error), qPrintable(error));
+        QVERIFY2(updatertest::startUpdateServer(nginx, content, &error), qPrintable(error));
 
         Program noUpdate(velkin(), {"--silent=true", "--updateURL=" + nginx.httpUrl(QStringLiteral("/verinfo?"))},
                          runtime());
@@ -154,9 +153,8 @@ private slots:
             TestNginx nginx;
             updatertest::UpdateServerContent content;
             content.version = version;
-            updatertest::configureUpdateServer(nginx, content);
             QString error;
-            QVERIFY2(nginx.start(&error), qPrintable(error));
+            QVERIFY2(updatertest::startUpdateServer(nginx, content, &error), qPrintable(error));
             Program run(velkin(), {"--silent=true", "--updateURL=" + nginx.httpUrl(QStringLiteral("/verinfo?"))},
                         runtime());
             QVERIFY2(QTest::qWaitFor(
@@ -242,9 +240,8 @@ private slots:
         TestNginx nginx;
         updatertest::UpdateServerContent content;
         content.installer = updatertest::fakeInstaller(40000);  // about 2.7 MB
-        updatertest::configureUpdateServer(nginx, content);
         QString error;
-        QVERIFY2(nginx.start(&error), qPrintable(error));
+        QVERIFY2(updatertest::startUpdateServer(nginx, content, &error), qPrintable(error));
 
         QTemporaryDir others;
         QProcess* pellact = startSleeper(others.path(), QStringLiteral("Pellact"), this);
@@ -261,8 +258,7 @@ private slots:
         QCOMPARE(updatertest::upperSha1(updatertest::readFile(target)), updatertest::upperSha1(content.installer));
         QVERIFY(!QFile::exists(target + QStringLiteral(".tmp")));
         QVERIFY(!QFile::exists(target + QStringLiteral(".cfg")));
-        QTRY_COMPARE(updatertest::readFile(target + QStringLiteral(".args")),
-                     QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
+        updatertest::verifyStartedSilently(target);
 
         int ranged = 0;
         for (const auto& entry : nginx.accessLog())
@@ -290,15 +286,13 @@ private slots:
         updatertest::UpdateServerContent content;
         content.installer = updatertest::fakeInstaller(2000);
         content.digest = updatertest::upperSha1(content.installer).toLower() + QLatin1Char('\n');
-        updatertest::configureUpdateServer(nginx, content);
         QString error;
-        QVERIFY2(nginx.start(&error), qPrintable(error));
+        QVERIFY2(updatertest::startUpdateServer(nginx, content, &error), qPrintable(error));
         Program run(QStringLiteral(ZN_CLICK_HELPER), {m_app->path(), nginx.httpUrl(QStringLiteral("/verinfo?"))},
                     runtime());
         QVERIFY(run.waitForExit(60000));
         QVERIFY2(run.exitCode() == 0, qPrintable(run.output()));
-        QTRY_COMPARE(updatertest::readFile(m_app->path(QStringLiteral("update/CorvaneSetup.exe.args"))),
-                     QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
+        updatertest::verifyStartedSilently(m_app->path(QStringLiteral("update/CorvaneSetup.exe")));
     }
 
     // Whatever name the installer link ends in, the download goes to the
@@ -369,9 +363,8 @@ private slots:
         updatertest::UpdateServerContent content;
         content.installer = updatertest::fakeInstaller(2000);
         content.serveInstaller = false;
-        updatertest::configureUpdateServer(nginx, content);
         QString error;
-        QVERIFY2(nginx.start(&error), qPrintable(error));
+        QVERIFY2(updatertest::startUpdateServer(nginx, content, &error), qPrintable(error));
         Program run(QStringLiteral(ZN_CLICK_HELPER),
                     {m_app->path(), nginx.httpUrl(QStringLiteral("/verinfo?")), "retry-on-error"}, runtime());
         QVERIFY2(run.waitForOutput(QStringLiteral("error Download failed."), 60000), qPrintable(run.output()));
@@ -381,9 +374,7 @@ private slots:
         QVERIFY2(run.exitCode() == 0, qPrintable(run.output()));
         QVERIFY(run.output().contains(QStringLiteral("clicking update again")));
         const QString target = m_app->path(QStringLiteral("update/CorvaneSetup.exe"));
-        QCOMPARE(updatertest::upperSha1(updatertest::readFile(target)), updatertest::upperSha1(content.installer));
-        QTRY_COMPARE(updatertest::readFile(target + QStringLiteral(".args")),
-                     QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
+        updatertest::verifyInstalled(target, content.installer);
     }
 
     // The window closed while the download runs: the worker stops with the
@@ -393,10 +384,8 @@ private slots:
         TestNginx nginx;
         updatertest::UpdateServerContent content;
         content.installer = updatertest::fakeInstaller(40000);
-        updatertest::configureUpdateServer(nginx, content);
-        nginx.addThrottle(QStringLiteral("/download/CorvaneSetup.exe"), 32 * 1024);
         QString error;
-        QVERIFY2(nginx.start(&error), qPrintable(error));
+        QVERIFY2(updatertest::startUpdateServer(nginx, content, &error, 32 * 1024), qPrintable(error));
 
         platform::setApplicationDir(m_app->path());
         CReadConfiguration::GetInstance()->ReadConfig();
@@ -433,10 +422,8 @@ private slots:
         TestNginx nginx;
         updatertest::UpdateServerContent content;
         content.installer = updatertest::fakeInstaller(20000);
-        updatertest::configureUpdateServer(nginx, content);
-        nginx.addThrottle(QStringLiteral("/download/CorvaneSetup.exe"), 24 * 1024);
         QString error;
-        QVERIFY2(nginx.start(&error), qPrintable(error));
+        QVERIFY2(updatertest::startUpdateServer(nginx, content, &error, 24 * 1024), qPrintable(error));
         const QString target = m_app->path(QStringLiteral("update/CorvaneSetup.exe"));
         const QStringList arguments = {m_app->path(), nginx.httpUrl(QStringLiteral("/verinfo?"))};
 
@@ -451,9 +438,7 @@ private slots:
         Program next(QStringLiteral(ZN_CLICK_HELPER), arguments, runtime());
         QVERIFY(next.waitForExit(90000));
         QCOMPARE(next.exitCode(), 0);
-        QCOMPARE(updatertest::upperSha1(updatertest::readFile(target)), updatertest::upperSha1(content.installer));
-        QTRY_COMPARE(updatertest::readFile(target + QStringLiteral(".args")),
-                     QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
+        updatertest::verifyInstalled(target, content.installer);
     }
 
     // The program killed midway: the next run resumes from the ".cfg" file,
@@ -463,10 +448,8 @@ private slots:
         TestNginx nginx;
         updatertest::UpdateServerContent content;
         content.installer = updatertest::fakeInstaller(20000);  // about 1.3 MB
-        updatertest::configureUpdateServer(nginx, content);
-        nginx.addThrottle(QStringLiteral("/download/CorvaneSetup.exe"), 24 * 1024);
         QString error;
-        QVERIFY2(nginx.start(&error), qPrintable(error));
+        QVERIFY2(updatertest::startUpdateServer(nginx, content, &error, 24 * 1024), qPrintable(error));
         const QStringList arguments = {m_app->path(), nginx.httpUrl(QStringLiteral("/verinfo?"))};
         const QString target = m_app->path(QStringLiteral("update/CorvaneSetup.exe"));
 
@@ -503,9 +486,7 @@ private slots:
         Program second(QStringLiteral(ZN_CLICK_HELPER), arguments, runtime());
         QVERIFY(second.waitForExit(90000));
         QCOMPARE(second.exitCode(), 0);
-        QCOMPARE(updatertest::upperSha1(updatertest::readFile(target)), updatertest::upperSha1(content.installer));
-        QTRY_COMPARE(updatertest::readFile(target + QStringLiteral(".args")),
-                     QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
+        updatertest::verifyInstalled(target, content.installer);
 
         qint64 secondRunBytes = 0;
         for (const auto& entry : nginx.accessLog())

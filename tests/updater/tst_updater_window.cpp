@@ -51,6 +51,27 @@ void answerFailureDialog(int* count, QString* text = nullptr) {
     });
 }
 
+// Closes every failure dialog while it lives (a poll that outlived the test
+// would write into its ended frame), counting them and keeping the last text.
+class FailureDialogCloser : public QObject {
+public:
+    FailureDialogCloser() {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (auto* dialog = qobject_cast<CLumeronUpdateStatus*>(QApplication::activeModalWidget())) {
+                ++count;
+                text = dialog->findChild<QLabel*>(QStringLiteral("labelText"))->text();
+                dialog->close();
+            }
+        });
+        m_timer.start(20);
+    }
+    int count = 0;
+    QString text;
+
+private:
+    QTimer m_timer;
+};
+
 }  // namespace
 
 class UpdaterWindowTest : public QObject {
@@ -62,10 +83,17 @@ private:
 
     bool startServer(const updatertest::UpdateServerContent& content) {
         m_nginx = new TestNginx;
-        updatertest::configureUpdateServer(*m_nginx, content);
         QString error;
-        if (!m_nginx->start(&error)) qWarning() << error;
+        if (!updatertest::startUpdateServer(*m_nginx, content, &error)) qWarning() << error;
         return m_nginx->isRunning();
+    }
+
+    QString installerPath() const { return m_app->path(QStringLiteral("update/CorvaneSetup.exe")); }
+
+    // A server for `content` with its installer already downloaded, as the
+    // download service leaves it (without execute bit).
+    bool startWithDownloaded(const updatertest::UpdateServerContent& content) {
+        return startServer(content) && updatertest::writeFile(installerPath(), content.installer);
     }
 
     LiveUpdate* makeWindow(bool silent, const QString& serverUrl = QString()) {
@@ -224,10 +252,8 @@ private slots:
         ZN_REQUIRE_BINARY("nginx");
         updatertest::UpdateServerContent content;
         content.installer = updatertest::fakeInstaller(10);
-        QVERIFY(startServer(content));
-        // The downloaded file, as the service leaves it (without execute bit).
-        const QString installer = m_app->path(QStringLiteral("update/CorvaneSetup.exe"));
-        QVERIFY(updatertest::writeFile(installer, content.installer));
+        QVERIFY(startWithDownloaded(content));
+        const QString installer = installerPath();
         QProcess first, second;
         first.start(m_app->productPath(), {QStringLiteral("300")});
         QVERIFY(first.waitForStarted());
@@ -246,8 +272,7 @@ private slots:
         QVERIFY(progressRow(window)->isVisible());
 
         QTRY_VERIFY(!window->isVisible());
-        QTRY_COMPARE(updatertest::readFile(installer + QStringLiteral(".args")),
-                     QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
+        updatertest::verifyStartedSilently(installer);
         QTRY_COMPARE(first.state(), QProcess::NotRunning);
         QCOMPARE(first.exitStatus(), QProcess::CrashExit);
         QCOMPARE(second.state(), QProcess::Running);
@@ -283,39 +308,25 @@ private slots:
                              .replace(QStringLiteral("<other>"), updatertest::upperSha1("other"))
                              .replace(QStringLiteral("<short>"), sha1.left(39))
                              .replace(QStringLiteral("<nothex>"), sha1.left(39) + QLatin1Char('G'));
-        QVERIFY(startServer(content));
-        const QString installer = m_app->path(QStringLiteral("update/CorvaneSetup.exe"));
-        QVERIFY(updatertest::writeFile(installer, content.installer));
+        QVERIFY(startWithDownloaded(content));
+        const QString installer = installerPath();
         FakeDownloadService fake;
         fake.script({FakeDownloadService::status(4)});
         LiveUpdate* window = checkedWindow();
         QVERIFY(window);
 
-        int dialogs = 0;
-        QString dialogText;
-        // Answers every failure dialog while this test runs (a poll that
-        // outlived it would write into its ended frame).
-        QTimer answer;
-        connect(&answer, &QTimer::timeout, this, [&dialogs, &dialogText] {
-            if (auto* dialog = qobject_cast<CLumeronUpdateStatus*>(QApplication::activeModalWidget())) {
-                ++dialogs;
-                dialogText = dialog->findChild<QLabel*>(QStringLiteral("labelText"))->text();
-                dialog->close();
-            }
-        });
-        answer.start(20);
+        FailureDialogCloser dialogs;
         QTest::mouseClick(updateButton(window), Qt::LeftButton);
         if (accepted) {
-            QTRY_VERIFY(!window->isVisible() || dialogs > 0);
-            QCOMPARE(dialogs, 0);
-            QTRY_COMPARE(updatertest::readFile(installer + QStringLiteral(".args")),
-                         QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
+            QTRY_VERIFY(!window->isVisible() || dialogs.count > 0);
+            QCOMPARE(dialogs.count, 0);
+            updatertest::verifyStartedSilently(installer);
             delete window;
             return;
         }
-        QTRY_COMPARE(dialogs, 1);
+        QTRY_COMPARE(dialogs.count, 1);
         QCOMPARE(
-            dialogText,
+            dialogs.text,
             QStringLiteral("Update Failed. Please make sure you are connected to a stable network and try again."));
         QTRY_VERIFY(updateButton(window)->isEnabled());
         QVERIFY(!progressRow(window)->isVisible());
@@ -332,29 +343,19 @@ private slots:
         ZN_REQUIRE_BINARY("nginx");
         updatertest::UpdateServerContent content;
         content.installer = updatertest::fakeInstaller(10);
-        QVERIFY(startServer(content));
-        QVERIFY(updatertest::writeFile(m_app->path(QStringLiteral("update/CorvaneSetup.exe")), content.installer));
+        QVERIFY(startWithDownloaded(content));
         FakeDownloadService fake;
         fake.script({FakeDownloadService::status(4)});
         LiveUpdate* window = checkedWindow();
         QVERIFY(window);
 
         platform::setProcessTableRoot(m_app->path(QStringLiteral("no-process-table")));
-        // Answers every failure dialog while this test runs.
-        int dialogs = 0;
-        QTimer answer;
-        connect(&answer, &QTimer::timeout, this, [&dialogs] {
-            if (auto* dialog = qobject_cast<CLumeronUpdateStatus*>(QApplication::activeModalWidget())) {
-                ++dialogs;
-                dialog->close();
-            }
-        });
-        answer.start(20);
+        FailureDialogCloser dialogs;
         QTest::mouseClick(updateButton(window), Qt::LeftButton);
         QTRY_VERIFY(updateButton(window)->isEnabled());
-        QCOMPARE(dialogs, LiveUpdate::kStopRounds);
+        QCOMPARE(dialogs.count, LiveUpdate::kStopRounds);
         QVERIFY(window->isVisible());
-        QVERIFY(!QFile::exists(m_app->path(QStringLiteral("update/CorvaneSetup.exe.args"))));
+        QVERIFY(!QFile::exists(installerPath() + QStringLiteral(".args")));
         delete window;
     }
 
@@ -385,14 +386,13 @@ private slots:
         QVERIFY(progressRow(window)->isVisible());
         QCOMPARE(window->findChild<QLabel*>(QStringLiteral("labelProgressValue"))->text(), QStringLiteral("37 %"));
 
-        const QString installer = m_app->path(QStringLiteral("update/CorvaneSetup.exe"));
+        const QString installer = installerPath();
         QVERIFY(updatertest::writeFile(installer, content.installer));
         fake.lastTarget.clear();
         fake.script({FakeDownloadService::status(4)});
         QTest::mouseClick(updateButton(window), Qt::LeftButton);
         QCOMPARE(fake.lastTarget, installer);
-        QTRY_COMPARE(updatertest::readFile(installer + QStringLiteral(".args")),
-                     QByteArray("/VERYSILENT /SUPPRESSMSGBOXES"));
+        updatertest::verifyStartedSilently(installer);
         delete window;
     }
 

@@ -32,6 +32,12 @@ protected:
     void put(const std::string& name, const std::string& data) const {
         std::ofstream((dir_ / name).string(), std::ios::binary) << data;
     }
+    // Opens the file `name` of the test folder with `s`; returns the open's error.
+    boost::system::error_code open(dlhttp::storage_interface& s, const std::string& name) const {
+        boost::system::error_code ec;
+        s.open(path(name), ec);
+        return ec;
+    }
 
     fs::path dir_;
 };
@@ -55,9 +61,7 @@ TEST_F(StorageTest, OpenCreatesMissingAndKeepsExisting) {
 
 TEST_F(StorageTest, SparseWriteZeroFillsTheGap) {
     dlhttp::default_storge s;
-    boost::system::error_code ec;
-    s.open(path("data.tmp"), ec);
-    ASSERT_FALSE(ec);
+    ASSERT_FALSE(open(s, "data.tmp"));
     EXPECT_EQ(s.write("0123456789", 1000, 10), 10);
     s.close();
     const std::string data = contents("data.tmp");
@@ -68,9 +72,7 @@ TEST_F(StorageTest, SparseWriteZeroFillsTheGap) {
 
 TEST_F(StorageTest, PositionIsSharedBetweenOffsetAndCurrentOperations) {
     dlhttp::default_storge s;
-    boost::system::error_code ec;
-    s.open(path("data.tmp"), ec);
-    ASSERT_FALSE(ec);
+    ASSERT_FALSE(open(s, "data.tmp"));
     EXPECT_EQ(s.write("abc", 5, 3), 3);
     EXPECT_EQ(s.write("de", 2), 2);  // continues at 8
     EXPECT_TRUE(s.eof());
@@ -89,20 +91,16 @@ TEST_F(StorageTest, PositionIsSharedBetweenOffsetAndCurrentOperations) {
 
 TEST_F(StorageTest, SecondWriterIsRefusedReadersAreNot) {
     dlhttp::default_storge first;
-    boost::system::error_code ec;
-    first.open(path("data.tmp"), ec);
-    ASSERT_FALSE(ec);
+    ASSERT_FALSE(open(first, "data.tmp"));
     ASSERT_EQ(first.write("xyz", 0, 3), 3);
 
     dlhttp::default_storge second;
-    second.open(path("data.tmp"), ec);
-    EXPECT_EQ(ec, boost::system::error_code(EWOULDBLOCK, boost::system::system_category()));
+    EXPECT_EQ(open(second, "data.tmp"), boost::system::error_code(EWOULDBLOCK, boost::system::system_category()));
     EXPECT_EQ(second.write("!", 0, 1), -1);
     EXPECT_EQ(contents("data.tmp"), "xyz");  // a plain reader still reads
 
     first.close();
-    second.open(path("data.tmp"), ec);
-    EXPECT_FALSE(ec);
+    EXPECT_FALSE(open(second, "data.tmp"));
 }
 
 TEST_F(StorageTest, OperationsOnAClosedStorageFail) {

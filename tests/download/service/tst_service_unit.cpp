@@ -101,6 +101,8 @@ public:
         if (fd_ >= 0) ::close(fd_);
     }
     int port() const { return port_; }
+    // The URL of `path` on this listener.
+    std::wstring url(const std::wstring& path) const { return L"http://127.0.0.1:" + std::to_wstring(port_) + path; }
     // Accepts the next connection and closes it at once: the probe fails.
     bool dropNext() {
         const int client = ::accept(fd_, nullptr, nullptr);
@@ -133,7 +135,7 @@ int32_t waitForEnd(uint32_t id) {
 TEST(DownloadService, SecondStartOfARunningTaskIsRefused) {
     Listener listener;
     ASSERT_NE(listener.port(), 0);
-    const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(listener.port()) + L"/hang.bin";
+    const std::wstring url = listener.url(L"/hang.bin");
 
     DownloadTaskRequest request{url, L"/tmp/dl-unit-hang.bin"};
     const uint32_t id = AddDownloadTask(request, 16);
@@ -155,7 +157,7 @@ TEST(DownloadService, SecondStartOfARunningTaskIsRefused) {
 TEST(DownloadService, FailedThreadCreationGivesTheTaskBack) {
     Listener listener;
     ASSERT_NE(listener.port(), 0);
-    const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(listener.port()) + L"/no-thread.bin";
+    const std::wstring url = listener.url(L"/no-thread.bin");
     DownloadTaskRequest request{url, L"/tmp/dl-unit-no-thread.bin"};
     const uint32_t id = AddDownloadTask(request, 16);
 

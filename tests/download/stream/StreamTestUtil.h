@@ -7,6 +7,9 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/system/error_code.hpp>
 
+#include <QString>
+#include <QTest>
+
 #include <string>
 
 #include <zlib.h>
@@ -124,5 +127,20 @@ inline Body readBody(boost::asio::io_context& io, dlhttp::http_stream& s, bool a
 }
 
 inline const char* formName(bool async) { return async ? "async" : "blocking"; }
+
+// Adds the data row "<name>, <form>" with the form as its first column; the
+// caller streams the other columns.
+inline QTestData& formRow(const QString& name, bool async) {
+    return QTest::newRow(qPrintable(QString("%1, %2").arg(name, formName(async)))) << async;
+}
+
+// Asks for a kept-alive connection (or, with `keep` false, for its close) on
+// the stream's requests and returns those options for a later request().
+inline dlhttp::option_list askConnection(dlhttp::http_stream& s, bool keep = true) {
+    dlhttp::option_list options;
+    options.insert("Connection", keep ? "keep-alive" : "close");
+    s.request_options(options);
+    return options;
+}
 
 }  // namespace streamtest

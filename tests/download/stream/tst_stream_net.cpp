@@ -28,6 +28,7 @@
 
 using namespace testsupport;
 using streamtest::formName;
+using streamtest::formRow;
 
 namespace {
 
@@ -199,8 +200,7 @@ void TestStreamNet::plainAndTls_data() {
     QTest::addColumn<bool>("async");
     QTest::addColumn<bool>("tls");
     for (bool async : {false, true})
-        for (bool tls : {false, true})
-            QTest::newRow(qPrintable(QString("%1, %2").arg(tls ? "https" : "http", formName(async)))) << async << tls;
+        for (bool tls : {false, true}) formRow(tls ? "https" : "http", async) << tls;
 }
 
 void TestStreamNet::plainAndTls() {
@@ -222,14 +222,11 @@ void TestStreamNet::certificateChecks_data() {
     QTest::addColumn<QString>("ca");
     QTest::addColumn<bool>("accepted");
     for (bool async : {false, true}) {
-        auto row = [&](const char* name) {
-            return &QTest::newRow(qPrintable(QString("%1, %2").arg(name, formName(async))));
-        };
-        *row("checked, CA given") << async << "nginx" << true << "nginx" << true;
-        *row("checked, no CA") << async << "nginx" << true << "none" << false;
-        *row("not checked, no CA") << async << "nginx" << false << "none" << true;
-        *row("checked, certificate for another name") << async << "wrong" << true << "other" << false;
-        *row("not checked, certificate for another name") << async << "wrong" << false << "none" << true;
+        formRow("checked, CA given", async) << "nginx" << true << "nginx" << true;
+        formRow("checked, no CA", async) << "nginx" << true << "none" << false;
+        formRow("not checked, no CA", async) << "nginx" << false << "none" << true;
+        formRow("checked, certificate for another name", async) << "wrong" << true << "other" << false;
+        formRow("not checked, certificate for another name", async) << "wrong" << false << "none" << true;
     }
 }
 
@@ -264,9 +261,7 @@ void TestStreamNet::chunkedAndGzip_data() {
     for (bool async : {false, true})
         for (const char* path : {"/ssi/text.txt", "/gz/text.txt", "/gzs/text.txt"})
             for (bool keepAlive : {false, true})
-                QTest::newRow(
-                    qPrintable(QString("%1, %2, %3").arg(path, keepAlive ? "kept" : "closing", formName(async))))
-                    << async << path << keepAlive;
+                formRow(QString("%1, %2").arg(path, keepAlive ? "kept" : "closing"), async) << path << keepAlive;
 }
 
 void TestStreamNet::chunkedAndGzip() {
@@ -357,12 +352,11 @@ void TestStreamNet::squidProxy_data() {
     for (bool async : {false, true})
         for (bool tls : {false, true}) {
             auto row = [&](const char* name) {
-                return &QTest::newRow(
-                    qPrintable(QString("%1, %2, %3").arg(name, tls ? "CONNECT" : "plain", formName(async))));
+                return &formRow(QString("%1, %2").arg(name, tls ? "CONNECT" : "plain"), async);
             };
-            *row("open proxy") << async << tls << false << 4 << 0;
-            *row("credentials") << async << tls << true << 5 << 0;
-            *row("no credentials") << async << tls << true << 4 << 407;
+            *row("open proxy") << tls << false << 4 << 0;
+            *row("credentials") << tls << true << 5 << 0;
+            *row("no credentials") << tls << true << 4 << 407;
         }
 }
 
@@ -410,14 +404,13 @@ void TestStreamNet::socksProxy_data() {
     for (bool async : {false, true})
         for (bool tls : {false, true}) {
             auto row = [&](const char* name) {
-                return &QTest::newRow(
-                    qPrintable(QString("%1, %2, %3").arg(name, tls ? "https" : "http", formName(async))));
+                return &formRow(QString("%1, %2").arg(name, tls ? "https" : "http"), async);
             };
-            *row("no authentication") << async << tls << false << ""
+            *row("no authentication") << tls << false << ""
                                       << "" << 0;
-            *row("user and password") << async << tls << true << "socksuser"
+            *row("user and password") << tls << true << "socksuser"
                                       << "sockspass" << 0;
-            *row("wrong password") << async << tls << true << "socksuser"
+            *row("wrong password") << tls << true << "socksuser"
                                    << "wrong" << -1;
         }
 }
@@ -450,10 +443,8 @@ void TestStreamNet::tlsEndWithoutCloseNotify_data() {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<bool>("cut");
     for (bool async : {false, true}) {
-        QTest::newRow(qPrintable(QString("short of its length, %1").arg(formName(async))))
-            << async << "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc" << true;
-        QTest::newRow(qPrintable(QString("to the end of the connection, %1").arg(formName(async))))
-            << async << "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nabc" << false;
+        formRow("short of its length", async) << "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc" << true;
+        formRow("to the end of the connection", async) << "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nabc" << false;
     }
 }
 

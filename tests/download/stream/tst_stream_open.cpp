@@ -16,6 +16,7 @@
 #include <thread>
 
 using streamtest::formName;
+using streamtest::formRow;
 
 namespace {
 
@@ -85,8 +86,7 @@ void TestStreamOpen::oneLimitForTheWholeOpen_data() {
     QTest::addColumn<bool>("async");
     QTest::addColumn<QString>("way");
     for (bool async : {false, true})
-        for (const char* way : {"redirect hops", "slow proxy, slow server"})
-            QTest::newRow(qPrintable(QString("%1, %2").arg(way, formName(async)))) << async << way;
+        for (const char* way : {"redirect hops", "slow proxy, slow server"}) formRow(way, async) << way;
 }
 
 // Every step alone stays well inside the limit, all of them together do not:
@@ -139,7 +139,7 @@ void TestStreamOpen::limitEndsWithTheOpen_data() {
     QTest::addColumn<QString>("end");
     for (bool async : {false, true})
         for (const char* end : {"request refused before sending", "redirect to another scheme", "success"})
-            QTest::newRow(qPrintable(QString("%1, %2").arg(end, formName(async)))) << async << end;
+            formRow(end, async) << end;
 }
 
 // However an open ends, its time limit ends with it: nothing is left on the
@@ -173,8 +173,8 @@ void TestStreamOpen::redirectWithoutLocation_data() {
     QTest::addColumn<QString>("first");
     QTest::addColumn<int>("connections");
     for (bool async : {false, true}) {
-        QTest::newRow(qPrintable(QString("first answer, %1").arg(formName(async)))) << async << "/none" << 1;
-        QTest::newRow(qPrintable(QString("after a redirect, %1").arg(formName(async)))) << async << "/a" << 2;
+        formRow("first answer", async) << "/none" << 1;
+        formRow("after a redirect", async) << "/a" << 2;
     }
 }
 
@@ -213,15 +213,13 @@ void TestStreamOpen::redirectTarget_data() {
     QTest::addColumn<QString>("expected");  // the request target of the next request
     for (bool async : {false, true}) {
         // Escaped as the caller's URL is escaped.
-        QTest::newRow(qPrintable(QString("unsafe bytes, %1").arg(formName(async))))
-            << async << QString::fromUtf8("/b c/\xc3\xa9") << "/b%20c/%c3%a9";
-        QTest::newRow(qPrintable(QString("fragment, %1").arg(formName(async)))) << async << "/d?q=1#frag"
-                                                                                << "/d?q=1";
-        QTest::newRow(qPrintable(QString("URL in the query, %1").arg(formName(async))))
-            << async << "/login?next=http://example.invalid/y"
-            << "/login?next=http://example.invalid/y";
-        QTest::newRow(qPrintable(QString("dot segments, %1").arg(formName(async)))) << async << "../up/./x"
-                                                                                    << "/up/x";
+        formRow("unsafe bytes", async) << QString::fromUtf8("/b c/\xc3\xa9") << "/b%20c/%c3%a9";
+        formRow("fragment", async) << "/d?q=1#frag"
+                                   << "/d?q=1";
+        formRow("URL in the query", async) << "/login?next=http://example.invalid/y"
+                                           << "/login?next=http://example.invalid/y";
+        formRow("dot segments", async) << "../up/./x"
+                                       << "/up/x";
     }
 }
 

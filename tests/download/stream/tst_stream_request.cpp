@@ -10,6 +10,7 @@
 #include <QtTest>
 
 using streamtest::formName;
+using streamtest::formRow;
 
 namespace {
 
@@ -221,7 +222,7 @@ void TestStreamRequest::injectionRefused_data() {
     for (bool async : {false, true}) {
         for (const char* where : {"option value", "option name", "method", "URL path", "Host option", "proxy user",
                                   "proxy password", "CONNECT proxy user"})
-            QTest::newRow(qPrintable(QString("%1, %2").arg(where, formName(async)))) << async << where;
+            formRow(where, async) << where;
     }
 }
 

@@ -18,6 +18,7 @@
 #include <thread>
 
 using streamtest::formName;
+using streamtest::formRow;
 
 namespace dlhttp {
 // Reaches the stream's connect loop, so a test can hand it an endpoint list
@@ -140,13 +141,12 @@ void TestStreamResponse::interimResponse_data() {
         QTest::newRow(formName(async)) << async << "GET"
                                        << "HTTP/1.1 100 Continue\r\n\r\n"
                                        << 0;
-        QTest::newRow(qPrintable(QString("POST, %1").arg(formName(async)))) << async << "POST"
-                                                                            << "HTTP/1.1 100 Continue\r\n\r\n"
-                                                                            << int(dlhttp::continue_request);
-        QTest::newRow(qPrintable(QString("field after 100, %1").arg(formName(async))))
-            << async << "GET"
-            << "HTTP/1.1 100 Continue\r\nX: y\r\n\r\n"
-            << int(dlhttp::malformed_status_line);
+        formRow("POST", async) << "POST"
+                               << "HTTP/1.1 100 Continue\r\n\r\n"
+                               << int(dlhttp::continue_request);
+        formRow("field after 100", async) << "GET"
+                                          << "HTTP/1.1 100 Continue\r\nX: y\r\n\r\n"
+                                          << int(dlhttp::malformed_status_line);
     }
 }
 
@@ -205,9 +205,8 @@ void TestStreamResponse::chunkedBody_data() {
     QTest::addColumn<QString>("sizeLine");
     QTest::addColumn<bool>("keepAlive");
     for (bool async : {false, true}) {
-        for (const char* line : {"1a", "1A;name=value", " 1a", "001a"})
-            QTest::newRow(qPrintable(QString("%1, %2").arg(line, formName(async)))) << async << line << true;
-        QTest::newRow(qPrintable(QString("closing, %1").arg(formName(async)))) << async << "1a" << false;
+        for (const char* line : {"1a", "1A;name=value", " 1a", "001a"}) formRow(line, async) << line << true;
+        formRow("closing", async) << "1a" << false;
     }
 }
 
@@ -220,9 +219,7 @@ void TestStreamResponse::chunkedBody() {
                                 "\r\n" + data + "\r\n5\r\n12345\r\n0\r\n\r\n"));
     boost::asio::io_context io;
     dlhttp::http_stream s(io);
-    dlhttp::option_list options;
-    options.insert("Connection", keepAlive ? "keep-alive" : "close");
-    s.request_options(options);
+    streamtest::askConnection(s, keepAlive);
     QCOMPARE(streamtest::open(io, s, server.url("/chunks"), async).ec, boost::system::error_code());
     streamtest::Body body = streamtest::readBody(io, s, async, 4);
     QCOMPARE(body.bytes, data + "12345");
@@ -245,9 +242,7 @@ void TestStreamResponse::chunkedThenNextRequest() {
     });
     boost::asio::io_context io;
     dlhttp::http_stream s(io);
-    dlhttp::option_list options;
-    options.insert("Connection", "keep-alive");
-    s.request_options(options);
+    const dlhttp::option_list options = streamtest::askConnection(s);
     QCOMPARE(streamtest::open(io, s, server.url("/a"), async).ec, boost::system::error_code());
     QCOMPARE(streamtest::readBody(io, s, async).bytes, std::string("one"));
     // The trailer and the final line end were taken with the last chunk: the
@@ -269,13 +264,9 @@ void TestStreamResponse::badChunks_data() {
     };
     for (bool async : {false, true})
         for (const auto& c : cases)
-            QTest::newRow(
-                qPrintable(QString("%1, %2").arg(QString(c.first).toUtf8().toPercentEncoding(), formName(async))))
-                << async << c.first << c.second;
+            formRow(QString(c.first).toUtf8().toPercentEncoding(), async) << c.first << c.second;
     // A size line that never ends.
-    for (bool async : {false, true})
-        QTest::newRow(qPrintable(QString("endless size line, %1").arg(formName(async))))
-            << async << QString(4000, '1') << "";
+    for (bool async : {false, true}) formRow("endless size line", async) << QString(4000, '1') << "";
 }
 
 void TestStreamResponse::badChunks() {
@@ -298,10 +289,8 @@ void TestStreamResponse::gzipBody_data() {
     for (bool async : {false, true})
         for (bool isChunked : {false, true})
             for (bool keepAlive : {false, true})
-                QTest::newRow(qPrintable(
-                    QString("%1, %2, %3")
-                        .arg(isChunked ? "chunked" : "length", keepAlive ? "kept" : "closing", formName(async))))
-                    << async << isChunked << keepAlive;
+                formRow(QString("%1, %2").arg(isChunked ? "chunked" : "length", keepAlive ? "kept" : "closing"), async)
+                    << isChunked << keepAlive;
 }
 
 void TestStreamResponse::gzipBody() {
@@ -325,9 +314,7 @@ void TestStreamResponse::gzipBody() {
     });
     boost::asio::io_context io;
     dlhttp::http_stream s(io);
-    dlhttp::option_list options;
-    options.insert("Connection", keepAlive ? "keep-alive" : "close");
-    s.request_options(options);
+    const dlhttp::option_list options = streamtest::askConnection(s, keepAlive);
     QCOMPARE(streamtest::open(io, s, server.url("/z"), async).ec, boost::system::error_code());
     streamtest::Body body = streamtest::readBody(io, s, async, 1000);
     QCOMPARE(body.bytes.size(), text.size());
@@ -379,21 +366,18 @@ void TestStreamResponse::bodyCutShort_data() {
         QString::fromLatin1(packed.substr(0, packed.size() / 2).data(), static_cast<int>(packed.size() / 2));
     const int partial = dlhttp::partial_message;
     for (bool async : {false, true}) {
-        auto row = [async](const char* name) {
-            return &(QTest::newRow(qPrintable(QString("%1, %2").arg(name, formName(async)))) << async);
-        };
-        *row("short of its length") << "Content-Length: 10\r\n\r\nabc"
-                                    << "abc" << partial;
-        *row("inside a chunk") << "Transfer-Encoding: chunked\r\n\r\n5\r\nab"
-                               << "ab" << partial;
-        *row("before the last chunk") << "Transfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n"
-                                      << "abc" << partial;
-        *row("inside a gzip stream") << "Content-Encoding: gzip\r\n\r\n" + halfGzip << "" << partial;
+        formRow("short of its length", async) << "Content-Length: 10\r\n\r\nabc"
+                                              << "abc" << partial;
+        formRow("inside a chunk", async) << "Transfer-Encoding: chunked\r\n\r\n5\r\nab"
+                                         << "ab" << partial;
+        formRow("before the last chunk", async) << "Transfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n"
+                                                << "abc" << partial;
+        formRow("inside a gzip stream", async) << "Content-Encoding: gzip\r\n\r\n" + halfGzip << "" << partial;
         // Complete bodies end with end of file as before.
-        *row("complete length") << "Content-Length: 3\r\n\r\nabc"
-                                << "abc" << 0;
-        *row("to the end of the connection") << "\r\nabc"
-                                             << "abc" << 0;
+        formRow("complete length", async) << "Content-Length: 3\r\n\r\nabc"
+                                          << "abc" << 0;
+        formRow("to the end of the connection", async) << "\r\nabc"
+                                                       << "abc" << 0;
     }
 }
 
@@ -422,16 +406,10 @@ void TestStreamResponse::contentLengthMustAgree_data() {
     QTest::addColumn<QString>("fields");
     QTest::addColumn<bool>("accepted");
     for (bool async : {false, true}) {
-        QTest::newRow(qPrintable(QString("two that differ, %1").arg(formName(async))))
-            << async << "Content-Length: 3\r\nContent-Length: 5\r\n"
-            << false;
-        QTest::newRow(qPrintable(QString("two that agree, %1").arg(formName(async))))
-            << async << "Content-Length: 3\r\ncontent-length: 3\r\n"
-            << true;
-        QTest::newRow(qPrintable(QString("no number, %1").arg(formName(async)))) << async << "Content-Length: 3x\r\n"
-                                                                                 << false;
-        QTest::newRow(qPrintable(QString("negative, %1").arg(formName(async)))) << async << "Content-Length: -1\r\n"
-                                                                                << false;
+        formRow("two that differ", async) << "Content-Length: 3\r\nContent-Length: 5\r\n" << false;
+        formRow("two that agree", async) << "Content-Length: 3\r\ncontent-length: 3\r\n" << true;
+        formRow("no number", async) << "Content-Length: 3x\r\n" << false;
+        formRow("negative", async) << "Content-Length: -1\r\n" << false;
     }
 }
 
@@ -458,18 +436,19 @@ void TestStreamResponse::headsAcrossSegments_data() {
     QTest::addColumn<QStringList>("pieces");  // written one after the other, with a pause between
     const QString rest = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
     for (bool async : {false, true}) {
-        auto row = [async](const char* name) {
-            return &(QTest::newRow(qPrintable(QString("%1, %2").arg(name, formName(async)))) << async);
-        };
-        *row("100 Continue, then its empty line") << QStringList{"HTTP/1.1 100 Continue\r\n", "\r\n" + rest};
-        *row("100 Continue split in its line end") << QStringList{"HTTP/1.1 100 Continue\r", "\n\r", "\n" + rest};
-        *row("status line split") << QStringList{"HTTP/1.1 2", "00 OK\r\nContent-Length: 2\r\n\r\nok"};
-        *row("split before the empty line") << QStringList{"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n", "\r\nok"};
-        *row("split inside the empty line") << QStringList{"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r", "\nok"};
+        formRow("100 Continue, then its empty line", async) << QStringList{"HTTP/1.1 100 Continue\r\n", "\r\n" + rest};
+        formRow("100 Continue split in its line end", async)
+            << QStringList{"HTTP/1.1 100 Continue\r", "\n\r", "\n" + rest};
+        formRow("status line split", async) << QStringList{"HTTP/1.1 2", "00 OK\r\nContent-Length: 2\r\n\r\nok"};
+        formRow("split before the empty line", async)
+            << QStringList{"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n", "\r\nok"};
+        formRow("split inside the empty line", async)
+            << QStringList{"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r", "\nok"};
         // The header parser takes a lone LF as a line end; the empty line
         // right after it ends the head as well.
-        *row("lone LF before the empty line") << QStringList{"HTTP/1.1 200 OK\r\nContent-Length: 2\n\r\nok"};
-        *row("lone LF, then a split") << QStringList{"HTTP/1.1 200 OK\r\nX: y\nContent-Length: 2\n", "\r\nok"};
+        formRow("lone LF before the empty line", async) << QStringList{"HTTP/1.1 200 OK\r\nContent-Length: 2\n\r\nok"};
+        formRow("lone LF, then a split", async)
+            << QStringList{"HTTP/1.1 200 OK\r\nX: y\nContent-Length: 2\n", "\r\nok"};
     }
 }
 
@@ -489,9 +468,7 @@ void TestStreamResponse::headsAcrossSegments() {
     boost::asio::io_context io;
     dlhttp::http_stream s(io);
     s.handshake_timeout(std::chrono::seconds(3));
-    dlhttp::option_list options;
-    options.insert("Connection", "keep-alive");
-    s.request_options(options);
+    streamtest::askConnection(s);
     QCOMPARE(streamtest::open(io, s, server.url("/seg"), async).ec, boost::system::error_code());
     QCOMPARE(s.status_code(), 200);
     QCOMPARE(streamtest::readBody(io, s, async).bytes, std::string("ok"));
@@ -503,13 +480,10 @@ void TestStreamResponse::trailerBound_data() {
     QTest::addColumn<int>("lines");
     QTest::addColumn<bool>("accepted");
     for (bool async : {false, true}) {
-        QTest::newRow(qPrintable(QString("one long line, %1").arg(formName(async)))) << async << 4000 << 1 << true;
-        QTest::newRow(qPrintable(QString("many lines within a head, %1").arg(formName(async))))
-            << async << 100 << 500 << true;
-        QTest::newRow(qPrintable(QString("more than a head, %1").arg(formName(async))))
-            << async << 100 << 2000 << false;
-        QTest::newRow(qPrintable(QString("one line longer than a head, %1").arg(formName(async))))
-            << async << 70000 << 1 << false;
+        formRow("one long line", async) << 4000 << 1 << true;
+        formRow("many lines within a head", async) << 100 << 500 << true;
+        formRow("more than a head", async) << 100 << 2000 << false;
+        formRow("one line longer than a head", async) << 70000 << 1 << false;
     }
 }
 
@@ -529,9 +503,7 @@ void TestStreamResponse::trailerBound() {
     });
     boost::asio::io_context io;
     dlhttp::http_stream s(io);
-    dlhttp::option_list options;
-    options.insert("Connection", "keep-alive");
-    s.request_options(options);
+    streamtest::askConnection(s);
     QCOMPARE(streamtest::open(io, s, server.url("/trailer"), async).ec, boost::system::error_code());
     streamtest::Body body = streamtest::readBody(io, s, async, 64);
     QCOMPARE(body.bytes, std::string("abc"));
@@ -546,12 +518,9 @@ void TestStreamResponse::headLimits_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("expected");
     for (bool async : {false, true}) {
-        QTest::newRow(qPrintable(QString("endless status line, %1").arg(formName(async))))
-            << async << "status" << int(dlhttp::malformed_status_line);
-        QTest::newRow(qPrintable(QString("endless header line, %1").arg(formName(async))))
-            << async << "line" << int(dlhttp::malformed_response_headers);
-        QTest::newRow(qPrintable(QString("endless head, %1").arg(formName(async))))
-            << async << "head" << int(dlhttp::malformed_response_headers);
+        formRow("endless status line", async) << "status" << int(dlhttp::malformed_status_line);
+        formRow("endless header line", async) << "line" << int(dlhttp::malformed_response_headers);
+        formRow("endless head", async) << "head" << int(dlhttp::malformed_response_headers);
     }
 }
 
@@ -584,9 +553,9 @@ void TestStreamResponse::silentServer_data() {
     QTest::addColumn<QString>("scheme");
     QTest::addColumn<bool>("afterRequest");
     for (bool async : {false, true}) {
-        QTest::newRow(qPrintable(QString("no answer, %1").arg(formName(async)))) << async << "http" << true;
-        QTest::newRow(qPrintable(QString("half a head, %1").arg(formName(async)))) << async << "http" << false;
-        QTest::newRow(qPrintable(QString("no TLS handshake, %1").arg(formName(async)))) << async << "https" << false;
+        formRow("no answer", async) << "http" << true;
+        formRow("half a head", async) << "http" << false;
+        formRow("no TLS handshake", async) << "https" << false;
     }
 }
 
@@ -626,8 +595,7 @@ void TestStreamResponse::relativeLocation_data() {
         {"http://example.test/x", ""},
     };
     for (bool async : {false, true})
-        for (const auto& c : cases)
-            QTest::newRow(qPrintable(QString("%1, %2").arg(c.first, formName(async)))) << async << c.first << c.second;
+        for (const auto& c : cases) formRow(c.first, async) << c.first << c.second;
 }
 
 void TestStreamResponse::relativeLocation() {
@@ -667,9 +635,7 @@ void TestStreamResponse::rangedBodyEndsAtItsLength() {
         reply("HTTP/1.1 206 Partial Content\r\nContent-Length: 4\r\nContent-Range: bytes 0-3/5000\r\n\r\nabcd"));
     boost::asio::io_context io;
     dlhttp::http_stream s(io);
-    dlhttp::option_list options;
-    options.insert("Connection", "keep-alive");
-    s.request_options(options);
+    streamtest::askConnection(s);
     QCOMPARE(streamtest::open(io, s, server.url("/range"), async).ec, boost::system::error_code());
     QCOMPARE(s.content_length(), int64_t(5000));
     streamtest::Body body = streamtest::readBody(io, s, async, 3);
@@ -699,9 +665,7 @@ void TestStreamResponse::framingFieldsAreExact() {
               "3\r\nabc\r\n0\r\n"));
     boost::asio::io_context io;
     dlhttp::http_stream s(io);
-    dlhttp::option_list options;
-    options.insert("Connection", "keep-alive");
-    s.request_options(options);
+    streamtest::askConnection(s);
     QCOMPARE(streamtest::open(io, s, server.url("/f"), async).ec, boost::system::error_code());
     QVERIFY(s.keep_alive());
     streamtest::Body body = streamtest::readBody(io, s, async, 3);
@@ -792,9 +756,7 @@ void TestStreamResponse::closeUnderQueuedStep() {
     });
     boost::asio::io_context io;
     dlhttp::http_stream s(io);
-    dlhttp::option_list options;
-    options.insert("Connection", "keep-alive");
-    s.request_options(options);
+    streamtest::askConnection(s);
     QCOMPARE(streamtest::open(io, s, server.url("/queued"), true).ec, boost::system::error_code());
     char buf[64];
     if (firstRead > 0) {

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 using streamtest::formName;
+using streamtest::formRow;
 
 namespace {
 
@@ -149,34 +150,31 @@ void TestStreamSocks::socks5Replies_data() {
     auto b = [](std::initializer_list<int> v) { return QByteArray::fromStdString(bytes(v)); };
     const QByteArray ok4 = b({5, 0, 0, 1, 127, 0, 0, 1, 0, 80});
     for (bool async : {false, true}) {
-        auto row = [&](const char* name) {
-            return &QTest::newRow(qPrintable(QString("%1, %2").arg(name, formName(async))));
-        };
-        *row("no acceptable method") << async << b({5, 255}) << b({1, 0}) << ok4 << "" << 1002 << "HTTP";
-        *row("user name wanted, none set") << async << b({5, 2}) << b({1, 0}) << ok4 << "" << 1001 << "HTTP";
-        *row("wrong password") << async << b({5, 2}) << b({1, 1}) << ok4 << "u" << 1003 << "HTTP";
-        *row("method reply version 4") << async << b({4, 0}) << b({1, 0}) << ok4 << "" << 1000 << "HTTP";
-        *row("refused") << async << b({5, 0}) << b({1, 0}) << b({5, 5, 0, 1, 0, 0, 0, 0, 0, 0}) << ""
-                        << int(boost::asio::error::connection_refused) << "system";
-        *row("not allowed") << async << b({5, 0}) << b({1, 0}) << b({5, 2, 0, 1, 0, 0, 0, 0, 0, 0}) << ""
-                            << int(boost::asio::error::access_denied) << "system";
-        *row("command not supported") << async << b({5, 0}) << b({1, 0}) << b({5, 7, 0, 1, 0, 0, 0, 0, 0, 0}) << ""
-                                      << 1005 << "HTTP";
-        *row("reply code 9") << async << b({5, 0}) << b({1, 0}) << b({5, 9, 0, 1, 0, 0, 0, 0, 0, 0}) << "" << 1004
-                             << "HTTP";
+        formRow("no acceptable method", async) << b({5, 255}) << b({1, 0}) << ok4 << "" << 1002 << "HTTP";
+        formRow("user name wanted, none set", async) << b({5, 2}) << b({1, 0}) << ok4 << "" << 1001 << "HTTP";
+        formRow("wrong password", async) << b({5, 2}) << b({1, 1}) << ok4 << "u" << 1003 << "HTTP";
+        formRow("method reply version 4", async) << b({4, 0}) << b({1, 0}) << ok4 << "" << 1000 << "HTTP";
+        formRow("refused", async) << b({5, 0}) << b({1, 0}) << b({5, 5, 0, 1, 0, 0, 0, 0, 0, 0}) << ""
+                                  << int(boost::asio::error::connection_refused) << "system";
+        formRow("not allowed", async) << b({5, 0}) << b({1, 0}) << b({5, 2, 0, 1, 0, 0, 0, 0, 0, 0}) << ""
+                                      << int(boost::asio::error::access_denied) << "system";
+        formRow("command not supported", async)
+            << b({5, 0}) << b({1, 0}) << b({5, 7, 0, 1, 0, 0, 0, 0, 0, 0}) << "" << 1005 << "HTTP";
+        formRow("reply code 9", async) << b({5, 0}) << b({1, 0}) << b({5, 9, 0, 1, 0, 0, 0, 0, 0, 0}) << "" << 1004
+                                       << "HTTP";
         // The connect reply's version: 1000 in the blocking form, 1004 in the
         // asynchronous one.
-        *row("connect reply version 4") << async << b({5, 0}) << b({1, 0}) << b({4, 0, 0, 1, 0, 0, 0, 0, 0, 0}) << ""
-                                        << (async ? 1004 : 1000) << "HTTP";
-        *row("bound IPv6 address") << async << b({5, 0}) << b({1, 0})
-                                   << b({5, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 80}) << "" << 0
-                                   << "";
-        *row("bound domain name") << async << b({5, 0}) << b({1, 0}) << b({5, 0, 0, 3, 9}) + "proxy.lan" + b({0, 80})
-                                  << "" << 0 << "";
-        *row("impossible domain length") << async << b({5, 0}) << b({1, 0}) << b({5, 0, 0, 3, 1, 'x', 0, 80, 0, 0})
-                                         << "" << 1004 << "HTTP";
-        *row("unknown address type") << async << b({5, 0}) << b({1, 0}) << b({5, 0, 0, 7, 0, 0, 0, 0, 0, 0}) << ""
-                                     << int(boost::asio::error::address_family_not_supported) << "system";
+        formRow("connect reply version 4", async)
+            << b({5, 0}) << b({1, 0}) << b({4, 0, 0, 1, 0, 0, 0, 0, 0, 0}) << "" << (async ? 1004 : 1000) << "HTTP";
+        formRow("bound IPv6 address", async)
+            << b({5, 0}) << b({1, 0}) << b({5, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 80}) << ""
+            << 0 << "";
+        formRow("bound domain name", async)
+            << b({5, 0}) << b({1, 0}) << b({5, 0, 0, 3, 9}) + "proxy.lan" + b({0, 80}) << "" << 0 << "";
+        formRow("impossible domain length", async)
+            << b({5, 0}) << b({1, 0}) << b({5, 0, 0, 3, 1, 'x', 0, 80, 0, 0}) << "" << 1004 << "HTTP";
+        formRow("unknown address type", async) << b({5, 0}) << b({1, 0}) << b({5, 0, 0, 7, 0, 0, 0, 0, 0, 0}) << ""
+                                               << int(boost::asio::error::address_family_not_supported) << "system";
     }
 }
 
@@ -209,15 +207,12 @@ void TestStreamSocks::socks4_data() {
     QTest::addColumn<QString>("user");
     QTest::addColumn<int>("expected");
     for (bool async : {false, true}) {
-        auto row = [&](const char* name) {
-            return &QTest::newRow(qPrintable(QString("%1, %2").arg(name, formName(async))));
-        };
-        *row("granted, user") << async << 90 << "abc" << 0;
-        *row("granted, no user") << async << 90 << "" << 0;
-        *row("rejected") << async << 91 << "abc" << 1003;
-        *row("no identd") << async << 92 << "abc" << 1006;
-        *row("identd mismatch") << async << 93 << "abc" << 1007;
-        *row("other status") << async << 94 << "abc" << 1004;
+        formRow("granted, user", async) << 90 << "abc" << 0;
+        formRow("granted, no user", async) << 90 << "" << 0;
+        formRow("rejected", async) << 91 << "abc" << 1003;
+        formRow("no identd", async) << 92 << "abc" << 1006;
+        formRow("identd mismatch", async) << 93 << "abc" << 1007;
+        formRow("other status", async) << 94 << "abc" << 1004;
     }
 }
 
@@ -242,17 +237,14 @@ void TestStreamSocks::namesTooLong_data() {
     QTest::addColumn<QString>("host");
     const QString longText(256, 'a');
     for (bool async : {false, true}) {
-        auto row = [&](const char* name) {
-            return &QTest::newRow(qPrintable(QString("%1, %2").arg(name, formName(async))));
-        };
-        *row("user name") << async << 2 << longText << "pw"
-                          << "example.test";
-        *row("password") << async << 2 << "u" << longText << "example.test";
-        *row("host") << async << 2 << ""
-                     << "" << QString(256, 'h');
-        *row("SOCKS 4 user with NUL") << async << 1 << QString("a") + QChar(0) + "b"
-                                      << ""
-                                      << "127.0.0.1";
+        formRow("user name", async) << 2 << longText << "pw"
+                                    << "example.test";
+        formRow("password", async) << 2 << "u" << longText << "example.test";
+        formRow("host", async) << 2 << ""
+                               << "" << QString(256, 'h');
+        formRow("SOCKS 4 user with NUL", async) << 1 << QString("a") + QChar(0) + "b"
+                                                << ""
+                                                << "127.0.0.1";
     }
 }
 

@@ -5,7 +5,6 @@
 // size.
 #include <QApplication>
 #include <QCheckBox>
-#include <QGridLayout>
 #include <QTableWidget>
 #include <QTimer>
 #include <QWidget>
@@ -13,6 +12,7 @@
 #include "CleaniTunesUserData.h"
 #include "CleaniTunesUserDataFinished.h"
 #include "Controller.h"
+#include "PageArea.h"
 #include "ScaniTunesData.h"
 #include "SubUserDataCheckBox.h"
 #include "Showcase.h"
@@ -20,22 +20,14 @@
 
 namespace {
 
-template <typename Page>
-QWidget* inPageArea(Page* page) {
-    auto* area = new QWidget;
-    area->setObjectName(QStringLiteral("widgetMain"));
-    area->setStyleSheet(QStringLiteral("QWidget#widgetMain { background-color: rgb(255, 255, 255); }"));
-    area->setFixedSize(1000, 577);
+// Only the area itself is white (style sheet and palette); the page keeps its own background.
+QWidget* inPageArea(QWidget* page) {
+    QWidget* area =
+        showcase::inPageArea(page, QStringLiteral("QWidget#widgetMain { background-color: rgb(255, 255, 255); }"));
     area->setAutoFillBackground(true);
     QPalette palette = area->palette();
     palette.setColor(QPalette::Window, Qt::white);
     area->setPalette(palette);
-    auto* grid = new QGridLayout(area);
-    grid->setSpacing(0);
-    grid->setContentsMargins(0, 0, 0, 0);
-    page->setParent(area);
-    page->setGeometry(area->rect());
-    grid->addWidget(page);
     return area;
 }
 

@@ -1,7 +1,4 @@
-// The repair pages in typical views. A page is shown as the main window shows
-// it: inside a white page area of the main window's size (1010 x 628 less the
-// 5-px frame and the 41-px title bar).
-#include <QGridLayout>
+// The repair pages in typical views, each in the main window's page area.
 #include <QTimer>
 #include <QWidget>
 
@@ -10,24 +7,15 @@
 #include "ComponentDamageListShow.h"
 #include "FixiTunesFinished.h"
 #include "FixiTunesProcess.h"
+#include "PageArea.h"
 #include "ScanResultException.h"
 #include "Showcase.h"
 
 namespace {
 
-template <typename Page>
-QWidget* inPageArea(Page* page) {
-    auto* area = new QWidget;
-    area->setObjectName(QStringLiteral("widgetMain"));
-    area->setStyleSheet(QStringLiteral("background-color: rgb(255, 255, 255);"));
-    area->setFixedSize(1000, 577);
-    auto* grid = new QGridLayout(area);
-    grid->setSpacing(0);
-    grid->setContentsMargins(0, 0, 0, 0);
-    page->setParent(area);
-    page->setGeometry(area->rect());
-    grid->addWidget(page);
-    return area;
+// The area's white background is set for the page and all its children.
+QWidget* inPageArea(QWidget* page) {
+    return showcase::inPageArea(page, QStringLiteral("background-color: rgb(255, 255, 255);"));
 }
 
 QWidget* guide(int scene) {
