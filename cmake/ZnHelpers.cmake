@@ -27,10 +27,10 @@ endfunction()
 # name, two underscores and the variant (tst_app_about__without_version).
 # INCLUDES and DEFINES are private include folders and definitions; DEPENDS
 # are targets that must be built before the test runs (helper programs, the
-# engine, the skin; a target this build does not define is skipped); LOCKS
-# are CTest resource locks (iTunes-process, Pellact-process: tests that end
-# processes by those names); LEAKCHECK lets the sanitizer build check the
-# program for leaks. The programs run with offscreen Qt. Set the time limit
+# engine, the skin; naming a target this build does not define fails the
+# configuration); LOCKS are CTest resource locks (iTunes-process,
+# Pellact-process: tests that end processes by those names); LEAKCHECK lets
+# the sanitizer build check the program for leaks. The programs run with offscreen Qt. Set the time limit
 # through TIMEOUT (default 300 s), not afterwards: the watchdog is given it here.
 #
 # A script (run from the source tree, not under the watchdog):

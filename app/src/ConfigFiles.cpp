@@ -1,6 +1,5 @@
 #include "ConfigFiles.h"
 
-#include <QDebug>
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
@@ -17,9 +16,7 @@ QString cellText(const QDomNodeList& cells, int index) { return cells.at(index).
 bool parse(QFile& file, QDomDocument& document) {
     ZnBoundedXml::Error error;
     if (ZnBoundedXml::parse(file, document, &error)) return true;
-    qDebug() << "errorStr======" << error.message;
-    qDebug() << "errorLine=====" << error.line;
-    qDebug() << "errorColumn=====" << error.column;
+    ZnBoundedXml::logError(error);
     return false;
 }
 

@@ -367,9 +367,7 @@ void FixiTunes::SlotReadiTunesComponentInformationUrlPrefix() {
     QDomDocument document;
     ZnBoundedXml::Error error;
     if (!ZnBoundedXml::parse(file, document, &error)) {
-        qDebug() << "errorStr======" << error.message;
-        qDebug() << "errorLine=====" << error.line;
-        qDebug() << "errorColumn=====" << error.column;
+        ZnBoundedXml::logError(error);
         return;
     }
     const QDomElement root = document.documentElement();

@@ -169,12 +169,16 @@ FolderRemoval::Descent FolderRemoval::enterFolder(const std::string& name, const
     return Descent::Entered;
 }
 
-bool isOtherFileSystem(int fd, dev_t device) {
-    struct statx info;
-    if (statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &info) != 0) return true;
+bool isOtherFileSystem(const struct statx& info, dev_t device) {
     if (makedev(info.stx_dev_major, info.stx_dev_minor) != device) return true;
     return (info.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
            (info.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+}
+
+bool isOtherFileSystem(int fd, dev_t device) {
+    struct statx info;
+    if (statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &info) != 0) return true;
+    return isOtherFileSystem(info, device);
 }
 
 // The walk cannot go back up: every folder on the way down stays (reported as

@@ -90,10 +90,12 @@ private:
     std::vector<Level> m_levels;
 };
 
-// True when the folder open as fd is not on device, or is the root of a mount:
-// a bind mount of a folder of the same file system has the same device, and
-// only the mount-root attribute tells it apart. A folder that cannot be asked
-// counts as another file system, so a walk stays out of it.
+// True when the entry statx describes is not on device, or is the root of a
+// mount: a bind mount of a folder of the same file system has the same device,
+// and only the mount-root attribute tells it apart.
+bool isOtherFileSystem(const struct statx& info, dev_t device);
+// The same for the folder open as fd. A folder that cannot be asked counts as
+// another file system, so a walk stays out of it.
 bool isOtherFileSystem(int fd, dev_t device);
 
 // Deletes the entry name of the folder open as dirFd unless it is a folder or a

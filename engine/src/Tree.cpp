@@ -1,7 +1,6 @@
 #include "Tree.h"
 
 #include <fcntl.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <QCryptographicHash>
@@ -84,14 +83,11 @@ bool isUnder(const fs::path& path, const fs::path& base) {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-// A real folder (not a link) on `device` that is not the root of a mount (a
-// bind mount keeps the device; only the mount-root attribute tells it).
+// A real folder (not a link) on `device` that is not the root of a mount.
 bool isFolderOn(const fs::path& path, dev_t device) {
     struct statx info;
     if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &info) != 0) return false;
-    if (!S_ISDIR(info.stx_mode) || makedev(info.stx_dev_major, info.stx_dev_minor) != device) return false;
-    return (info.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) == 0 ||
-           (info.stx_attributes & STATX_ATTR_MOUNT_ROOT) == 0;
+    return S_ISDIR(info.stx_mode) && !tessiva::isOtherFileSystem(info, device);
 }
 
 fs::path withoutTrailingSeparator(const fs::path& path) {

@@ -30,11 +30,7 @@ bool ReadEmailAccount(const QString& path, SEmailAccount& account, SEmailAccount
                         ZnBoundedXml::parse(DecodeEmailFile(scrambled), document, &error);
     file.close();
     if (!parsed) {
-        if (log.bParseErrors) {
-            qDebug() << "errorStr======" << error.message;
-            qDebug() << "errorLine=====" << error.line;
-            qDebug() << "errorColumn=====" << error.column;
-        }
+        if (log.bParseErrors) ZnBoundedXml::logError(error);
         return false;
     }
 

@@ -38,4 +38,8 @@ bool parse(const QByteArray& xml, QDomDocument& document, Error* error = nullptr
 // readAll, then parse.
 bool parse(QIODevice& device, QDomDocument& document, Error* error = nullptr);
 
+// Writes the refusal to the debug output as the programs have always logged
+// a parse error: "errorStr======", "errorLine=====" and "errorColumn=====".
+void logError(const Error& error);
+
 }  // namespace ZnBoundedXml

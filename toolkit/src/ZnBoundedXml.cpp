@@ -1,5 +1,6 @@
 #include "ZnBoundedXml.h"
 
+#include <QDebug>
 #include <QDomDocument>
 #include <QIODevice>
 #include <QXmlStreamReader>
@@ -66,6 +67,12 @@ bool parse(QIODevice& device, QDomDocument& document, Error* error) {
         return false;
     }
     return parse(xml, document, error);
+}
+
+void logError(const Error& error) {
+    qDebug() << "errorStr======" << error.message;
+    qDebug() << "errorLine=====" << error.line;
+    qDebug() << "errorColumn=====" << error.column;
 }
 
 }  // namespace ZnBoundedXml
