@@ -19,6 +19,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,6 +115,13 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
 
 // A file of `size` bytes whose last `tail.size()` bytes are `tail` and whose
 // front is a hole (a sparse file: a log of hundreds of MB costs no disk).
+// The process's peak resident memory so far, in bytes.
+qint64 peakMemory() {
+    struct rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<qint64>(usage.ru_maxrss) * 1024;
+}
+
 bool writeSparse(const QString& path, qint64 size, const QByteArray& tail) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) return false;
@@ -480,10 +488,12 @@ private slots:
         const qint64 huge = 300LL * 1024 * 1024;
         QTest::addColumn<QList<qint64>>("sizes");  // of f0.log, f1.log, ...
         QTest::addColumn<QStringList>("names");
-        QTest::addColumn<qint64>("atLeast");  // the attachments' bytes in all
-        QTest::newRow("a log of 300 MB") << QList<qint64>{huge} << QStringList{"f0.log"} << file - 64 * 1024;
+        QTest::addColumn<qint64>("atLeast");     // the attachments' bytes in all
+        QTest::addColumn<qint64>("peakGrowth");  // at most; 0: not looked at
+        QTest::newRow("a log of 300 MB") << QList<qint64>{huge} << QStringList{"f0.log"} << file - 64 * 1024
+                                         << huge / 2;
         QTest::newRow("a log just over the bound")
-            << QList<qint64>{file + 1} << QStringList{"f0.log"} << file - 64 * 1024;
+            << QList<qint64>{file + 1} << QStringList{"f0.log"} << file - 64 * 1024 << qint64(0);
         // Whole files up to the mail's bound, the next one its last part, the
         // rest nothing.
         QList<qint64> sizes;
@@ -495,12 +505,13 @@ private slots:
         }
         sizes << file + 1000 << huge;
         names << QStringLiteral("f%1.log").arg(whole);
-        QTest::newRow("more logs than a mail holds") << sizes << names << mail - 64 * 1024;
+        QTest::newRow("more logs than a mail holds") << sizes << names << mail - 64 * 1024 << qint64(0);
     }
     void bounds() {
         QFETCH(QList<qint64>, sizes);
         QFETCH(QStringList, names);
         QFETCH(qint64, atLeast);
+        QFETCH(qint64, peakGrowth);
         QVERIFY(QDir(app()).mkpath(QStringLiteral("Log")));
         // Each file's data part: more than any bound lets through.
         QList<QByteArray> tails;
@@ -509,7 +520,12 @@ private slots:
             QVERIFY(writeSparse(app() + QStringLiteral("/Log/f%1.log").arg(i), sizes.at(i), tails.last()));
         }
 
+        // Memory follows the bounds, not the files: a whole log read in would
+        // raise the peak by at least its size.
+        const qint64 peakBefore = peakMemory();
         const mailtest::ParsedMail mail = sendWithAttachments();
+        const qint64 grown = peakMemory() - peakBefore;
+        if (peakGrowth > 0) QVERIFY2(grown < peakGrowth, qPrintable(QString::number(grown)));
         QVERIFY2(mail.ok, qPrintable(mail.error));
         QCOMPARE(attachedNames(mail), names);
         qint64 total = 0;
