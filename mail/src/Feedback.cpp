@@ -13,6 +13,7 @@
 
 #include "EmailAccountFile.h"
 #include "EmailAddress.h"
+#include "FeedbackAttachments.h"
 #include "MimeAttachment.h"
 #include "MimeMessage.h"
 #include "MimeText.h"
@@ -190,22 +191,13 @@ void CFeedback::attachFiles(MimeMessage& message, MailParts& parts) const {
     qDebug() << "CFeedback::slotSendEmail=======148=======isChecked========================"
              << ui->CheckBoxAttachLog->isChecked();
     if (!ui->CheckBoxAttachLog->isChecked()) return;
-    const auto attach = [&](const QString& path) {
-        parts.push_back(std::make_unique<MimeAttachment>(new QFile(path)));
-        message.addPart(parts.back().get());
-    };
     const QString app = platform::applicationDir();
-    const QString dump = app + QStringLiteral("/crashcore.dmp");
-    if (QFileInfo(dump).isFile()) attach(dump);
-    // The log files of the log folder itself, smallest first; no subfolders.
-    const QString logPath = app + QStringLiteral("/Log/");
-    qDebug() << "logPath======" << logPath;
-    const QFileInfoList entries =
-        QDir(logPath).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Size | QDir::Reversed);
-    for (const QFileInfo& entry : entries) {
-        if (entry.suffix() == QLatin1String("log") && QFileInfo(entry.absoluteFilePath()).isFile()) {
-            attach(entry.absoluteFilePath());
-        }
+    qDebug() << "logPath======" << app + QStringLiteral("/Log/");
+    // Every file is taken and read here, once: what goes out is what was
+    // chosen, whatever happens to the names while the server is slow.
+    for (const FeedbackAttachments::File& file : FeedbackAttachments::collect(app)) {
+        parts.push_back(std::make_unique<MimeAttachment>(file.bytes, file.name));
+        message.addPart(parts.back().get());
     }
 }
 
