@@ -37,6 +37,11 @@ endfunction()
 #   zn_add_test(SCRIPT file COMMAND command... LABELS ... [TIMEOUT s] [ENVIRONMENT vars])
 #
 # NAME may be given, but only as the name the rule derives.
+#
+# A test program labelled tsan is part of the target ZnTsanTests: the
+# thread-sanitizer stage (scripts/test-tsan, the presets "tsan") builds that
+# target and runs the tests of that label.
+add_custom_target(ZnTsanTests)
 function(zn_add_test)
   cmake_parse_arguments(T "QTTEST;GTEST;LEAKCHECK" "NAME;TIMEOUT;VARIANT;SCRIPT"
                         "SOURCES;LIBS;LABELS;INCLUDES;DEFINES;DEPENDS;LOCKS;COMMAND;ENVIRONMENT" ${ARGN})
@@ -99,6 +104,9 @@ function(zn_add_test)
   # then kills it. Exit code, output and environment pass through unchanged.
   add_test(NAME ${_name} COMMAND $<TARGET_FILE:ZnTestWatchdog> ${T_TIMEOUT} $<TARGET_FILE:${_name}>)
   add_dependencies(${_name} ZnTestWatchdog)
+  if("tsan" IN_LIST T_LABELS)
+    add_dependencies(ZnTsanTests ${_name})
+  endif()
   set(_leaks 0)
   if(T_LEAKCHECK)
     set(_leaks 1)

@@ -3,7 +3,9 @@
 #  - -h and --help print the usage on standard output and exit 0, doing nothing;
 #  - an unknown argument is refused with exit code 2 and a message on standard
 #    error, doing nothing;
-#  - JOBS and -j N reach the builds (cmake --build) and CTest.
+#  - JOBS and -j N reach the builds (cmake --build) and CTest, in every script
+#    that builds, and the builds are configured through the presets of
+#    CMakePresets.json.
 # The scripts run from a copy in a temporary folder, and every program they
 # could start (cmake, ctest, apt-get, nginx, Xvfb, clang-format, ...) is a stub
 # that records its call: "doing nothing" means no stub was called.
@@ -12,8 +14,8 @@
 set -uo pipefail
 source_scripts="$1"
 
-# The scripts whose command lines are checked (scripts/test-fuzz and
-# scripts/bench-download have their own).
+# The scripts whose command lines are checked (the shell scripts read theirs
+# through scripts/lib/common.sh; demo-server and the Python ones have their own).
 SCRIPTS=(bench-core build check-layers demo-server format make-demo-site make-demo-tree make-skin run screenshot setup
   test test-tsan test-fuzz bench-download)
 STUBBED=(cmake ctest ninja dpkg-query apt-get sudo service clang-format-14 nginx Xvfb xvfb-run xcompmgr hsetroot
@@ -66,15 +68,23 @@ done
 for args in "demo-server start" "demo-server stop" "demo-server stop a b" "demo-server nosuchcommand" \
   "demo-server start . --port" "build --target" "build -j" "build -j 0" "build -jx" "test -j" "run -j 0" \
   "screenshot --wait" "screenshot one" "bench-core --build-dir" "format --check extra" "check-layers --root" \
-  "check-layers --root /no/such/folder"; do
+  "check-layers --root /no/such/folder" "test-fuzz --seconds" "test-fuzz --seconds 0" "test-fuzz -j 0" \
+  "bench-download --runs x" "setup extra"; do
   # shellcheck disable=SC2086  # the arguments are split on purpose
   run_script $args
   [ "$status" -eq 2 ] || fail "$args exits with $status, not 2"
   no_work_done "$args"
 done
-JOBS=many run_script build
-[ "$status" -eq 2 ] || fail "build with JOBS=many exits with $status, not 2"
-no_work_done "build with JOBS=many"
+# The scripts that build refuse a job count that is no positive number.
+BUILDING=(build test test-tsan test-fuzz run screenshot bench-core bench-download)
+for script in "${BUILDING[@]}"; do
+  JOBS=many run_script "$script"
+  [ "$status" -eq 2 ] || fail "$script with JOBS=many exits with $status, not 2"
+  no_work_done "$script with JOBS=many"
+done
+FUZZ_JOBS=0 run_script test-fuzz
+[ "$status" -eq 2 ] || fail "test-fuzz with FUZZ_JOBS=0 exits with $status, not 2"
+no_work_done "test-fuzz with FUZZ_JOBS=0"
 
 # check-layers passes includes the layer order allows and refuses the others,
 # naming each: one file per case in a tree of stand-in headers.
@@ -111,13 +121,47 @@ for case in "-j 3|" "-j3|" "--jobs 3|" "|3" "-j 3|7"; do
     fail "build $args (JOBS=$jobs) did not build with 3 jobs: $(tr '\n' ';' <"$stub_log")"
 done
 
+# Every script that builds takes its job count from JOBS (as scripts/test hands
+# it to its stages) and configures a build it does not find through a preset.
+# Each case: the stubs' exit code, the command line, and the calls expected
+# (";" between them). The fuzz stage finds one stand-in fuzz target listed; the
+# download benchmark finds its build configured and stops when the build fails.
+mkdir -p "$work/tree/build-fuzz/fuzz" "$work/seeds" "$work/bench-built"
+printf 'fuzz_a %s\n' "$work/seeds" >"$work/tree/build-fuzz/fuzz/fuzzers.txt"
+printf '#!/bin/sh\necho "stat::number_of_executed_units: 1"\n' >"$work/tree/build-fuzz/fuzz/fuzz_a"
+chmod +x "$work/tree/build-fuzz/fuzz/fuzz_a"
+touch "$work/bench-built/build.ninja"
+for case in \
+  "0|build|^cmake --preset default$;^cmake --build --preset default -j3$" \
+  "0|build --asan|^cmake --preset asan$;^cmake --build --preset asan -j3$" \
+  "0|run|^cmake --preset default$;^cmake --build --preset default -j3 --target ZnRuntime$" \
+  "0|test-tsan|^cmake --preset tsan$;^cmake --build --preset tsan -j3$;^ctest --preset tsan -j3$" \
+  "0|test-fuzz --seconds 1|^cmake --preset fuzz$;^cmake --build --preset fuzz -j3 --target fuzz_a$" \
+  "0|screenshot|^cmake --build $work/tree/build --target ZnShowcase -j3$" \
+  "0|bench-core --build-dir $work/bench|^cmake --preset default -B $work/bench$;^cmake --build $work/bench --target core_bench -j3$" \
+  "1|bench-download --build-dir $work/bench-built --size 1|^cmake --build $work/bench-built --target dl_resume_tool -j3$"; do
+  IFS='|' read -r stubs args patterns <<<"$case"
+  # shellcheck disable=SC2086  # the arguments are split on purpose
+  STUB_STATUS="$stubs" JOBS=3 run_script $args
+  IFS=';' read -ra expected <<<"$patterns"
+  for pattern in "${expected[@]}"; do
+    grep -q -- "$pattern" "$stub_log" || fail "$args (JOBS=3): no call like '$pattern': $(tr '\n' ';' <"$stub_log")"
+  done
+  if grep -q -- "^cmake -S" "$stub_log"; then fail "$args configures without a preset: $(tr '\n' ';' <"$stub_log")"; fi
+done
+# The fuzz stage runs as many targets at once as it has jobs.
+JOBS=3 run_script test-fuzz --seconds 1
+[ "$status" -eq 0 ] || fail "test-fuzz (JOBS=3) exits with $status: ${err:0:300}"
+[[ "$out" == *"1 targets, 1s each, 3 at a time"* ]] || fail "test-fuzz (JOBS=3) does not run 3 at a time: $out"
+
 # scripts/test hands its count to the sanitizer and the normal build and to
 # CTest (the fuzz stage, another script, is left out of the copy here).
 rm -f "$work/tree/scripts/test-fuzz"
 run_script test -j 3
 [ "$status" -eq 0 ] || fail "test -j 3 exits with $status: ${err:0:300}"
-for pattern in "^cmake --build .*/build-asan -j3$" "^cmake --build .*/build -j3$" \
-  "^ctest --test-dir build-asan -L unit|net -j3 " "^ctest --test-dir build -j3 "; do
+for pattern in "^cmake --preset asan$" "^cmake --build --preset asan -j3$" "^ctest --preset asan -j3$" \
+  "^cmake --preset default$" "^cmake --build --preset default -j3$" "^ctest --preset default -j3$" \
+  "^ctest --preset tsan -j3$"; do
   grep -q -- "$pattern" "$stub_log" || fail "test -j 3: no call like '$pattern': $(tr '\n' ';' <"$stub_log")"
 done
 unset STUB_STATUS
