@@ -210,42 +210,6 @@ TEST_F(InstanceLockFixture, TheLockGoesWithTheHolderAndIsNotInherited) {
     EXPECT_EQ(helper("lock", QStringLiteral("Held")), 0);
 }
 
-// Runs the test `name` of this program again, in a mount namespace of its own
-// whose /tmp is a new, empty tmpfs, so that the test can let another user take
-// /tmp/corvane-<uid> without touching the machine's /tmp. Its exit code, with
-// its output in `log`; -2 when no such namespace can be made here (that needs
-// root).
-int runWithPrivateTmp(const std::string& name, QByteArray* log) {
-    static const char script[] = "mount -t tmpfs -o mode=1777 zn-private-tmp /tmp || exit 99; exec \"$0\" \"$@\"";
-    Child probe;
-    ChildOptions probeOptions;
-    probeOptions.argv = {"/usr/bin/unshare", "--mount", "--propagation", "private",  "--",
-                         "/bin/sh",          "-c",      script,          "/bin/true"};
-    if (!probe.start(probeOptions) || probe.exitCode() != 0) return -2;
-
-    QTemporaryDir logs;
-    Child child;
-    ChildOptions options;
-    options.argv = {"/usr/bin/unshare",
-                    "--mount",
-                    "--propagation",
-                    "private",
-                    "--",
-                    "/bin/sh",
-                    "-c",
-                    script,
-                    str(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))),
-                    "--gtest_filter=" + name};
-    options.setEnv = {{"ZN_PRIVATE_TMP", "1"}};
-    options.stdoutPath = str(logs.path() + QStringLiteral("/out"));
-    options.stderrPath = options.stdoutPath + ".err";
-    if (!child.start(options)) return -1;
-    const int code = child.exitCode();
-    *log = platformtest::readFile(logs.path() + QStringLiteral("/out")) +
-           platformtest::readFile(logs.path() + QStringLiteral("/out.err"));
-    return code;
-}
-
 // The lock helper's exit code for `mode` in the current environment.
 int lockHelper(const char* mode, const QString& name) {
     Child child;
@@ -261,9 +225,12 @@ int lockHelper(const char* mode, const QString& name) {
 // one is taken too is there no lock at all, and the program then starts as
 // the first instance.
 TEST(InstanceLockWithTmpTaken, TheHomeFolderStandsIn) {
-    if (!std::getenv("ZN_PRIVATE_TMP")) {
+    if (!platformtest::inNamespaces()) {
+        // A /tmp of its own, where it may let another user take our name.
         QByteArray log;
-        const int code = runWithPrivateTmp("InstanceLockWithTmpTaken.TheHomeFolderStandsIn", &log);
+        const int code = platformtest::rerunInNamespaces({"--mount", "--propagation", "private"},
+                                                         "mount -t tmpfs -o mode=1777 zn-private-tmp /tmp",
+                                                         "InstanceLockWithTmpTaken.TheHomeFolderStandsIn", &log);
         if (code == -2) GTEST_SKIP() << "no mount namespace with a /tmp of its own can be made here";
         EXPECT_EQ(code, 0) << log.constData();
         EXPECT_TRUE(log.contains("[  PASSED  ] 1 test")) << log.constData();
