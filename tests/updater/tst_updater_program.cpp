@@ -145,6 +145,38 @@ private slots:
         QCOMPARE(failing.exitCode(), 0);
     }
 
+    // A flag value of the wrong type ends the program with 1 before anything
+    // else, as gflags does for every flag: a --shadowWidth that is not a
+    // number is no exception. A number out of 0-20 is no error (width 5).
+    void flagValuesOfTheWrongTypeEndWithOne_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        const QString url = QStringLiteral("--updateURL=http://127.0.0.1:1/verinfo?");
+        QTest::newRow("shadowWidth abc") << QStringList{"--silent=true", "--shadowWidth=abc", url} << 1
+                                         << QStringLiteral("'shadowWidth'");
+        QTest::newRow("shadowWidth empty")
+            << QStringList{"--silent=true", "--shadowWidth=", url} << 1 << QStringLiteral("'shadowWidth'");
+        QTest::newRow("shadowWidth 5px") << QStringList{"--silent=true", "--shadowWidth=5px", url} << 1
+                                         << QStringLiteral("'shadowWidth'");
+        QTest::newRow("silent maybe") << QStringList{"--silent=maybe", url} << 1 << QStringLiteral("'silent'");
+        QTest::newRow("shadowWidth 99") << QStringList{"--silent=true", "--shadowWidth=99", url} << 0 << QString();
+        QTest::newRow("shadowWidth -3") << QStringList{"--silent=true", "--shadowWidth=-3", url} << 0 << QString();
+    }
+    void flagValuesOfTheWrongTypeEndWithOne() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        Program run(velkin(), arguments, runtime());
+        QVERIFY(run.waitForExit());
+        QCOMPARE(run.exitCode(), exitCode);
+        if (!message.isEmpty()) {
+            QVERIFY2(run.output().contains(message), qPrintable(run.output()));
+            QVERIFY2(!run.output().contains(QStringLiteral("pid = ")), qPrintable(run.output()));
+            QVERIFY(QDir(runtime()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).isEmpty());
+        }
+    }
+
     // A build whose number has two digits somewhere is newer: a silent start
     // goes on to ask for its notes (and stays, its window shown).
     void aTwoDigitBuildIsOffered() {
