@@ -9,6 +9,7 @@
 #include <execinfo.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -120,6 +121,25 @@ void ensureAlternateStack() {
     ::sigaltstack(&ours, nullptr);
 }
 
+// Opens the report file for writing, or -1. Never waits (a FIFO with no
+// reader would hold the crashing process for ever, and with it the instance
+// lock), never follows a link, and takes only a regular file, checked on the
+// descriptor itself: a FIFO or a device opened here gets nothing.
+int openReportFile(const char* fileName) {
+    const int fd =
+        ::open(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
+    if (fd < 0) return -1;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    // The report holds the memory map: readable by its owner only, also when
+    // an older report was there with a wider mode.
+    ::fchmod(fd, 0600);
+    return fd;
+}
+
 }  // namespace
 
 namespace platform {
@@ -148,7 +168,7 @@ bool installCrashHandler(CrashHandler handler) {
 }
 
 bool writeCrashReport(const char* fileName, const CrashSignal* crash) {
-    const int fd = ::open(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0644);
+    const int fd = openReportFile(fileName);
     if (fd < 0) return false;
     {
         ReportWriter out(fd);

@@ -124,6 +124,47 @@ bool isProcessMainThread(pid_t pid) {
     return status.mid(at + 6, end < 0 ? -1 : end - at - 6).trimmed().toLongLong() == pid;
 }
 
+platform::ProcessEndingHook& processEndingHook() {
+    static platform::ProcessEndingHook hook = nullptr;
+    return hook;
+}
+
+// True while the process behind the descriptor `pidfd` lives (a zombie counts:
+// its id is not free either).
+bool stillAlive(int pidfd) { return ::syscall(SYS_pidfd_send_signal, pidfd, 0, nullptr, 0) == 0; }
+
+// True when the process `processId` is, as of now, one that a look-up of
+// `name` may end: so named, of the calling user, not the caller.
+bool isEndableAs(std::uint32_t processId, const QString& name) {
+    platform::ProcessEntry now;
+    now.processId = processId;
+    return processId != static_cast<std::uint32_t>(::getpid()) &&
+           describeProcess(processTableRoot() + '/' + QByteArray::number(processId), &now) && now.name == name &&
+           now.userId == static_cast<qint64>(::getuid());
+}
+
+// Ends the process chosen from the table by `name`. The table was read a while
+// ago and the id may have passed to another process since, so the process is
+// opened first and checked while its descriptor is held: the descriptor stays
+// bound to the process it was opened on, and while that process lives no other
+// can have its id, so what /proc/<id> says then is about that very process.
+// The signal goes through the descriptor.
+void endChosenProcess(std::uint32_t processId, const QString& name) {
+    const pid_t pid = static_cast<pid_t>(processId);
+    if (const platform::ProcessEndingHook hook = processEndingHook()) hook(processId);
+    const long fd = ::syscall(SYS_pidfd_open, pid, 0);
+    if (fd < 0) {
+        // A kernel (or a sandbox) without process descriptors: check and end
+        // by id, with the gap that leaves.
+        if ((errno == ENOSYS || errno == EPERM) && isEndableAs(processId, name) && isProcessMainThread(pid))
+            ::kill(pid, SIGKILL);
+        return;
+    }
+    const int pidfd = static_cast<int>(fd);
+    if (isEndableAs(processId, name) && stillAlive(pidfd)) ::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0);
+    ::close(pidfd);
+}
+
 }  // namespace
 
 int TerminateProcessById(std::uint32_t processId) {
@@ -157,7 +198,7 @@ bool KillProcessByName(const QString& programName) {
         return false;
     }
     if (const platform::ProcessEntry* entry = platform::chooseProcess(entries, programName))
-        TerminateProcessById(entry->processId);
+        endChosenProcess(entry->processId, entry->name);
     return true;
 }
 
@@ -215,5 +256,7 @@ const ProcessEntry* chooseProcess(const std::vector<ProcessEntry>& entries, cons
 }
 
 void setProcessTableRoot(const QString& root) { processTableRootOverride() = QFile::encodeName(root); }
+
+void setProcessEndingHook(ProcessEndingHook hook) { processEndingHook() = hook; }
 
 }  // namespace platform

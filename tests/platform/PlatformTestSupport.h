@@ -5,9 +5,11 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -191,5 +193,41 @@ inline bool copyExecutable(const QString& from, const QString& to) {
 }
 
 inline std::string str(const QString& s) { return QFile::encodeName(s).toStdString(); }
+
+// True in a test program started again by rerunInNamespaces().
+inline bool inNamespaces() { return std::getenv("ZN_IN_NAMESPACES") != nullptr; }
+
+// Runs the test `testName` of this test program again, in new namespaces made
+// by unshare(1) with `unshareOptions`, after the shell command `setup` has run
+// in them (a test can then take /tmp or process ids for itself without touching
+// the machine's). Its exit code, with its output in `log`; -2 when such
+// namespaces cannot be made here (that needs root).
+inline int rerunInNamespaces(const std::vector<std::string>& unshareOptions, const std::string& setup,
+                             const std::string& testName, QByteArray* log) {
+    const std::string script = setup + (setup.empty() ? "" : " || exit 99; ") + "exec \"$0\" \"$@\"";
+    std::vector<std::string> argv = {"/usr/bin/unshare"};
+    argv.insert(argv.end(), unshareOptions.begin(), unshareOptions.end());
+    argv.insert(argv.end(), {"--", "/bin/sh", "-c", script});
+
+    Child probe;
+    ChildOptions probeOptions;
+    probeOptions.argv = argv;
+    probeOptions.argv.push_back("/bin/true");
+    if (!probe.start(probeOptions) || probe.exitCode() != 0) return -2;
+
+    QTemporaryDir logs;
+    Child child;
+    ChildOptions options;
+    options.argv = argv;
+    options.argv.push_back(str(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))));
+    options.argv.push_back("--gtest_filter=" + testName);
+    options.setEnv = {{"ZN_IN_NAMESPACES", "1"}};
+    options.stdoutPath = str(logs.path() + QStringLiteral("/out"));
+    options.stderrPath = str(logs.path() + QStringLiteral("/err"));
+    if (!child.start(options)) return -1;
+    const int code = child.exitCode();
+    *log = readFile(logs.path() + QStringLiteral("/out")) + readFile(logs.path() + QStringLiteral("/err"));
+    return code;
+}
 
 }  // namespace platformtest

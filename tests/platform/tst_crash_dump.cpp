@@ -24,6 +24,7 @@ struct CrashRun {
     QByteArray err;
     QByteArray dump;
     bool dumpExists = false;
+    bool hung = false;
 };
 
 // Runs the helper's crash mode in `folder` (also its current folder).
@@ -37,14 +38,23 @@ CrashRun crash(const QString& folder, const std::vector<std::string>& arguments,
     options.stderrPath = str(logs + QStringLiteral("/err"));
     CrashRun run;
     if (!child.start(options)) return run;
+    // A child that blocks in its crash handler is ended here and reported as
+    // hung (exit code -1, killedBy 0), so that a hang fails the test instead of
+    // holding it.
+    for (int i = 0; i < 4000 && child.running(); ++i) ::usleep(5000);
+    run.hung = child.running();
+    if (run.hung) ::kill(child.pid(), SIGKILL);
     const int status = child.wait();
+    if (run.hung) return run;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.killedBy = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     run.out = platformtest::readFile(logs + QStringLiteral("/out"));
     run.err = platformtest::readFile(logs + QStringLiteral("/err"));
     const QString dump = folder + QStringLiteral("/crashcore.dmp");
     run.dumpExists = QFileInfo::exists(dump);
-    run.dump = platformtest::readFile(dump);
+    // Read only a regular file: opening a FIFO to read would wait for a writer.
+    struct stat info {};
+    if (::lstat(str(dump).c_str(), &info) == 0 && S_ISREG(info.st_mode)) run.dump = platformtest::readFile(dump);
     return run;
 }
 
@@ -173,6 +183,77 @@ TEST(CrashDump, ADeletedCurrentFolderStillEndsTheProcess) {
     EXPECT_EQ(child.exitCode(), 128 + SIGSEGV);
     EXPECT_FALSE(QFileInfo::exists(gone));
     EXPECT_EQ(platformtest::readFile(logs.path() + QStringLiteral("/err")), QByteArray());
+}
+
+// Only a regular file takes the report. Whatever else bears its name is left
+// as it is and gets nothing, and the crashing process still ends at once.
+TEST(CrashDump, OnlyARegularFileTakesTheReport) {
+    enum class Planted { Nothing, Fifo, FifoWithReader, LinkToFile, DanglingLink };
+    const struct {
+        const char* what;
+        Planted planted;
+        bool written;
+    } cases[] = {
+        {"no file yet", Planted::Nothing, true},
+        {"a FIFO nobody reads", Planted::Fifo, false},
+        {"a FIFO with a reader", Planted::FifoWithReader, false},
+        {"a link to another file", Planted::LinkToFile, false},
+        {"a link to a missing file", Planted::DanglingLink, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir, logs, elsewhere;
+        const QString dump = dir.path() + QStringLiteral("/crashcore.dmp");
+        const QString target = elsewhere.path() + QStringLiteral("/key");
+        int reader = -1;
+        switch (c.planted) {
+        case Planted::Nothing: break;
+        case Planted::Fifo: ASSERT_EQ(::mkfifo(str(dump).c_str(), 0600), 0); break;
+        case Planted::FifoWithReader:
+            ASSERT_EQ(::mkfifo(str(dump).c_str(), 0600), 0);
+            reader = ::open(str(dump).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            ASSERT_GE(reader, 0);
+            break;
+        case Planted::LinkToFile:
+            ASSERT_TRUE(platformtest::writeFile(target, "secret"));
+            ASSERT_EQ(::chmod(str(target).c_str(), 0644), 0);
+            ASSERT_TRUE(QFile::link(target, dump));
+            break;
+        case Planted::DanglingLink: ASSERT_TRUE(QFile::link(target, dump)); break;
+        }
+
+        const CrashRun run = crash(dir.path(), {"segv-thread", "guarded"}, logs.path());
+        EXPECT_FALSE(run.hung);
+        EXPECT_EQ(run.exitCode, 128 + SIGSEGV);
+        EXPECT_EQ(run.err, QByteArray());
+
+        struct stat info {};
+        ASSERT_EQ(::lstat(str(dump).c_str(), &info), 0);
+        if (c.written) {
+            EXPECT_TRUE(S_ISREG(info.st_mode));
+            EXPECT_EQ(info.st_mode & 07777, 0600u);
+            EXPECT_TRUE(run.dump.startsWith("crash report\n"));
+        }
+        if (c.planted == Planted::Fifo || c.planted == Planted::FifoWithReader) {
+            EXPECT_TRUE(S_ISFIFO(info.st_mode));
+        }
+        if (reader >= 0) {
+            char byte;
+            EXPECT_EQ(::read(reader, &byte, 1), 0) << "the FIFO received the report";
+            ::close(reader);
+        }
+        if (c.planted == Planted::LinkToFile) {
+            EXPECT_TRUE(S_ISLNK(info.st_mode));
+            EXPECT_EQ(platformtest::readFile(target), QByteArray("secret"));
+            struct stat targetInfo {};
+            ASSERT_EQ(::stat(str(target).c_str(), &targetInfo), 0);
+            EXPECT_EQ(targetInfo.st_mode & 07777, 0644u);
+        }
+        if (c.planted == Planted::DanglingLink) {
+            EXPECT_TRUE(S_ISLNK(info.st_mode));
+            EXPECT_FALSE(QFileInfo::exists(target));
+        }
+    }
 }
 
 // The report without a crash record, written by the program itself.

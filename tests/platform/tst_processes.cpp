@@ -363,4 +363,95 @@ TEST_F(ProcessFixture, AnUnreadableProcessTableIsReported) {
     EXPECT_FALSE(result);
 }
 
+// What the ending hook does: the chosen process dies and another takes its id.
+struct IdTakeover {
+    Child* chosen = nullptr;
+    Child* taker = nullptr;
+    ChildOptions takerOptions;
+    bool waitForReady = false;
+    pid_t takerPid = 0;
+    int calls = 0;
+};
+IdTakeover g_takeover;
+
+void letAnotherProcessTakeTheId(std::uint32_t processId) {
+    ++g_takeover.calls;
+    if (static_cast<pid_t>(processId) != g_takeover.chosen->pid()) return;
+    ::kill(g_takeover.chosen->pid(), SIGKILL);
+    g_takeover.chosen->wait();
+    // In a process-id namespace of our own nobody else starts processes: the
+    // next one gets the id after the one written here.
+    QFile lastPid(QStringLiteral("/proc/sys/kernel/ns_last_pid"));
+    if (!lastPid.open(QIODevice::WriteOnly) || lastPid.write(QByteArray::number(processId - 1)) <= 0) return;
+    lastPid.close();
+    if (!g_takeover.taker->start(g_takeover.takerOptions)) return;
+    if (g_takeover.waitForReady && g_takeover.taker->readStdoutLine() != "ready") return;
+    g_takeover.takerPid = g_takeover.taker->pid();
+}
+
+// The process chosen from the table dies, and another process takes its id
+// before it is opened. That process is not ended: it is checked after it has
+// been opened, and the signal goes through the descriptor. What this proves:
+// a check that comes before the process is opened fails here (as does ending
+// by id); it does not reach into the kernel between opening and signalling,
+// where the descriptor itself keeps the signal on the process it was opened on.
+TEST(EndingByName, AProcessThatTookTheIdMeanwhileIsNotEnded) {
+    if (!platformtest::inNamespaces()) {
+        // Process ids of its own, so that the test can hand an id on.
+        QByteArray log;
+        const int code =
+            platformtest::rerunInNamespaces({"--pid", "--fork", "--mount", "--mount-proc", "--propagation", "private"},
+                                            "", "EndingByName.AProcessThatTookTheIdMeanwhileIsNotEnded", &log);
+        if (code == -2) GTEST_SKIP() << "no process-id namespace can be made here";
+        EXPECT_EQ(code, 0) << log.constData();
+        EXPECT_TRUE(log.contains("[  PASSED  ] 1 test")) << log.constData();
+        return;
+    }
+    QTemporaryDir dir;
+    const QString name = QStringLiteral("iTunes-taken");
+    const QString chosenProgram = dir.path() + QLatin1Char('/') + name;
+    ASSERT_TRUE(platformtest::copyExecutable(QStringLiteral("/bin/sleep"), chosenProgram));
+    const QString otherProgram = dir.path() + QStringLiteral("/unrelated");
+    ASSERT_TRUE(platformtest::copyExecutable(QStringLiteral("/bin/sleep"), otherProgram));
+    // The helper under the same name, running as another user.
+    const QString namesake = dir.path() + QStringLiteral("/other-user/") + name;
+    ASSERT_TRUE(QDir().mkpath(dir.path() + QStringLiteral("/other-user")));
+    ASSERT_TRUE(platformtest::copyExecutable(QStringLiteral(ZN_PLATFORM_TEST_HELPER), namesake));
+    ASSERT_EQ(::chmod(str(dir.path()).c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(str(namesake).c_str(), 0755), 0);
+
+    const struct {
+        const char* what;
+        std::vector<std::string> argv;
+        bool waitForReady;
+    } cases[] = {
+        {"an unrelated program of ours", {str(otherProgram), "300"}, false},
+        {"a program of that name of another user", {str(namesake), "sleep-unprivileged"}, true},
+    };
+    platform::setProcessEndingHook(&letAnotherProcessTakeTheId);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Child chosen, taker;
+        ChildOptions options;
+        options.argv = {str(chosenProgram), "300"};
+        ASSERT_TRUE(chosen.start(options));
+        const pid_t id = chosen.pid();
+        g_takeover = IdTakeover{};
+        g_takeover.chosen = &chosen;
+        g_takeover.taker = &taker;
+        g_takeover.takerOptions.argv = c.argv;
+        g_takeover.takerOptions.pipeStdout = c.waitForReady;
+        g_takeover.waitForReady = c.waitForReady;
+
+        EXPECT_TRUE(KillProcessByName(name + QStringLiteral(".exe")));
+        EXPECT_EQ(g_takeover.calls, 1);
+        ASSERT_EQ(g_takeover.takerPid, id) << "the id was not handed on";
+        // Had it been sent SIGKILL, it would die of that whatever comes later.
+        ASSERT_EQ(::kill(taker.pid(), SIGTERM), 0);
+        const int status = taker.wait();
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "the process that took the id was ended";
+    }
+    platform::setProcessEndingHook(nullptr);
+}
+
 }  // namespace

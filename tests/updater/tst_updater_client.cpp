@@ -16,6 +16,8 @@
 #include "platform/Programs.h"
 #include "testsupport/ServerUtil.h"
 
+#include <sys/stat.h>
+
 using testsupport::TestNginx;
 
 class UpdaterClientTest : public QObject {
@@ -205,6 +207,63 @@ private slots:
         QTRY_COMPARE(spy.count(), 2);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("<h3>What's New</h3> in 2.1\n"));
+    }
+
+    // Only a regular "ver.txt" is written. A link planted there is not
+    // followed (its target, another file of the user's, stays as it was; a
+    // missing target is not created), and a FIFO is neither waited for nor
+    // written; the reply is still reported.
+    void releaseNotesGoOnlyIntoARegularFile_data() {
+        QTest::addColumn<QString>("planted");
+        QTest::newRow("link to a file") << QStringLiteral("link");
+        QTest::newRow("link to a missing file") << QStringLiteral("dangling");
+        QTest::newRow("FIFO") << QStringLiteral("fifo");
+    }
+    void releaseNotesGoOnlyIntoARegularFile() {
+        QFETCH(QString, planted);
+        ZN_REQUIRE_BINARY("nginx");
+        TestNginx nginx;
+        nginx.addFile(QStringLiteral("notes.html"), "<h3>What's New</h3> in 2.1");
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+        QTemporaryDir elsewhere;
+        const QString canary = elsewhere.filePath(QStringLiteral("canary"));
+        const QString verTxt = m_app.path() + QStringLiteral("/ver.txt");
+        QFile::remove(verTxt);
+        auto removeVerTxt = qScopeGuard([&] { QFile::remove(verTxt); });
+        if (planted == QLatin1String("link")) {
+            QFile file(canary);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("canary");
+            file.close();
+            QVERIFY(QFile::link(canary, verTxt));
+        } else if (planted == QLatin1String("dangling")) {
+            QVERIFY(QFile::link(canary, verTxt));
+        } else {
+            QCOMPARE(::mkfifo(QFile::encodeName(verTxt).constData(), 0600), 0);
+        }
+
+        HttpGet get;
+        QSignalSpy spy(&get, &HttpGet::signalGetFinished);
+        get.get(nginx.httpUrl(QStringLiteral("/notes.html")));
+        QTRY_COMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(1).toString(), QStringLiteral("<h3>What's New</h3> in 2.1"));
+
+        const QFileInfo info(verTxt);
+        if (planted == QLatin1String("fifo")) {
+            struct stat st {};
+            QCOMPARE(::lstat(QFile::encodeName(verTxt).constData(), &st), 0);
+            QVERIFY(S_ISFIFO(st.st_mode));
+        } else {
+            QVERIFY(info.isSymLink());
+        }
+        if (planted == QLatin1String("link")) {
+            QFile file(canary);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), QByteArray("canary"));
+        } else {
+            QVERIFY(!QFile::exists(canary));
+        }
     }
 };
 

@@ -38,9 +38,18 @@ QString productName() { return QStringLiteral("ZnProduct-%1").arg(::getpid()); }
 // A running program whose merged output the test reads as it comes.
 class Program {
 public:
-    Program(const QString& program, const QStringList& arguments, const QString& runtimeDir) {
+    // An empty `runtimeDir` leaves XDG_RUNTIME_DIR unset; a `home` replaces HOME.
+    Program(const QString& program, const QStringList& arguments, const QString& runtimeDir,
+            const QString& home = QString()) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+        if (runtimeDir.isEmpty())
+            env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        else
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+        if (!home.isEmpty()) {
+            env.insert(QStringLiteral("HOME"), home);
+            env.remove(QStringLiteral("XDG_STATE_HOME"));
+        }
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::MergedChannels);
@@ -145,6 +154,38 @@ private slots:
         QCOMPARE(failing.exitCode(), 0);
     }
 
+    // A flag value of the wrong type ends the program with 1 before anything
+    // else, as gflags does for every flag: a --shadowWidth that is not a
+    // number is no exception. A number out of 0-20 is no error (width 5).
+    void flagValuesOfTheWrongTypeEndWithOne_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        const QString url = QStringLiteral("--updateURL=http://127.0.0.1:1/verinfo?");
+        QTest::newRow("shadowWidth abc") << QStringList{"--silent=true", "--shadowWidth=abc", url} << 1
+                                         << QStringLiteral("'shadowWidth'");
+        QTest::newRow("shadowWidth empty")
+            << QStringList{"--silent=true", "--shadowWidth=", url} << 1 << QStringLiteral("'shadowWidth'");
+        QTest::newRow("shadowWidth 5px") << QStringList{"--silent=true", "--shadowWidth=5px", url} << 1
+                                         << QStringLiteral("'shadowWidth'");
+        QTest::newRow("silent maybe") << QStringList{"--silent=maybe", url} << 1 << QStringLiteral("'silent'");
+        QTest::newRow("shadowWidth 99") << QStringList{"--silent=true", "--shadowWidth=99", url} << 0 << QString();
+        QTest::newRow("shadowWidth -3") << QStringList{"--silent=true", "--shadowWidth=-3", url} << 0 << QString();
+    }
+    void flagValuesOfTheWrongTypeEndWithOne() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        Program run(velkin(), arguments, runtime());
+        QVERIFY(run.waitForExit());
+        QCOMPARE(run.exitCode(), exitCode);
+        if (!message.isEmpty()) {
+            QVERIFY2(run.output().contains(message), qPrintable(run.output()));
+            QVERIFY2(!run.output().contains(QStringLiteral("pid = ")), qPrintable(run.output()));
+            QVERIFY(QDir(runtime()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).isEmpty());
+        }
+    }
+
     // A build whose number has two digits somewhere is newer: a silent start
     // goes on to ask for its notes (and stays, its window shown).
     void aTwoDigitBuildIsOffered() {
@@ -212,6 +253,61 @@ private slots:
         QVERIFY(another.waitForExit());
         QCOMPARE(another.exitCode(), 0);
         QVERIFY(next.waitForOutput(QStringLiteral("message from another instance: \"active\"")));
+    }
+
+    // Without a session folder, another user who made /tmp/corvane-<uid> first
+    // does not leave the updater without its single instance: the folder in
+    // the user's home holds its lock and socket. Run again in a mount namespace
+    // with a /tmp of its own, so that the machine's /tmp is not touched.
+    void oneInstanceAtATimeWhenTmpIsTaken() {
+        if (qEnvironmentVariableIsEmpty("ZN_IN_NAMESPACES")) {
+            const QStringList unshare = {"--mount",
+                                         "--propagation",
+                                         "private",
+                                         "--",
+                                         "/bin/sh",
+                                         "-c",
+                                         "mount -t tmpfs -o mode=1777 zn-private-tmp /tmp || exit 99; "
+                                         "exec \"$0\" \"$@\""};
+            QProcess probe;
+            probe.start(QStringLiteral("/usr/bin/unshare"), unshare + QStringList{"/bin/true"});
+            if (!probe.waitForFinished(20000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+                QSKIP("no mount namespace with a /tmp of its own can be made here");
+            QProcess again;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("ZN_IN_NAMESPACES"), QStringLiteral("1"));
+            again.setProcessEnvironment(env);
+            again.setProcessChannelMode(QProcess::MergedChannels);
+            again.start(QStringLiteral("/usr/bin/unshare"),
+                        unshare + QStringList{QCoreApplication::applicationFilePath(),
+                                              QStringLiteral("oneInstanceAtATimeWhenTmpIsTaken")});
+            QVERIFY(again.waitForFinished(120000));
+            const QString log = QString::fromLocal8Bit(again.readAll());
+            QVERIFY2(again.exitStatus() == QProcess::NormalExit && again.exitCode() == 0, qPrintable(log));
+            QVERIFY2(log.contains(QStringLiteral("PASS   : UpdaterProgramTest::oneInstanceAtATimeWhenTmpIsTaken()")),
+                     qPrintable(log));
+            return;
+        }
+        const QString taken = QStringLiteral("/tmp/corvane-%1").arg(::getuid());
+        QVERIFY(!QFileInfo::exists(taken));
+        QVERIFY(QDir().mkpath(taken));
+        QCOMPARE(::chown(QFile::encodeName(taken).constData(), 65534, 65534), 0);
+        QTemporaryDir home;
+        const QString stay = QStringLiteral("--updateURL=http://127.0.0.1:1/verinfo?");
+
+        Program first(velkin(), {stay}, QString(), home.path());
+        QVERIFY(first.waitForOutput(QStringLiteral("pid = ")));
+        Program second(velkin(), {stay}, QString(), home.path());
+        QVERIFY(second.waitForExit());
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(!second.output().contains(QStringLiteral("pid = ")));
+        QVERIFY(first.waitForOutput(QStringLiteral("message from another instance: \"active\"")));
+        QVERIFY(first.running());
+        const QStringList files = QDir(home.path() + QStringLiteral("/.local/state/corvane"))
+                                      .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        QCOMPARE(files.filter(QStringLiteral(".lock")).size(), 1);
+        QCOMPARE(files.filter(QStringLiteral(".socket")).size(), 1);
+        QVERIFY(QDir(taken).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).isEmpty());
     }
 
     // Two starts at the same moment: one runs, the other ends with 0.

@@ -49,9 +49,11 @@ void lockCrashHandlers();
 bool crashHandlersLocked();
 
 // Writes the crash report for `crash` (null: a report without the signal part)
-// to `fileName`, creating or replacing it (a symbolic link there is not
-// followed). Uses only async-signal-safe calls, so a crash handler may call it.
-// False when the file cannot be created; then nothing is written.
+// to `fileName`, creating it with mode 0600 or replacing it. Only a regular
+// file takes the report: a symbolic link there is not followed, and a FIFO,
+// device or socket of that name gets nothing and never makes the call wait.
+// Uses only async-signal-safe calls, so a crash handler may call it. False when
+// the file cannot be created or is no regular file; then nothing is written.
 bool writeCrashReport(const char* fileName, const CrashSignal* crash);
 
 // Ends the process at once with exit status 128 + signalNumber, without exit

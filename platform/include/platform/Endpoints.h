@@ -27,6 +27,12 @@ enum class Endpoint {
 };
 
 // The address without a trailing slash, e.g. "https://www.corvane.example".
+// A value from the environment is used only when it has the endpoint's form: a
+// URL that parses with a scheme and a host, a host name (MailServer), a port
+// from 1 to 65535 in decimal digits (MailServerPort), a mail address without
+// blanks or control characters (FeedbackMailTo, FeedbackAccount). Any other
+// value, also an empty one, is refused with one warning line naming the
+// variable (once per value), and the built-in default is used.
 QString endpoint(Endpoint which);
 
 // Name of the environment variable that overrides an endpoint.

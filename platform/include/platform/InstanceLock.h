@@ -18,10 +18,14 @@ enum class InstanceLockResult {
     Failed,         // no lock could be made at all (no runtime folder, no file)
 };
 
-// The user's runtime folder: $XDG_RUNTIME_DIR when it is set to an absolute
-// path, otherwise /tmp/corvane-<uid>, made on first use with mode 0700 and used
-// only when it is a real folder of ours that no one else may write to. Empty
-// when there is none.
+// The user's runtime folder, the first of these that is a real folder (not a
+// link) owned by us that no one else may write to:
+// - $XDG_RUNTIME_DIR, when it is set to an absolute path;
+// - /tmp/corvane-<uid>, made on first use with mode 0700;
+// - corvane in $XDG_STATE_HOME (when absolute) or else in ~/.local/state, made
+//   with mode 0700 (missing folders above it too): another user can take the
+//   name in /tmp first, never in our home.
+// Empty when there is none.
 QString runtimeDir();
 
 // The lock file for `name`: runtimeDir() + "/" + name + ".lock", with any "/" in

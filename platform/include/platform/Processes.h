@@ -34,7 +34,10 @@
 int TerminateProcessById(std::uint32_t processId);
 
 // Ends the process chosen by the rule above (platform::chooseProcess), never
-// the calling process itself. Only
+// the calling process itself. Its id may have passed to another process since
+// the table was read: the process is opened first (a process descriptor), then
+// checked again while it is held (name, owner, still alive), and ended through
+// that descriptor, so a process that took the id is never ended. Only
 // that one process is ended; the result of ending it is not looked at. Returns
 // true once the table has been walked, also when nothing matched. When the
 // process table cannot be read it prints "CreateToolhelp32Snapshot failed!\n" to
@@ -79,5 +82,11 @@ const ProcessEntry* chooseProcess(const std::vector<ProcessEntry>& entries, cons
 // For tests only: read the process table from `root` instead of /proc (empty:
 // /proc again). Terminations always go to the real processes.
 void setProcessTableRoot(const QString& root);
+
+// For tests only: `hook` (null: none) is called with the id of the process
+// KillProcessByName has chosen, right before that process is opened, where a
+// test can let the id pass to another process.
+using ProcessEndingHook = void (*)(std::uint32_t processId);
+void setProcessEndingHook(ProcessEndingHook hook);
 
 }  // namespace platform
