@@ -57,5 +57,9 @@ protected:
     QString mimeString;
     bool prepared = false;
 
+    // The transfer encoding prepare() writes and encodes with: cEncoding,
+    // unless a part must choose another for its content.
+    virtual Encoding transferEncoding() const;
+
     MimeContentFormatter formatter;
 };

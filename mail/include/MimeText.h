@@ -1,5 +1,8 @@
 #pragma once
-// A plain-text part: "text/plain", charset utf-8, sent as 8bit.
+// A plain-text part: "text/plain", charset utf-8, sent as 8bit. A text with a
+// line longer than a mail line may be (998 octets, RFC 5322 2.1.1) is sent
+// quoted-printable instead, so relays neither refuse nor bounce it; its
+// decoded bytes are the text's exactly.
 #include <QString>
 
 #include "MimePart.h"
@@ -15,6 +18,11 @@ public:
 
     void prepare() override;
 
+    // The longest line, in octets without its line end, that goes out as it is.
+    static constexpr int kMaxLineOctets = 998;
+
 protected:
+    Encoding transferEncoding() const override;
+
     QString text;
 };

@@ -15,6 +15,7 @@
 // whole within the response time-out (one deadline for all its lines, however
 // slowly its bytes come), a line is at most kMaxReplyLineBytes and the reply at
 // most kMaxReplyBytes; a longer one is a ServerError and drops the connection.
+// A reply's last line is "NNN text" or the code alone ("NNN").
 // The EHLO name, the user and the password must not hold CR, LF or NUL, and an
 // address no control character, blank, '<' or '>': such a value is refused
 // before anything is sent.
@@ -23,6 +24,8 @@
 #include <QString>
 
 #include <functional>
+
+#include "SmtpReplyReader.h"
 
 class MimeMessage;
 class QTcpSocket;
@@ -54,8 +57,8 @@ public:
     class ResponseTooLongException {};
 
     // Limits of one reply, line ends included.
-    static constexpr int kMaxReplyLineBytes = 2 * 1024;
-    static constexpr int kMaxReplyBytes = 64 * 1024;
+    static constexpr int kMaxReplyLineBytes = SmtpReplyReader::kMaxLineBytes;
+    static constexpr int kMaxReplyBytes = SmtpReplyReader::kMaxReplyBytes;
 
     explicit SmtpClient(const QString& host = QStringLiteral("localhost"), int port = 25,
                         ConnectionType ct = TcpConnection);
@@ -78,6 +81,13 @@ public:
     void setPassword(const QString& password);
     SmtpClient::AuthMethod getAuthMethod() const;
     void setAuthMethod(AuthMethod method);
+    // TlsConnection only. Required (the default): a reply other than 220 to
+    // STARTTLS fails the connection. Not required: such a reply goes on in
+    // plain text, for servers that have no TLS. Either way, once the server
+    // has agreed (220), a failed handshake fails the connection: it never goes
+    // on in plain text.
+    bool isStartTlsRequired() const;
+    void setStartTlsRequired(bool required);
     // The last reply line read (line end included) and its code.
     const QString& getResponseText() const;
     int getResponseCode() const;
@@ -131,6 +141,7 @@ protected:
     int connectionTimeout = 5000;
     int responseTimeout = 50000;
     int sendMessageTimeout = 60000;
+    bool startTlsRequired = true;
 
     QString responseText;
     int responseCode = 0;
@@ -140,8 +151,11 @@ private:
     // greeting and EHLO (and the STARTTLS upgrade with its second EHLO).
     bool openConnection();
     bool greetServer();
+    // STARTTLS and the handshake (true), or a refusal that may go on in
+    // plain text (true, still plain); false otherwise.
+    bool upgradeToTls();
     // The TLS handshake after the 220 to STARTTLS; refuses bytes that came
-    // with or after that 220.
+    // with or after that 220. A failed handshake drops the connection.
     bool startTls();
     // Reads a reply of connection set-up; another code than `code` emits
     // ServerError and is false.
@@ -167,5 +181,5 @@ private:
     [[noreturn]] void replyTooLong();
 
     // Bytes read from the socket and not yet taken as reply lines.
-    QByteArray replyBuffer;
+    SmtpReplyReader replyReader;
 };

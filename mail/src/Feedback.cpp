@@ -146,8 +146,13 @@ void CFeedback::slotSendEmail() {
     const QString body = emailBody(address, content);
     readEmailConfig();
 
+    // The login, the text and the logs go under TLS whenever the server can:
+    // STARTTLS first, with the certificate verified. A server without TLS
+    // (any answer but 220) is still served in plain text; a handshake that
+    // fails after the server agreed ends the send.
     SmtpClient client(platform::endpoint(platform::Endpoint::MailServer),
-                      platform::endpoint(platform::Endpoint::MailServerPort).toInt(), SmtpClient::TcpConnection);
+                      platform::endpoint(platform::Endpoint::MailServerPort).toInt(), SmtpClient::TlsConnection);
+    client.setStartTlsRequired(false);
     client.setUser(m_strUser);
     client.setPassword(m_strPassword);
 

@@ -1,6 +1,5 @@
 #include "MimeMultiPart.h"
 
-#include <QCryptographicHash>
 #include <QRandomGenerator>
 
 namespace {
@@ -17,9 +16,13 @@ MimeMultiPart::MimeMultiPart(MultiPartType type) : type(type) {
     cType = QLatin1String(MULTI_PART_NAMES[type]);
     cEncoding = _8Bit;
 
-    // The boundary: the MD5 digest of one random byte, in hexadecimal.
-    const char random = static_cast<char>(QRandomGenerator::global()->generate() & 0xFF);
-    cBoundary = QString::fromLatin1(QCryptographicHash::hash(QByteArray(1, random), QCryptographicHash::Md5).toHex());
+    // The boundary: 128 bits from the system's random source as 32 lower-case
+    // hexadecimal digits. Two multiparts of one mail must never share it (the
+    // inner one's parts would fall out of the outer one), nor may a line of a
+    // part hit it by chance.
+    quint32 random[4];
+    QRandomGenerator::system()->fillRange(random);
+    cBoundary = QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(random), sizeof random).toHex());
 }
 
 MimeMultiPart::~MimeMultiPart() = default;

@@ -39,6 +39,8 @@ MimePart::Encoding MimePart::getEncoding() const { return cEncoding; }
 
 MimeContentFormatter& MimePart::getContentFormatter() { return formatter; }
 
+MimePart::Encoding MimePart::transferEncoding() const { return cEncoding; }
+
 QString MimePart::toString() {
     if (!prepared) prepare();
     return mimeString;
@@ -60,8 +62,10 @@ void MimePart::prepare() {
     }
     mimeString = type.toString();
 
+    const Encoding encoding = transferEncoding();
+
     mimeString += QStringLiteral("Content-Transfer-Encoding: ");
-    switch (cEncoding) {
+    switch (encoding) {
     case _7Bit: mimeString += QLatin1String("7bit\r\n"); break;
     case _8Bit: mimeString += QLatin1String("8bit\r\n"); break;
     case Base64: mimeString += QLatin1String("base64\r\n"); break;
@@ -76,7 +80,7 @@ void MimePart::prepare() {
 
     mimeString += header + QLatin1String("\r\n");
 
-    switch (cEncoding) {
+    switch (encoding) {
     case _7Bit:
         // Only what survives Latin-1 stays; ASCII content passes unchanged.
         mimeString += QString::fromUtf8(QString::fromUtf8(content).toLatin1());

@@ -61,15 +61,6 @@ QString dataText(const QString& text) {
     return lines.join(QLatin1String("\r\n"));
 }
 
-// The reply code: the first three characters when they are digits, else 0.
-int replyCode(const QString& line) {
-    if (line.size() < 3) return 0;
-    for (int i = 0; i < 3; ++i) {
-        if (line.at(i) < QLatin1Char('0') || line.at(i) > QLatin1Char('9')) return 0;
-    }
-    return line.leftRef(3).toInt();
-}
-
 }  // namespace
 
 SmtpClient::SmtpClient(const QString& host, int port, ConnectionType connectionType) {
@@ -109,7 +100,7 @@ void SmtpClient::setConnectionType(ConnectionType ct) {
     // The socket keeps no more than one reply's worth unread; the reply reader
     // takes it all after every wait.
     socket->setReadBufferSize(kMaxReplyBytes);
-    replyBuffer.clear();
+    replyReader.clear();
 }
 
 const QString& SmtpClient::getUser() const { return user; }
@@ -123,6 +114,10 @@ void SmtpClient::setPassword(const QString& password) { this->password = passwor
 SmtpClient::AuthMethod SmtpClient::getAuthMethod() const { return authMethod; }
 
 void SmtpClient::setAuthMethod(AuthMethod method) { authMethod = method; }
+
+bool SmtpClient::isStartTlsRequired() const { return startTlsRequired; }
+
+void SmtpClient::setStartTlsRequired(bool required) { startTlsRequired = required; }
 
 const QString& SmtpClient::getResponseText() const { return responseText; }
 
@@ -200,8 +195,22 @@ bool SmtpClient::openConnection() {
 bool SmtpClient::greetServer() {
     if (!expectSetupReply(220) || !setupCommand(QStringLiteral("EHLO ") + name, 250)) return false;
     if (connectionType != TlsConnection) return true;
-    return setupCommand(QStringLiteral("STARTTLS"), 220) && startTls() &&
-           setupCommand(QStringLiteral("EHLO ") + name, 250);
+    return upgradeToTls();
+}
+
+bool SmtpClient::upgradeToTls() {
+    sendMessage(QStringLiteral("STARTTLS"));
+    if (!replyIs(220)) {
+        if (!startTlsRequired) {
+            // No TLS here: the dialogue goes on in plain text after the first
+            // EHLO, as with a TcpConnection.
+            qDebug() << "SmtpClient::connectToHost======STARTTLS refused, plain===========" << responseCode;
+            return true;
+        }
+        emit smtpError(ServerError);
+        return false;
+    }
+    return startTls() && setupCommand(QStringLiteral("EHLO ") + name, 250);
 }
 
 bool SmtpClient::startTls() {
@@ -209,9 +218,9 @@ bool SmtpClient::startTls() {
     // read as the first reply under TLS it would let anyone on the path answer
     // for the server (STARTTLS command injection). A server sends nothing more
     // until the handshake, so any such byte ends the connection.
-    if (!replyBuffer.isEmpty() || socket->bytesAvailable() > 0) {
+    if (replyReader.hasBufferedBytes() || socket->bytesAvailable() > 0) {
         qDebug() << "SmtpClient::connectToHost======data after the STARTTLS reply===========";
-        replyBuffer.clear();
+        replyReader.clear();
         socket->abort();
         emit smtpError(ServerError);
         return false;
@@ -220,6 +229,9 @@ bool SmtpClient::startTls() {
     sslSocket->startClientEncryption();
     if (!sslSocket->waitForEncrypted(connectionTimeout)) {
         qDebug() << sslSocket->errorString();
+        // The server expects TLS now and the client no longer trusts the
+        // line: nothing more goes over it, least of all in plain text.
+        socket->abort();
         emit smtpError(ConnectionTimeoutError);
         return false;
     }
@@ -311,7 +323,7 @@ void SmtpClient::waitForResponse() {
     // One deadline for the whole reply, not one per piece: a server that
     // trickles its bytes cannot hold the client longer than the time-out.
     const QDeadlineTimer deadline(responseTimeout);
-    int replyBytes = 0;
+    replyReader.startReply();
     for (;;) {
         // Always new data first, also when whole lines are buffered.
         if (!socket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
@@ -319,16 +331,14 @@ void SmtpClient::waitForResponse() {
             qDebug() << "SmtpClient::waitForResponse======ResponseTimeoutError===========";
             throw ResponseTimeoutException();
         }
-        replyBuffer += socket->readAll();
+        replyReader.feed(socket->readAll());
         for (;;) {
-            const int end = replyBuffer.indexOf('\n');
-            const int lineBytes = end < 0 ? replyBuffer.size() : end + 1;
-            if (lineBytes > kMaxReplyLineBytes || replyBytes + lineBytes > kMaxReplyBytes) replyTooLong();
-            if (end < 0) break;
-            replyBytes += lineBytes;
-            responseText = QString::fromUtf8(replyBuffer.constData(), lineBytes);
-            replyBuffer.remove(0, lineBytes);
-            responseCode = replyCode(responseText);
+            QByteArray line;
+            const SmtpReplyReader::Step step = replyReader.next(&line);
+            if (step == SmtpReplyReader::TooLong) replyTooLong();
+            if (step == SmtpReplyReader::NeedMore) break;
+            responseText = QString::fromUtf8(line);
+            responseCode = SmtpReplyReader::replyCode(line);
             if (responseCode / 100 == 4) {
                 qDebug() << "SmtpClient::waitForResponse======ServerError===========";
                 emit smtpError(ServerError);
@@ -337,8 +347,7 @@ void SmtpClient::waitForResponse() {
                 qDebug() << "SmtpClient::waitForResponse======ClientError===========";
                 emit smtpError(ClientError);
             }
-            // "NNN text": the last line of the reply.
-            if (responseText.size() > 3 && responseText.at(3) == QLatin1Char(' ')) return;
+            if (step == SmtpReplyReader::LastLine) return;
         }
     }
 }
@@ -347,7 +356,7 @@ void SmtpClient::replyTooLong() {
     // Whatever follows belongs to the same overlong reply: the connection is
     // of no further use, and dropping it stops the server's stream.
     qDebug() << "SmtpClient::waitForResponse======ResponseTooLong===========";
-    replyBuffer.clear();
+    replyReader.clear();
     socket->abort();
     emit smtpError(ServerError);
     throw ResponseTooLongException();
@@ -355,7 +364,9 @@ void SmtpClient::replyTooLong() {
 
 void SmtpClient::sendMessage(const QString& text) {
     const QByteArray line = text.toUtf8() + "\r\n";
-    bool written = socket->write(line) == line.size();
+    // Only onto a live connection: a socket dropped after a failed TLS
+    // handshake takes no more bytes (writing into it would crash).
+    bool written = socket->state() == QAbstractSocket::ConnectedState && socket->write(line) == line.size();
     // Until every byte has left, within one time-out for the whole line.
     QDeadlineTimer deadline(sendMessageTimeout);
     while (written && socket->bytesToWrite() > 0) {

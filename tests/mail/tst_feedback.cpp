@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSslConfiguration>
+#include <QSslKey>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -33,6 +35,7 @@
 #include "support/MailTestSupport.h"
 #include "support/ScriptedSmtpServer.h"
 #include "testsupport/GuiTestSupport.h"
+#include "testsupport/ServerUtil.h"
 #include "testsupport/TestSmtpServer.h"
 
 using testsupport::ReceivedMail;
@@ -733,6 +736,84 @@ private slots:
         QVERIFY(seen.texts.contains(QStringLiteral("Please enter a valid email address.")));
         QCOMPARE(seen.caption, QStringLiteral("Feedback"));
         QVERIFY(dialog.isVisible());
+    }
+
+    // The feedback goes under TLS wherever the server offers it: STARTTLS
+    // with the certificate verified. A server without TLS still gets it in
+    // plain text (the demo's server is one). A server whose certificate is not
+    // trusted gets nothing: the send fails with the connection box and the
+    // login never goes out, in plain text or otherwise.
+    void startTls_data() {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<bool>("sent");
+        QTest::addColumn<bool>("tls");
+        QTest::newRow("STARTTLS, trusted") << "starttls trusted" << true << true;
+        QTest::newRow("no TLS") << "plain" << true << false;
+        QTest::newRow("STARTTLS, certificate not trusted") << "starttls untrusted" << false << false;
+        QTest::newRow("agreed, certificate not trusted, scripted") << "scripted" << false << false;
+    }
+    void startTls() {
+        QFETCH(QString, server);
+        QFETCH(bool, sent);
+        QFETCH(bool, tls);
+        const QSslConfiguration defaults = QSslConfiguration::defaultConfiguration();
+        struct RestoreDefaults {
+            QSslConfiguration config;
+            ~RestoreDefaults() { QSslConfiguration::setDefaultConfiguration(config); }
+        } restore{defaults};
+
+        TestSmtpServer smtp;
+        ScriptedSmtpServer scripted;
+        QTemporaryDir certificateDir;
+        if (server == QLatin1String("scripted")) {
+            testsupport::TestCertificates certificates;
+            QString error;
+            QVERIFY2(testsupport::makeTestCertificates(certificateDir.path(), &certificates, &error),
+                     qPrintable(error));
+            QFile key(certificates.serverKey);
+            QVERIFY(key.open(QIODevice::ReadOnly));
+            scripted.setTlsIdentity(QSslCertificate::fromPath(certificates.serverCert).value(0),
+                                    QSslKey(key.readAll(), QSsl::Ec));
+            QVERIFY(scripted.start([](ScriptedSmtpServer::Session& s) {
+                s.send("220 scripted ESMTP\r\n");
+                if (!s.expect("EHLO localhost", "250-scripted\r\n250-STARTTLS\r\n250 AUTH PLAIN\r\n")) return;
+                if (!s.expect("STARTTLS", "220 go ahead\r\n")) return;
+                if (s.startTls()) return;
+                // Whatever the client sends now is kept in lines().
+                while (!s.readLine().isEmpty()) {
+                }
+            }));
+            pointAt(scripted.port());
+        } else {
+            if (server != QLatin1String("plain")) smtp.setSecurity(TestSmtpServer::Security::StartTls);
+            QString error;
+            QVERIFY2(smtp.start(QLatin1String(kAccount), QLatin1String(kBuiltInPassword), &error), qPrintable(error));
+            if (server == QLatin1String("starttls trusted")) {
+                QSslConfiguration::setDefaultConfiguration(smtp.sslConfiguration());
+            }
+            pointAt(smtp.port());
+        }
+
+        CFeedback dialog;
+        dialog.show();
+        const BoxSeen seen = submit(dialog, QStringLiteral("user@x.example"), QStringLiteral("secret text"));
+        QVERIFY(seen.shown);
+        const QString box = sent ? QStringLiteral("Submitted successfully.")
+                                 : QStringLiteral(
+                                       "Sorry, it failed to submit the feedback. Please make sure you have "
+                                       "a stable network connection and try it again.");
+        QVERIFY2(seen.texts.contains(box), qPrintable(seen.texts));
+        if (server == QLatin1String("scripted")) {
+            scripted.finish();
+            QCOMPARE(scripted.lines(), QList<QByteArray>({"EHLO localhost", "STARTTLS"}));
+            return;
+        }
+        const QList<ReceivedMail> mails = smtp.messages(sent ? 1 : 0);
+        QCOMPARE(mails.size(), sent ? 1 : 0);
+        if (!sent) return;
+        QCOMPARE(mails.first().tls, tls);
+        QCOMPARE(mails.first().login, QLatin1String(kAccount));
+        QVERIFY(mails.first().data.contains("secret text"));
     }
 };
 

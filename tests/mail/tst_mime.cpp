@@ -3,8 +3,11 @@
 // read back by Python's email package.
 #include <QFile>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 #include "EmailAddress.h"
 #include "MimeAttachment.h"
@@ -470,6 +473,196 @@ private slots:
         QCOMPARE(parsed.parts.at(2).fileName, QStringLiteral("x.log"));
         QCOMPARE(parsed.parts.at(2).payload, QByteArray("log line\n"));
         QCOMPARE(parsed.parts.at(3).payload, qpBytes);
+    }
+
+    // A text or HTML part whose lines fit a mail line (998 octets) goes out as
+    // 8bit, as it is; one with a longer line goes out quoted-printable, every
+    // line within 76 columns. Either way a mail reader gets the text's bytes
+    // back exactly. The part's own setting stays 8bit.
+    void longLinesGoQuotedPrintable_data() {
+        QTest::addColumn<bool>("html");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("encoding");
+        const QString cjk = QString::fromUtf8("客");  // three octets
+        QTest::newRow("998 ASCII") << false << QString(998, QLatin1Char('a')) << "8bit";
+        QTest::newRow("999 ASCII") << false << QString(999, QLatin1Char('a')) << "quoted-printable";
+        QTest::newRow("1000 ASCII between short lines")
+            << false << "first\r\n" + QString(1000, QLatin1Char('b')) + "\nlast\n"
+            << "quoted-printable";
+        QTest::newRow("998 octets of CJK and ASCII") << false << cjk.repeated(332) + "ab"
+                                                     << "8bit";
+        QTest::newRow("999 octets of CJK") << false << cjk.repeated(333) << "quoted-printable";
+        QTest::newRow("334 CJK") << false << cjk.repeated(334) << "quoted-printable";
+        QTest::newRow("long text of short lines")
+            << false
+            << (QString(900, QLatin1Char('c')) + "\r\n" + QString(900, QLatin1Char('d')) + "\n").repeated(3) + "end"
+            << "8bit";
+        QTest::newRow("lines ended by CR alone")
+            << false << QString(998, QLatin1Char('e')) + "\r" + QString(998, QLatin1Char('f')) << "8bit";
+        QTest::newRow("long HTML") << true << "<p>" + QString(1200, QLatin1Char('h')) + "</p>"
+                                   << "quoted-printable";
+        QTest::newRow("long CJK HTML with '=' and a dot line")
+            << true << "<p a=\"1\">\n.\n" + cjk.repeated(400) + "=\n</p>"
+            << "quoted-printable";
+    }
+    void longLinesGoQuotedPrintable() {
+        QFETCH(bool, html);
+        QFETCH(QString, text);
+        QFETCH(QString, encoding);
+        std::unique_ptr<MimeText> part(html ? new MimeHtml(text) : new MimeText(text));
+        MimeMessage message;
+        message.setSender(new EmailAddress(QStringLiteral("me@x.example")));
+        message.addRecipient(new EmailAddress(QStringLiteral("to@x.example")));
+        message.addPart(part.get());
+        const QByteArray mail = message.toString().toUtf8();
+
+        QVERIFY2(part->toString().contains(QStringLiteral("Content-Transfer-Encoding: ") + encoding + "\r\n"),
+                 qPrintable(part->toString().left(200)));
+        QCOMPARE(part->getEncoding(), MimePart::_8Bit);
+        // Lines as the SMTP client sends them: CR, LF and CRLF each end one.
+        QByteArray lines = mail;
+        lines.replace("\r\n", "\n").replace('\r', '\n');
+        for (const QByteArray& line : lines.split('\n')) {
+            const int limit = encoding == QLatin1String("8bit") ? MimeText::kMaxLineOctets : 76;
+            QVERIFY2(line.size() <= limit, line.left(80).constData());
+        }
+        if (encoding == QLatin1String("8bit")) {
+            QVERIFY(mail.contains("\r\n\r\n" + text.toUtf8() + "\r\n"));
+        }
+
+        const mailtest::ParsedMail parsed = mailtest::parseMail(mail);
+        QVERIFY2(parsed.ok, qPrintable(parsed.error));
+        QVERIFY2(parsed.defects.isEmpty(), qPrintable(parsed.defects.join(", ")));
+        QCOMPARE(parsed.parts.size(), 1);
+        QCOMPARE(parsed.parts.at(0).type, html ? QStringLiteral("text/html") : QStringLiteral("text/plain"));
+        // Quoted-printable keeps every byte, line ends included; 8bit text
+        // has the line ends of its transport.
+        const auto lineEnds = [](QByteArray bytes) { return bytes.replace("\r\n", "\n").replace('\r', '\n'); };
+        if (encoding == QLatin1String("8bit")) {
+            QCOMPARE(lineEnds(parsed.parts.at(0).payload), lineEnds(text.toUtf8()));
+        } else {
+            QCOMPARE(parsed.parts.at(0).payload, text.toUtf8());
+        }
+
+        // A short text in the same part is 8bit again.
+        part->setText(QStringLiteral("short"));
+        part->prepare();
+        QVERIFY(part->toString().contains(QStringLiteral("Content-Transfer-Encoding: 8bit\r\n")));
+    }
+
+    // Every multipart draws its boundary anew from 128 random bits: over many
+    // mails with a multipart inside the message's own, no two boundaries are
+    // the same (with one random byte, as once, the same value came back within
+    // a few dozen), and each keeps the form of 32 lower-case hexadecimal digits.
+    void boundariesAreDistinct() {
+        const QRegularExpression form(QStringLiteral("boundary=([^\r\n;]*)\r\n"));
+        QSet<QString> seen;
+        const int mails = 2000;
+        for (int i = 0; i < mails; ++i) {
+            MimeMessage message;
+            message.setSender(new EmailAddress(QStringLiteral("me@x.example")));
+            MimeMultiPart inner(MimeMultiPart::Alternative);
+            MimeText plain(QStringLiteral("plain"));
+            MimeHtml html(QStringLiteral("<p>html</p>"));
+            inner.addPart(&plain);
+            inner.addPart(&html);
+            MimeAttachment file(QByteArray("log"), QStringLiteral("x.log"));
+            message.addPart(&inner);
+            message.addPart(&file);
+            QStringList boundaries;
+            QRegularExpressionMatchIterator it = form.globalMatch(message.toString());
+            while (it.hasNext()) boundaries << it.next().captured(1);
+            QCOMPARE(boundaries.size(), 2);
+            for (const QString& boundary : boundaries) {
+                QVERIFY2(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(boundary).hasMatch(),
+                         qPrintable(boundary));
+                QVERIFY2(!seen.contains(boundary), qPrintable(QStringLiteral("mail %1: %2").arg(i).arg(boundary)));
+                seen.insert(boundary);
+            }
+        }
+        QCOMPARE(seen.size(), 2 * mails);
+    }
+
+    // CR or LF in a Reply-To address or name, an In-Reply-To id or a part's
+    // Content-ID never starts a header line of its own: the mail has exactly
+    // its own header lines, the id lines carry the value without its line
+    // breaks, and a mail reader sees no forged field.
+    void replyAndIdValuesStayInTheirLine_data() {
+        QTest::addColumn<QString>("replyAddress");
+        QTest::addColumn<QString>("replyName");
+        QTest::addColumn<QString>("inReplyTo");
+        QTest::addColumn<QString>("contentId");
+        const QString address = QStringLiteral("r@x.example");
+        const QString id = QStringLiteral("id1@x.example");
+        const QString cid = QStringLiteral("part1@x.example");
+        QTest::newRow("CRLF in the Reply-To address") << "r@x.example\r\nX-Evil: 1"
+                                                      << "R" << id << cid;
+        QTest::newRow("LF in the Reply-To address") << "r@x.example\nX-Evil: 1"
+                                                    << "R" << id << cid;
+        QTest::newRow("CR in the Reply-To address") << "r@x.example\rX-Evil: 1"
+                                                    << "R" << id << cid;
+        QTest::newRow("CRLF in the Reply-To name") << address << "R\r\nX-Evil: 1\r\n" << id << cid;
+        QTest::newRow("CRLF in In-Reply-To") << address << "R"
+                                             << "id1@x.example>\r\nX-Evil: 1\r\nX-Other: <y" << cid;
+        QTest::newRow("LF in In-Reply-To") << address << "R"
+                                           << "\nX-Evil: 1" << cid;
+        QTest::newRow("CR in In-Reply-To") << address << "R"
+                                           << "id1\rX-Evil: 1" << cid;
+        QTest::newRow("CRLF in Content-ID") << address << "R" << id << "part1@x.example>\r\nX-Evil: 1\r\n\r\nforged";
+        QTest::newRow("LF in Content-ID") << address << "R" << id << "\nX-Evil: 1";
+        QTest::newRow("CR in Content-ID") << address << "R" << id << "p\rX-Evil: 1\r";
+        QTest::newRow("all at once") << "r@x\r\nX-A: 1"
+                                     << "\n"
+                                     << "\r\nX-B: 2"
+                                     << "\r\n\r\nX-C: 3";
+    }
+    void replyAndIdValuesStayInTheirLine() {
+        QFETCH(QString, replyAddress);
+        QFETCH(QString, replyName);
+        QFETCH(QString, inReplyTo);
+        QFETCH(QString, contentId);
+        const auto stripped = [](QString value) { return value.remove(QLatin1Char('\r')).remove(QLatin1Char('\n')); };
+        MimeMessage message;
+        message.setSender(new EmailAddress(QStringLiteral("me@x.example")));
+        message.addRecipient(new EmailAddress(QStringLiteral("to@x.example")));
+        EmailAddress replyTo(replyAddress, replyName);
+        message.setReplyTo(&replyTo);
+        message.setInReplyTo(inReplyTo);
+        MimeText text(QStringLiteral("body"));
+        text.setContentId(contentId);
+        message.addPart(&text);
+        const QByteArray mail = message.toString().toUtf8();
+
+        QStringList names;
+        bool inHeader = true;
+        for (const QByteArray& line : mail.split('\n')) {
+            QVERIFY2(line.isEmpty() || line.endsWith('\r'), line.constData());
+            const QByteArray bare = line.left(line.size() - 1);
+            QVERIFY2(!bare.contains('\r'), line.constData());
+            if (bare.isEmpty()) {
+                inHeader = false;
+            } else if (bare.startsWith("--")) {
+                inHeader = true;
+            } else if (inHeader && bare.at(0) != ' ') {
+                names << QString::fromLatin1(bare.left(bare.indexOf(':')));
+            }
+        }
+        QCOMPARE(names, QStringList({"From", "To", "Subject", "Reply-To", "MIME-Version", "In-Reply-To", "References",
+                                     "Date", "Content-Type", "Content-Transfer-Encoding", "Content-Type",
+                                     "Content-Transfer-Encoding", "Content-ID"}));
+        const QByteArray idLine = "<" + stripped(inReplyTo).toUtf8() + ">\r\n";
+        QVERIFY2(mail.contains("\r\nIn-Reply-To: " + idLine), mail.constData());
+        QVERIFY2(mail.contains("\r\nReferences: " + idLine), mail.constData());
+        QVERIFY2(mail.contains("\r\nContent-ID: <" + stripped(contentId).toUtf8() + ">\r\n"), mail.constData());
+
+        const mailtest::ParsedMail parsed = mailtest::parseMail(mail);
+        QVERIFY2(parsed.ok, qPrintable(parsed.error));
+        QVERIFY2(parsed.defects.isEmpty(), qPrintable(parsed.defects.join(", ")));
+        for (const QString& name : parsed.headers.keys()) QVERIFY2(!name.startsWith("X-"), qPrintable(name));
+        QCOMPARE(parsed.headers.value("Reply-To"),
+                 (replyName.isEmpty() ? QString() : replyName + QLatin1Char(' ')) + "<" + stripped(replyAddress) + ">");
+        QCOMPARE(parsed.parts.size(), 1);
+        QCOMPARE(parsed.parts.at(0).payload, QByteArray("body"));
     }
 };
 

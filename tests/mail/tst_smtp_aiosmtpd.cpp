@@ -108,6 +108,54 @@ private slots:
         QCOMPARE(parsed.parts.at(1).payload, dump);
     }
 
+    // A user's paragraph longer than a mail line (998 octets) goes out
+    // quoted-printable: the server, which refuses longer lines, stores the
+    // mail, every stored line fits, and the text decodes back to its exact
+    // bytes. A text whose lines fit goes out as 8bit, as it is.
+    void longLinesArrive_data() {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("encoding");
+        const QString cjk = QString::fromUtf8("客");
+        QTest::newRow("1000 ASCII") << QString(1000, QLatin1Char('a')) << "quoted-printable";
+        QTest::newRow("334 CJK") << cjk.repeated(334) << "quoted-printable";
+        QTest::newRow("feedback paragraph")
+            << QString::fromUtf8("客户邮箱：\tuser@x.example\n版本号：\t2.0.1.6\n.\n") +
+                   QString::fromUtf8("Ein langer Absatz ohne Umbruch = 客户 ").repeated(200) + "\nend"
+            << "quoted-printable";
+        QTest::newRow("998 ASCII fits") << QString(998, QLatin1Char('b')) << "8bit";
+    }
+    void longLinesArrive() {
+        QFETCH(QString, body);
+        QFETCH(QString, encoding);
+        TestSmtpServer server;
+        QString error;
+        QVERIFY2(server.start(kUser, kPassword, &error), qPrintable(error));
+        MimeMessage message;
+        message.setSender(new EmailAddress(kUser));
+        message.addRecipient(new EmailAddress(QStringLiteral("support@corvane.example")));
+        MimeText text(body);
+        message.addPart(&text);
+        Client c(server.port(), SmtpClient::TcpConnection);
+        c.smtp->setUser(kUser);
+        c.smtp->setPassword(kPassword);
+        QVERIFY(c.smtp->connectToHost());
+        QVERIFY(c.smtp->login());
+        QVERIFY2(c.smtp->sendMail(message), qPrintable(c.smtp->getResponseText()));
+        c.smtp->quit();
+        QVERIFY(c.errors.isEmpty());
+
+        const QList<ReceivedMail> mails = server.messages(1);
+        QCOMPARE(mails.size(), 1);
+        const QByteArray data = mails.first().data;
+        QVERIFY(data.contains("\r\nContent-Transfer-Encoding: " + encoding.toLatin1() + "\r\n"));
+        for (const QByteArray& line : data.split('\n')) QVERIFY(line.size() <= MimeText::kMaxLineOctets + 1);
+        const mailtest::ParsedMail parsed = mailtest::parseMail(data);
+        QVERIFY2(parsed.ok, qPrintable(parsed.error));
+        QVERIFY2(parsed.defects.isEmpty(), qPrintable(parsed.defects.join(", ")));
+        QCOMPARE(parsed.parts.size(), 1);
+        QCOMPARE(parsed.parts.at(0).payload, body.toUtf8());
+    }
+
     // Line breaks and quotes in the subject, a display name and a file name
     // arrive as those values: the server stores no extra header, recipient or
     // body.
@@ -223,6 +271,7 @@ private slots:
         const QList<ReceivedMail> mails = server.messages(1);
         QCOMPARE(mails.size(), 1);
         QVERIFY(mails.first().data.contains("over TLS"));
+        QVERIFY(mails.first().tls);
 
         // Without trusting that authority the handshake fails: a connection
         // error, not a hang.

@@ -537,6 +537,177 @@ private slots:
         QCOMPARE(server.lines(), lines);
     }
 
+    // A last line may be the code alone ("250\r\n"): the reply ends there, at
+    // every step, and the mail is sent once without waiting for a time-out.
+    // Lines that only look like that ("25", "2500", "250\t") do not end it.
+    void codeOnlyLastLines_data() {
+        QTest::addColumn<QByteArray>("greeting");
+        QTest::addColumn<QByteArray>("ehlo");
+        QTest::addColumn<QByteArray>("auth");
+        QTest::addColumn<QByteArray>("mail");
+        QTest::addColumn<QByteArray>("rcpt");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QByteArray>("end");
+        QTest::addColumn<QString>("lastGreetingLine");
+        const QByteArray g = "220 hi\r\n", e = "250 ok\r\n", a = "235 ok\r\n", ok = "250 ok\r\n", d = "354 go\r\n";
+        QTest::newRow("greeting") << QByteArray("220\r\n") << e << a << ok << ok << d << ok << "220\r\n";
+        QTest::newRow("multi-line greeting")
+            << QByteArray("220-hello\r\n220\r\n") << e << a << ok << ok << d << ok << "220\r\n";
+        QTest::newRow("ehlo") << g << QByteArray("250-x\r\n250-AUTH PLAIN\r\n250\r\n") << a << ok << ok << d << ok
+                              << "220 hi\r\n";
+        QTest::newRow("auth") << g << e << QByteArray("235\r\n") << ok << ok << d << ok << "220 hi\r\n";
+        QTest::newRow("mail") << g << e << a << QByteArray("250\r\n") << ok << d << ok << "220 hi\r\n";
+        QTest::newRow("rcpt") << g << e << a << ok << QByteArray("250\r\n") << d << ok << "220 hi\r\n";
+        QTest::newRow("data") << g << e << a << ok << ok << QByteArray("354\r\n") << ok << "220 hi\r\n";
+        QTest::newRow("end of data") << g << e << a << ok << ok << d << QByteArray("250\r\n") << "220 hi\r\n";
+        QTest::newRow("end of data, LF alone") << g << e << a << ok << ok << d << QByteArray("250\n") << "220 hi\r\n";
+        QTest::newRow("every step") << QByteArray("220\r\n") << QByteArray("250\r\n") << QByteArray("235\r\n")
+                                    << QByteArray("250\r\n") << QByteArray("250\r\n") << QByteArray("354\r\n")
+                                    << QByteArray("250\r\n") << "220\r\n";
+        QTest::newRow("no last lines before the last") << QByteArray("25\r\n2200\r\n220\t\r\n220-\r\n 220\r\n220 \r\n")
+                                                       << e << a << ok << ok << d << ok << "220 \r\n";
+    }
+    void codeOnlyLastLines() {
+        QFETCH(QByteArray, greeting);
+        QFETCH(QByteArray, ehlo);
+        QFETCH(QByteArray, auth);
+        QFETCH(QByteArray, mail);
+        QFETCH(QByteArray, rcpt);
+        QFETCH(QByteArray, data);
+        QFETCH(QByteArray, end);
+        QFETCH(QString, lastGreetingLine);
+        QString greetingLine;
+        ScriptedSmtpServer server;
+        QVERIFY(server.start([&](Session& s) {
+            s.send(greeting);
+            if (!s.expect("EHLO localhost", ehlo)) return;
+            if (!s.readLine().startsWith("AUTH PLAIN")) return;
+            s.send(auth);
+            if (!s.readLine().startsWith("MAIL FROM:")) return;
+            s.send(mail);
+            if (!s.readLine().startsWith("RCPT TO:")) return;
+            s.send(rcpt);
+            if (!s.expect("DATA", data)) return;
+            s.readData();
+            s.send(end);
+            s.waitForClose();
+        }));
+        // A time-out far longer than the test: the replies must end by
+        // themselves.
+        Client c(server.port(), 60000);
+        MimeMessage message;
+        MimeText text(QStringLiteral("x"));
+        fillMessage(message, text);
+        // The greeting's last line is the response text after the greeting.
+        QObject::connect(c.smtp->getSocket(), &QAbstractSocket::bytesWritten, [&] {
+            if (greetingLine.isEmpty()) greetingLine = c.smtp->getResponseText();
+        });
+        QVERIFY(c.smtp->connectToHost());
+        QCOMPARE(greetingLine, lastGreetingLine);
+        QCOMPARE(c.smtp->getResponseCode(), 250);
+        QVERIFY(c.smtp->login(QStringLiteral("u"), QStringLiteral("p")));
+        QVERIFY(c.smtp->sendMail(message));
+        QCOMPARE(c.smtp->getResponseCode(), 250);
+        QCOMPARE(c.errors, QList<int>());
+        c.smtp->quit();
+        c.smtp.reset();
+        server.finish();
+        QCOMPARE(server.lines().size(), 7);  // EHLO, AUTH, MAIL, RCPT, DATA, <data>, QUIT
+        QCOMPARE(server.lines().last(), QByteArray("QUIT"));
+    }
+
+    // STARTTLS that need not succeed (the feedback dialog's way): a server
+    // that refuses it is served in plain text; a server that agrees gets TLS
+    // with its certificate verified, and when the handshake then fails (a
+    // certificate the client does not trust, a server that never starts TLS)
+    // the connection fails and is dropped: nothing more goes out, in plain
+    // text or otherwise. Required (the default), a refusal fails.
+    void optionalStartTls_data() {
+        QTest::addColumn<bool>("required");
+        QTest::addColumn<QByteArray>("startTlsReply");
+        QTest::addColumn<QString>("handshake");  // "trusted", "untrusted", "none"
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<bool>("encrypted");
+        QTest::addColumn<QList<QByteArray>>("lines");
+        QTest::addColumn<QList<int>>("errors");
+        const QList<QByteArray> refused{"EHLO localhost", "STARTTLS", "AUTH PLAIN AHUAcA=="};
+        const QList<QByteArray> upgraded{"EHLO localhost", "STARTTLS", "EHLO localhost", "AUTH PLAIN AHUAcA=="};
+        const QList<QByteArray> cut{"EHLO localhost", "STARTTLS"};
+        QTest::newRow("refused with 454: plain") << false << QByteArray("454 TLS not available\r\n") << QString()
+                                                 << true << false << refused << QList<int>{SmtpClient::ServerError};
+        QTest::newRow("refused with 502: plain") << false << QByteArray("502 unknown command\r\n") << QString() << true
+                                                 << false << refused << QList<int>{SmtpClient::ClientError};
+        QTest::newRow("agreed: TLS") << false << QByteArray("220 go ahead\r\n") << "trusted" << true << true << upgraded
+                                     << QList<int>();
+        QTest::newRow("agreed, certificate not trusted")
+            << false << QByteArray("220 go ahead\r\n") << "untrusted" << false << false << cut
+            << QList<int>{SmtpClient::ConnectionTimeoutError, SmtpClient::SendDataTimeoutError,
+                          SmtpClient::AuthenticationFailedError};
+        QTest::newRow("agreed, no handshake")
+            << false << QByteArray("220 go ahead\r\n") << "none" << false << false << cut
+            << QList<int>{SmtpClient::ConnectionTimeoutError, SmtpClient::SendDataTimeoutError,
+                          SmtpClient::AuthenticationFailedError};
+        QTest::newRow("required, refused")
+            << true << QByteArray("454 TLS not available\r\n") << QString() << false << false << cut
+            << QList<int>{SmtpClient::ServerError, SmtpClient::ServerError};
+    }
+    void optionalStartTls() {
+        QFETCH(bool, required);
+        QFETCH(QByteArray, startTlsReply);
+        QFETCH(QString, handshake);
+        QFETCH(bool, connected);
+        QFETCH(bool, encrypted);
+        QFETCH(QList<QByteArray>, lines);
+        QFETCH(QList<int>, errors);
+        ScriptedSmtpServer server;
+        server.setTlsIdentity(QSslCertificate::fromPath(m_certificates.serverCert).value(0),
+                              QSslKey(readFile(m_certificates.serverKey), QSsl::Ec));
+        QVERIFY(server.start([&](Session& s) {
+            greet(s);
+            if (!s.expect("STARTTLS", startTlsReply)) return;
+            if (!startTlsReply.startsWith("220")) {
+                if (!s.readLine().startsWith("AUTH PLAIN")) return;
+                s.send("235 ok\r\n");
+            } else if (handshake == QLatin1String("none")) {
+                // Agreed, and then silent until the client gives up.
+            } else if (s.startTls()) {
+                if (!s.expect("EHLO localhost", "250 secure\r\n")) return;
+                if (!s.readLine().startsWith("AUTH PLAIN")) return;
+                s.send("235 ok\r\n");
+            }
+            s.waitForClose();
+        }));
+        Client c(server.port(), 5000, SmtpClient::TlsConnection);
+        QVERIFY(c.smtp->isStartTlsRequired());
+        c.smtp->setStartTlsRequired(required);
+        c.smtp->setConnectionTimeout(handshake == QLatin1String("none") ? 500 : 5000);
+        auto* socket = qobject_cast<QSslSocket*>(c.smtp->getSocket());
+        QVERIFY(socket);
+        if (handshake == QLatin1String("trusted")) {
+            QSslConfiguration config = socket->sslConfiguration();
+            config.setCaCertificates(config.caCertificates() + QSslCertificate::fromPath(m_certificates.caCert));
+            socket->setSslConfiguration(config);
+        }
+        QCOMPARE(c.smtp->connectToHost(), connected);
+        QCOMPARE(socket->isEncrypted(), encrypted);
+        if (!connected && !handshake.isEmpty()) QCOMPARE(socket->state(), QAbstractSocket::UnconnectedState);
+        // Logging in after a failed handshake sends nothing.
+        if (connected || !handshake.isEmpty()) {
+            QCOMPARE(c.smtp->login(QStringLiteral("u"), QStringLiteral("p")), connected);
+        }
+        QCOMPARE(c.errors, errors);
+        c.smtp.reset();
+        server.finish();
+        // Where the server never started TLS, it read the client's TLS hello
+        // as text; no command came after it.
+        const QList<QByteArray> received = server.lines();
+        QCOMPARE(received.mid(0, lines.size()), lines);
+        if (handshake != QLatin1String("none")) QCOMPARE(received.size(), lines.size());
+        for (const QByteArray& line : received.mid(lines.size())) {
+            QVERIFY2(!line.contains("AUTH") && !line.contains("EHLO"), line.toHex().constData());
+        }
+    }
+
     void ehloNameWithLineBreakIsRefused() {
         SmtpClient client(QStringLiteral("127.0.0.1"), 1);
         client.setName(QStringLiteral("host\r\nQUIT"));

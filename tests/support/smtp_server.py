@@ -8,7 +8,7 @@ MAIL (530); without --user no AUTH is offered. --security ssl wraps the whole co
 byte; --security starttls offers STARTTLS.
 
 Every accepted message is stored in its own folder below --maildir:
-    <maildir>/<000001>/envelope.json   {"mail_from", "rcpt_tos", "login", "mechanism"}
+    <maildir>/<000001>/envelope.json   {"mail_from", "rcpt_tos", "login", "mechanism", "tls"}
     <maildir>/<000001>/message.eml     the DATA bytes as received (dot-unstuffed)
 A message folder appears in one step (written aside, then renamed).
 
@@ -108,6 +108,14 @@ class Handler:
         envelope.rcpt_options.extend(rcpt_options)
         return "250 OK"
 
+    @staticmethod
+    def _over_tls(server, session):
+        """Whether the connection is under TLS (from the first byte, or after STARTTLS)."""
+        if session.ssl is not None:
+            return True
+        transport = getattr(server, "transport", None)
+        return transport is not None and transport.get_extra_info("ssl_object") is not None
+
     async def handle_DATA(self, server, session, envelope):
         reject = await self._behaviour("DATA")
         if reject:
@@ -122,7 +130,8 @@ class Handler:
             json.dump({"mail_from": envelope.mail_from,
                        "rcpt_tos": list(envelope.rcpt_tos),
                        "login": auth.get("login", ""),
-                       "mechanism": auth.get("mechanism", "")}, f)
+                       "mechanism": auth.get("mechanism", ""),
+                       "tls": self._over_tls(server, session)}, f)
         data = envelope.original_content
         if data is None:
             data = envelope.content if isinstance(envelope.content, bytes) else b""

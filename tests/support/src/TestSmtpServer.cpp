@@ -124,6 +124,7 @@ QList<ReceivedMail> TestSmtpServer::messages(int atLeast, int timeoutMs) const {
             for (const QJsonValue& r : o.value(QStringLiteral("rcpt_tos")).toArray()) m.recipients << r.toString();
             m.login = o.value(QStringLiteral("login")).toString();
             m.mechanism = o.value(QStringLiteral("mechanism")).toString();
+            m.tls = o.value(QStringLiteral("tls")).toBool();
             m.data = data.readAll();
             mails.append(m);
         }

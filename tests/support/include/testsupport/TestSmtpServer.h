@@ -27,6 +27,7 @@ struct ReceivedMail {
     QByteArray data;         // the DATA bytes as received, dot-unstuffed, CRLF line ends
     QString login;           // authenticated user name; empty without AUTH
     QString mechanism;       // "PLAIN" or "LOGIN"; empty without AUTH
+    bool tls = false;        // the mail came over TLS (SSL or STARTTLS)
 };
 
 class TestSmtpServer : public TestServer {
