@@ -2,7 +2,7 @@
 // mail-account file, then the installer table, whose end starts the product
 // check), and the iTunes installer before a repair: hashed when it is on disk,
 // downloaded when it is missing or different, hashed again, then unpacked with
-// 7-Zip into the folder the engine works from.
+// 7-Zip into the folder the engine works from (the stages of InstallerStage).
 #include <QDateTime>
 #include <QDebug>
 #include <QFileInfo>
@@ -123,7 +123,7 @@ void FixiTunes::SendInstallerFailed() {
 void FixiTunes::SlotCheckLocaliTunesSetup() {
     if (RefuseWhileUnpacking("SlotCheckLocaliTunesSetup")) return;
     if (QFileInfo::exists(InstallerPath()))
-        StartInstallerHash(0);
+        StartInstallerHash(InstallerStage::LocalHashCheck);
     else
         SlotDownloadiTunesSetup();
 }
@@ -150,12 +150,12 @@ void FixiTunes::SlotCheckDownloadiTunesSetup() {
     qDebug() << "start check===========1581===download setup=============m_strDownloadiTunesHash==="
              << m_strDownloadiTunesHash;
     if (QFileInfo::exists(InstallerPath()))
-        StartInstallerHash(1);
+        StartInstallerHash(InstallerStage::DownloadHashCheck);
     else
         SendInstallerFailed();
 }
 
-void FixiTunes::StartInstallerHash(int checkType) {
+void FixiTunes::StartInstallerHash(InstallerStage check) {
     if (!m_pGetHashThread) {
         m_pGetHashThread = new CGetHashThread(this);
         connect(m_pGetHashThread, &CGetHashThread::SignalCheckFinished, this, &FixiTunes::SlotCheckResult);
@@ -165,13 +165,13 @@ void FixiTunes::StartInstallerHash(int checkType) {
         m_pGetHashThread->wait();
     }
     qDebug() << "m_pGetHashThread->isRunning()=====" << m_pGetHashThread->isRunning();
-    m_pGetHashThread->SetFilePath(checkType, InstallerPath());
+    m_pGetHashThread->SetFilePath(int(check), InstallerPath());
 }
 
 void FixiTunes::SlotCheckResult(int checkType, QString /*hashValue*/) {
     // An empty hash (unreadable file, or no hash in the table) never matches.
     const bool isSame = IsSameHash(m_pGetHashThread->GetHashValue(), m_strDownloadiTunesHash);
-    if (checkType == 1) {
+    if (InstallerStage(checkType) == InstallerStage::DownloadHashCheck) {
         if (isSame)
             SlotUnzipiTunesSetup();
         else

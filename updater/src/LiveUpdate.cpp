@@ -68,7 +68,7 @@ void LiveUpdate::initWindow() {
 }
 
 void LiveUpdate::initAutoUpdate() {
-    m_nStage = 0;
+    m_nStage = UpdateCheckStage::Start;
     m_pAutoUpdate = new libAutoUpdate(this, property("server_url").toString());
     connect(m_pAutoUpdate, &libAutoUpdate::signalGetInfo, this, &LiveUpdate::slotGetInfo);
     connect(m_pAutoUpdate, &libAutoUpdate::signalDownloadProgress, this, &LiveUpdate::slotDownloadProgress);
@@ -168,7 +168,7 @@ void LiveUpdate::slotGetInfo(int type, QString body) {
         if (isNewVersion(body)) {
             if (isSilentAndHidden()) showOnTop();
             textEditUpdateInfo->setText(tr("New Release!"));
-            m_nStage = 1;
+            m_nStage = UpdateCheckStage::ReleaseNotesExpected;
             m_pAutoUpdate->GetInfoLang(pid, kInfoInfo, QStringLiteral("en_GB"));
         } else {
             if (isSilentAndHidden()) QCoreApplication::quit();
@@ -179,21 +179,21 @@ void LiveUpdate::slotGetInfo(int type, QString body) {
     case kInfoLink:
         m_strDownloadUrl = body;
         if (!m_strDownloadUrl.isEmpty()) m_pButtonUpdate->setEnabled(true);
-        m_nStage = 3;
+        m_nStage = UpdateCheckStage::DigestExpected;
         m_pAutoUpdate->GetInfo(pid, kInfoExinfo);
         break;
     case kInfoExinfo: m_pAutoUpdate->GetUrl(body); break;
     case kInfoOtherUrl:
-        if (m_nStage == 1) {
+        if (m_nStage == UpdateCheckStage::ReleaseNotesExpected) {
             const bool rich = Qt::mightBeRichText(body);
             const QString shown = shownReleaseNotes(body, rich);
             if (rich)
                 textEditUpdateInfo->setHtml(shown);
             else
                 textEditUpdateInfo->setPlainText(shown);
-            m_nStage = 2;
+            m_nStage = UpdateCheckStage::InstallerLinkExpected;
             m_pAutoUpdate->GetInfo(pid, kInfoLink);
-        } else if (m_nStage == 3) {
+        } else if (m_nStage == UpdateCheckStage::DigestExpected) {
             m_strServerDigest = body;
         }
         break;
