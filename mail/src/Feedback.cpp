@@ -25,6 +25,9 @@
 #include "platform/Endpoints.h"
 #include "platform/Programs.h"
 #include "ui_CFeedback.h"
+#include "MailLogging.h"
+
+Q_LOGGING_CATEGORY(lcMail, "feedback.mail")
 
 namespace {
 
@@ -129,11 +132,11 @@ void CFeedback::senda() {
         return;
     }
     const QString body = emailBody(address, QStringLiteral("Brelion Corvane Feedback."));
-    qDebug() << "emailContent=========================" << body;
+    qCDebug(lcMail) << "emailContent=========================" << body;
 }
 
 void CFeedback::slotSendEmail() {
-    qDebug() << "slotSendEmail=========================";
+    qCDebug(lcMail) << "slotSendEmail=========================";
     setEnabled(false);
     const QString address = ui->LabelEmailText->text();
     const QString content = ui->LabelContentText->toPlainText();
@@ -187,8 +190,8 @@ void CFeedback::composeMessage(MimeMessage& message, MailParts& parts, const QSt
 }
 
 void CFeedback::attachFiles(MimeMessage& message, MailParts& parts) const {
-    qDebug() << "CFeedback::slotSendEmail=======148=======isChecked========================"
-             << ui->CheckBoxAttachLog->isChecked();
+    qCDebug(lcMail) << "CFeedback::slotSendEmail=======148=======isChecked========================"
+                    << ui->CheckBoxAttachLog->isChecked();
     if (!ui->CheckBoxAttachLog->isChecked()) return;
     const auto attach = [&](const QString& path) {
         parts.push_back(std::make_unique<MimeAttachment>(new QFile(path)));
@@ -199,7 +202,7 @@ void CFeedback::attachFiles(MimeMessage& message, MailParts& parts) const {
     if (QFileInfo(dump).isFile()) attach(dump);
     // The log files of the log folder itself, smallest first; no subfolders.
     const QString logPath = app + QStringLiteral("/Log/");
-    qDebug() << "logPath======" << logPath;
+    qCDebug(lcMail) << "logPath======" << logPath;
     const QFileInfoList entries =
         QDir(logPath).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Size | QDir::Reversed);
     for (const QFileInfo& entry : entries) {
@@ -211,11 +214,11 @@ void CFeedback::attachFiles(MimeMessage& message, MailParts& parts) const {
 
 CFeedback::SendOutcome CFeedback::deliver(SmtpClient& client, MimeMessage& message) {
     if (!client.connectToHost()) {
-        qDebug() << "Failed to connect to host!=======================";
+        qCDebug(lcMail) << "Failed to connect to host!=======================";
         return SendOutcome::NotConnected;
     }
     if (!client.login()) {
-        qDebug() << "Failed to login!===========================";
+        qCDebug(lcMail) << "Failed to login!===========================";
         return SendOutcome::NotLoggedIn;
     }
     return client.sendMail(message) ? SendOutcome::Sent : SendOutcome::NotSent;
@@ -240,7 +243,7 @@ void CFeedback::reportOutcome(SendOutcome outcome, SmtpClient& client) {
         showMessage(tr("Sorry, it failed to submit the feedback because fail to login."), QString(), title);
         break;
     case SendOutcome::NotSent:
-        qDebug() << "unknown==========================";
+        qCDebug(lcMail) << "unknown==========================";
         showMessage(tr("Sorry, it failed to submit the feedback because an unknown error occurred."), failIcon, title);
         break;
     }

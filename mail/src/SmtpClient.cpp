@@ -7,6 +7,9 @@
 
 #include "EmailAddress.h"
 #include "MimeMessage.h"
+#include "MailLogging.h"
+
+Q_LOGGING_CATEGORY(lcSmtp, "feedback.smtp")
 
 namespace {
 
@@ -144,7 +147,7 @@ QTcpSocket* SmtpClient::getSocket() { return socket; }
 
 bool SmtpClient::connectToHost() {
     if (breaksCommandLine(name)) {
-        qDebug() << "SmtpClient::connectToHost======invalid EHLO name===========";
+        qCDebug(lcSmtp) << "SmtpClient::connectToHost======invalid EHLO name===========";
         return false;
     }
     if (!openConnection()) return false;
@@ -155,7 +158,7 @@ bool SmtpClient::login() { return login(user, password, authMethod); }
 
 bool SmtpClient::login(const QString& user, const QString& password, AuthMethod method) {
     if (breaksCommandLine(user) || breaksCommandLine(password)) {
-        qDebug() << "SmtpClient::login======invalid user or password===========";
+        qCDebug(lcSmtp) << "SmtpClient::login======invalid user or password===========";
         emit smtpError(AuthenticationFailedError);
         return false;
     }
@@ -171,11 +174,12 @@ bool SmtpClient::login(const QString& user, const QString& password, AuthMethod 
 
 bool SmtpClient::sendMail(MimeMessage& email) {
     if (!allAddressesSafe(email)) {
-        qDebug() << "SmtpClient::sendMail======invalid address===========";
+        qCDebug(lcSmtp) << "SmtpClient::sendMail======invalid address===========";
         return false;
     }
-    return runDialogue([&] { return transferMail(email); },
-                       [](const char* exception) { qDebug("SmtpClient::sendMail======%s===========", exception); });
+    return runDialogue(
+        [&] { return transferMail(email); },
+        [](const char* exception) { qCDebug(lcSmtp, "SmtpClient::sendMail======%s===========", exception); });
 }
 
 bool SmtpClient::openConnection() {
@@ -190,7 +194,7 @@ bool SmtpClient::openConnection() {
         return false;
     }
     if (connectionType == SslConnection && !sslSocket->waitForEncrypted(connectionTimeout)) {
-        qDebug() << sslSocket->errorString();
+        qCDebug(lcSmtp) << sslSocket->errorString();
         emit smtpError(ConnectionTimeoutError);
         return false;
     }
@@ -210,7 +214,7 @@ bool SmtpClient::startTls() {
     // for the server (STARTTLS command injection). A server sends nothing more
     // until the handshake, so any such byte ends the connection.
     if (!replyBuffer.isEmpty() || socket->bytesAvailable() > 0) {
-        qDebug() << "SmtpClient::connectToHost======data after the STARTTLS reply===========";
+        qCDebug(lcSmtp) << "SmtpClient::connectToHost======data after the STARTTLS reply===========";
         replyBuffer.clear();
         socket->abort();
         emit smtpError(ServerError);
@@ -219,7 +223,7 @@ bool SmtpClient::startTls() {
     auto* sslSocket = qobject_cast<QSslSocket*>(socket);
     sslSocket->startClientEncryption();
     if (!sslSocket->waitForEncrypted(connectionTimeout)) {
-        qDebug() << sslSocket->errorString();
+        qCDebug(lcSmtp) << sslSocket->errorString();
         emit smtpError(ConnectionTimeoutError);
         return false;
     }
@@ -254,7 +258,7 @@ bool SmtpClient::authenticate(const QString& user, const QString& password, Auth
 bool SmtpClient::transferMail(MimeMessage& email) {
     sendMessage(QStringLiteral("MAIL FROM: <") + email.getSender().getAddress() + QLatin1Char('>'));
     waitForResponse();
-    qDebug() << "SmtpClient::sendMail======responseCode===========" << responseCode;
+    qCDebug(lcSmtp) << "SmtpClient::sendMail======responseCode===========" << responseCode;
     if (responseCode != 250) return false;
 
     for (MimeMessage::RecipientType type : {MimeMessage::To, MimeMessage::Cc}) {
@@ -316,7 +320,7 @@ void SmtpClient::waitForResponse() {
         // Always new data first, also when whole lines are buffered.
         if (!socket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
             emit smtpError(ResponseTimeoutError);
-            qDebug() << "SmtpClient::waitForResponse======ResponseTimeoutError===========";
+            qCDebug(lcSmtp) << "SmtpClient::waitForResponse======ResponseTimeoutError===========";
             throw ResponseTimeoutException();
         }
         replyBuffer += socket->readAll();
@@ -330,11 +334,11 @@ void SmtpClient::waitForResponse() {
             replyBuffer.remove(0, lineBytes);
             responseCode = replyCode(responseText);
             if (responseCode / 100 == 4) {
-                qDebug() << "SmtpClient::waitForResponse======ServerError===========";
+                qCDebug(lcSmtp) << "SmtpClient::waitForResponse======ServerError===========";
                 emit smtpError(ServerError);
             }
             if (responseCode / 100 == 5) {
-                qDebug() << "SmtpClient::waitForResponse======ClientError===========";
+                qCDebug(lcSmtp) << "SmtpClient::waitForResponse======ClientError===========";
                 emit smtpError(ClientError);
             }
             // "NNN text": the last line of the reply.
@@ -346,7 +350,7 @@ void SmtpClient::waitForResponse() {
 void SmtpClient::replyTooLong() {
     // Whatever follows belongs to the same overlong reply: the connection is
     // of no further use, and dropping it stops the server's stream.
-    qDebug() << "SmtpClient::waitForResponse======ResponseTooLong===========";
+    qCDebug(lcSmtp) << "SmtpClient::waitForResponse======ResponseTooLong===========";
     replyBuffer.clear();
     socket->abort();
     emit smtpError(ServerError);
@@ -363,7 +367,7 @@ void SmtpClient::sendMessage(const QString& text) {
     }
     if (!written) {
         emit smtpError(SendDataTimeoutError);
-        qDebug() << "SmtpClient::sendMessage======SendDataTimeoutError===========";
+        qCDebug(lcSmtp) << "SmtpClient::sendMessage======SendDataTimeoutError===========";
         throw SendMessageTimeoutException();
     }
 }

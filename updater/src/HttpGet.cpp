@@ -11,6 +11,9 @@
 #include <atomic>
 
 #include "platform/Programs.h"
+#include "UpdaterLogging.h"
+
+Q_LOGGING_CATEGORY(lcUpdaterCheck, "velkin.check")
 
 HttpGet::HttpGet(QObject* parent) : QObject(parent), m_pManager(new QNetworkAccessManager(this)) {
     connect(m_pManager, &QNetworkAccessManager::finished, this, &HttpGet::slotGetFinished);
@@ -60,7 +63,7 @@ void HttpGet::send(const QString& url) {
 
 void HttpGet::writeVersionNotes(const QString& body) {
     const QString path = platform::applicationDir() + QStringLiteral("/ver.txt");
-    qDebug() << "Zn LiveUpdate: ver file" << path;
+    qCDebug(lcUpdaterCheck) << "Zn LiveUpdate: ver file" << path;
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) return;
     QTextStream stream(&file);  // the local 8-bit encoding
