@@ -27,6 +27,9 @@
 #include "platform/Processes.h"
 #include "platform/Programs.h"
 #include "ui_FixiTunes.h"
+#include "WindowLogging.h"
+
+Q_LOGGING_CATEGORY(lcWindow, "corvane.window")
 
 namespace {
 
@@ -54,14 +57,14 @@ FixiTunes::FixiTunes(QWidget* parent)
     m_striTunesVersion = g_pController->GetiTunesVersion();
     if (m_striTunesVersion.isEmpty()) m_bIsDownloadLastVersion = true;
     m_niTunesVersionBit = g_pController->GetiTunesVersionBit();
-    qDebug() << "iTunesVersion=============" << m_striTunesVersion;
-    qDebug() << "VersionBit============" << m_niTunesVersionBit;
+    qCDebug(lcWindow) << "iTunesVersion=============" << m_striTunesVersion;
+    qCDebug(lcWindow) << "VersionBit============" << m_niTunesVersionBit;
 
     InitConnect();
     if (!m_bEngineLoaded) {
         // Nothing can work without the engine: start nothing; the program tells
         // the user and ends.
-        qDebug() << "FixiTunes::FixiTunes=====engine missing=====" << g_pController->GetEngineLoadError();
+        qCDebug(lcWindow) << "FixiTunes::FixiTunes=====engine missing=====" << g_pController->GetEngineLoadError();
         return;
     }
 
@@ -213,9 +216,9 @@ void FixiTunes::SlotFixiTunesHomeView() {
         connect(m_pFixiTunesHome, &CFixiTunesHome::SignalFixiTunesScene, this, &FixiTunes::SlotAdvancedRepairGuide);
     }
     m_pFixiTunesHome->SetiTunesVersion(g_pController ? g_pController->GetiTunesVersion() : QString());
-    qDebug() << "FixiTunes::SlotFixiTunesHomeView==701==m_striTunesVersion==" << m_striTunesVersion
-             << "===m_bIsDownloadLastVersion===" << m_bIsDownloadLastVersion
-             << "===m_bIsNotFindCurrentVersion==" << m_bIsNotFindCurrentVersion;
+    qCDebug(lcWindow) << "FixiTunes::SlotFixiTunesHomeView==701==m_striTunesVersion==" << m_striTunesVersion
+                      << "===m_bIsDownloadLastVersion===" << m_bIsDownloadLastVersion
+                      << "===m_bIsNotFindCurrentVersion==" << m_bIsNotFindCurrentVersion;
     RefreshiTunesVersion();
     m_pFixiTunesHome->show();
     SwitchPage(m_pFixiTunesHome);
@@ -339,21 +342,21 @@ void FixiTunes::CheckUpdate() {
 }
 
 void FixiTunes::SlotCheckUpdateDialog() {
-    qDebug() << "SlotCheckUpdateDialog--->called";
+    qCDebug(lcWindow) << "SlotCheckUpdateDialog--->called";
     platform::startDetached(platform::programPath(QStringLiteral("Velkin.exe")),
                             {QStringLiteral("--updateURL=") + platform::endpoint(platform::Endpoint::UpdateServer) +
                              QStringLiteral("/verinfo?")});
 }
 
 void FixiTunes::SlotCheckUpdate(int type, QString info) {
-    qDebug() << "SlotCheckUpdate ---> called";
-    qDebug() << "type ===" << type;
-    qDebug() << "info ====" << info;
+    qCDebug(lcWindow) << "SlotCheckUpdate ---> called";
+    qCDebug(lcWindow) << "type ===" << type;
+    qCDebug(lcWindow) << "info ====" << info;
     if (!info.isEmpty()) SlotCheckUpdateDialog();
 }
 
 void FixiTunes::CloseiTunesSoftware() {
-    qDebug() << "CloseiTunesSoftware==========================================================";
+    qCDebug(lcWindow) << "CloseiTunesSoftware==========================================================";
     platform::KillProcessByName(QStringLiteral("iTunes.exe"));
 }
 

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "CommonTypes.h"
+#include "InstallerStage.h"
 #include "SorvelInterface.h"
 #include "ZnStyleShadow.h"
 
@@ -229,9 +230,9 @@ private:
     // True (and logged) while the installer is being unpacked: `step` would
     // start another acquisition and is not run.
     bool RefuseWhileUnpacking(const char* step) const;
-    // Hashes the installer on the hash thread (check type 0: found on disk,
-    // 1: just downloaded).
-    void StartInstallerHash(int checkType);
+    // Hashes the installer on the hash thread for one of the two hash checks
+    // of InstallerStage (found on disk, or about to be unpacked).
+    void StartInstallerHash(InstallerStage check);
     // The download manager of the configuration files, made on first use.
     CNetworkDownloadManager* ConfigDownloadManager();
     // The pages made on first use, with their connections.
@@ -316,9 +317,10 @@ private:
     bool m_bIsCompleteRepair = false;
     bool m_bDeleteUserData = false;
     bool m_bDeepScaniTunesUserData = false;
-    // 7-Zip is unpacking the installer. The wait keeps the window's events
-    // going, so nothing may start another acquisition of the installer then
-    // (it would replace the file 7-Zip reads, or the folder it writes).
+    // 7-Zip is unpacking the installer (InstallerStage::Unpacking). The wait
+    // keeps the window's events going, so nothing may start another
+    // acquisition of the installer then (it would replace the file 7-Zip
+    // reads, or the folder it writes).
     bool m_bUnpackingInstaller = false;
     int m_nCheckCount = 0;
     int m_nFailCount = 0;

@@ -11,6 +11,7 @@
 #include "EngineCallbackScope.h"
 #include "FixiTunes.h"
 #include "ScaniTunesData.h"
+#include "WindowLogging.h"
 
 void FixiTunes::ScaniTunesUserDataCallback(void* context, int state, void* result) {
     CEngineCallbackScope scope(context);
@@ -54,11 +55,11 @@ void FixiTunes::SlotScaniTunesUserData() {
     // not be offered again when this scan was reached without the home page
     // (Try Again leads straight back to the guide).
     g_pController->ClearUserDataItems();
-    qDebug() << "SlotScaniTunesUserData========================m_bDeepScaniTunesUserData===="
-             << m_bDeepScaniTunesUserData;
+    qCDebug(lcWindow) << "SlotScaniTunesUserData========================m_bDeepScaniTunesUserData===="
+                      << m_bDeepScaniTunesUserData;
     const bool isSuccess = g_pController->ScaniTunesUserData(&FixiTunes::ScaniTunesUserDataCallback, EngineContext(),
                                                              m_bDeepScaniTunesUserData, &m_bStopScaniTunesUserData);
-    qDebug() << "SlotScaniTunesUserData=========================isSuccess=====" << isSuccess;
+    qCDebug(lcWindow) << "SlotScaniTunesUserData=========================isSuccess=====" << isSuccess;
     if (isSuccess) {
         m_pScaniTunesData->StartLoadTimer();
         return;
@@ -77,9 +78,9 @@ void FixiTunes::OnScaniTunesUserData(int state, const ST_ITUNES_USERDATA_ITEM* i
     }
     if (state != kEnumItunesUserDataState_Enum_End) return;
     const bool stopped = LoadEngineFlag(m_bStopScaniTunesUserData);
-    qDebug() << "AnalysisScaniTunesUserDataCallback=======kEnumItunesUserDataState_Enum_End======"
-                "m_bStopScaniTunesUserData==="
-             << stopped;
+    qCDebug(lcWindow) << "AnalysisScaniTunesUserDataCallback=======kEnumItunesUserDataState_Enum_End======"
+                         "m_bStopScaniTunesUserData==="
+                      << stopped;
     if (stopped)
         emit SignalStopScaniTunesUserDataFinished();
     else
@@ -118,17 +119,17 @@ void FixiTunes::SlotCleaniTunesUserData() {
         m_pScaniTunesData->GetUserDataSubTypeList(m_vecCleanSubTypes);
         m_pScaniTunesData->GetBackupIdList(m_vecCleanBackupIds);
     }
-    qDebug() << "tempVecUserDataSubType.size==========================" << m_vecCleanSubTypes.size();
-    qDebug() << "tempVecBackupID.size==========================" << m_vecCleanBackupIds.size();
+    qCDebug(lcWindow) << "tempVecUserDataSubType.size==========================" << m_vecCleanSubTypes.size();
+    qCDebug(lcWindow) << "tempVecBackupID.size==========================" << m_vecCleanBackupIds.size();
     StoreEngineFlag(m_bStopCleaniTunesUserData, false);
     CloseiTunesSoftware();
 
     const bool isSuccess =
         g_pController->CleaniTuensUserData(&FixiTunes::CleaniTunesUserDataCallback, EngineContext(),
                                            &m_vecCleanSubTypes, &m_vecCleanBackupIds, &m_bStopCleaniTunesUserData);
-    qDebug() << "SlotScaniTunesUserData=========================isSuccess=====" << isSuccess;
+    qCDebug(lcWindow) << "SlotScaniTunesUserData=========================isSuccess=====" << isSuccess;
     if (!isSuccess) {
-        qDebug() << "FixiTunes::SlotCleaniTunesUserData===========faild===================";
+        qCDebug(lcWindow) << "FixiTunes::SlotCleaniTunesUserData===========faild===================";
         emit SignalCleaniTunesUserDataFailed(kFixStatus_CleanFailed, 0);
     }
 }
@@ -141,12 +142,13 @@ void FixiTunes::OnCleaniTunesUserData(int state, const ST_DELETE_ITUNES_USERDATA
     }
     if (state != kDeleteItunesUserDataState_DeleteComplete) return;
     const bool stopped = LoadEngineFlag(m_bStopCleaniTunesUserData);
-    qDebug() << "kDeleteItunesUserDataState_DeleteComplete======" << state << "fileSize=====" << result->llTotalSize
-             << "===m_bStopCleaniTunesUserData===" << stopped << "====pResult->bSucess=====" << result->bSucess;
+    qCDebug(lcWindow) << "kDeleteItunesUserDataState_DeleteComplete======" << state
+                      << "fileSize=====" << result->llTotalSize << "===m_bStopCleaniTunesUserData===" << stopped
+                      << "====pResult->bSucess=====" << result->bSucess;
     if (stopped) {
         emit SignalStopCleaniTunesUserDataFinished();
     } else if (result->bSucess) {
-        qDebug() << "emit SignalCleaniTunesUserDataSuccess======pResult->bSucess=====" << result->bSucess;
+        qCDebug(lcWindow) << "emit SignalCleaniTunesUserDataSuccess======pResult->bSucess=====" << result->bSucess;
         emit SignalCleaniTunesUserDataSuccess(result->llTotalSize);
     } else if (result->vecOccupiedFile.empty()) {
         emit SignalCleaniTunesUserDataFailed(kFixStatus_CleanFailed, result->llDoneSize);
@@ -167,7 +169,7 @@ void FixiTunes::SlotStopCleaniTunesUserData() {
 // ---------------------------------------------------------------------------
 
 void FixiTunes::SlotCleaniTunesUserDataSuccess(qlonglong cleanedSize) {
-    qDebug() << "FixiTunes::SlotCleaniTunesUserDataSuccess(=====fileSize=====" << cleanedSize;
+    qCDebug(lcWindow) << "FixiTunes::SlotCleaniTunesUserDataSuccess(=====fileSize=====" << cleanedSize;
     if (!m_pCleanSuccess) {
         m_pCleanSuccess = new CCleaniTunesUserDataFinished(PageArea());
         AddPage(m_pCleanSuccess);

@@ -2,7 +2,7 @@
 // mail-account file, then the installer table, whose end starts the product
 // check), and the iTunes installer before a repair: hashed when it is on disk,
 // downloaded when it is missing or different, hashed again, then unpacked with
-// 7-Zip into the folder the engine works from.
+// 7-Zip into the folder the engine works from (the stages of InstallerStage).
 #include <QDateTime>
 #include <QDebug>
 #include <QFileInfo>
@@ -17,6 +17,7 @@
 #include "NetworkDownloadManager.h"
 #include "platform/Endpoints.h"
 #include "platform/Programs.h"
+#include "WindowLogging.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ void FixiTunes::SlotDownloadEmailConfigFile() {
                                            QUrl(platform::endpoint(platform::Endpoint::ProductInfoServer) +
                                                 QStringLiteral("/pro-info/firmware/encryptEmailFile.xml")),
                                            kDownloadType_EmailConfig);
-    qDebug() << "slotDownloadEmailConfigFile======startTime==================================" << now();
+    qCDebug(lcWindow) << "slotDownloadEmailConfigFile======startTime==================================" << now();
 }
 
 void FixiTunes::SlotDownloadiTunesSetupUrlConfigFile() {
@@ -50,12 +51,12 @@ void FixiTunes::SlotDownloadiTunesSetupUrlConfigFile() {
                                            QUrl(platform::endpoint(platform::Endpoint::ConfigServer) +
                                                 QStringLiteral("/pro-info/itunesconfig/iTunesDownloadUrl.xml")),
                                            kDownloadType_iTunesSetupUrlConfig);
-    qDebug() << "InitDownloadFile===1781===startTime==================================" << now();
+    qCDebug(lcWindow) << "InitDownloadFile===1781===startTime==================================" << now();
 }
 
 void FixiTunes::SlotDownloadFileFinished(DOWNLOADTYPE type) {
-    qDebug() << "endTime=====" << now();
-    qDebug() << "eType======" << int(type);
+    qCDebug(lcWindow) << "endTime=====" << now();
+    qCDebug(lcWindow) << "eType======" << int(type);
     switch (type) {
     case kDownloadType_EmailConfig:
         // Success or not, the installer table comes next.
@@ -109,7 +110,7 @@ void FixiTunes::SlotReadEmailAccount() {
 
 bool FixiTunes::RefuseWhileUnpacking(const char* step) const {
     if (!m_bUnpackingInstaller) return false;
-    qDebug() << step << "=====refused: the installer is being unpacked";
+    qCDebug(lcWindow) << step << "=====refused: the installer is being unpacked";
     return true;
 }
 
@@ -123,7 +124,7 @@ void FixiTunes::SendInstallerFailed() {
 void FixiTunes::SlotCheckLocaliTunesSetup() {
     if (RefuseWhileUnpacking("SlotCheckLocaliTunesSetup")) return;
     if (QFileInfo::exists(InstallerPath()))
-        StartInstallerHash(0);
+        StartInstallerHash(InstallerStage::LocalHashCheck);
     else
         SlotDownloadiTunesSetup();
 }
@@ -147,15 +148,15 @@ void FixiTunes::SlotDownloadiTunesSetup() {
 }
 
 void FixiTunes::SlotCheckDownloadiTunesSetup() {
-    qDebug() << "start check===========1581===download setup=============m_strDownloadiTunesHash==="
-             << m_strDownloadiTunesHash;
+    qCDebug(lcWindow) << "start check===========1581===download setup=============m_strDownloadiTunesHash==="
+                      << m_strDownloadiTunesHash;
     if (QFileInfo::exists(InstallerPath()))
-        StartInstallerHash(1);
+        StartInstallerHash(InstallerStage::DownloadHashCheck);
     else
         SendInstallerFailed();
 }
 
-void FixiTunes::StartInstallerHash(int checkType) {
+void FixiTunes::StartInstallerHash(InstallerStage check) {
     if (!m_pGetHashThread) {
         m_pGetHashThread = new CGetHashThread(this);
         connect(m_pGetHashThread, &CGetHashThread::SignalCheckFinished, this, &FixiTunes::SlotCheckResult);
@@ -164,14 +165,14 @@ void FixiTunes::StartInstallerHash(int checkType) {
         m_pGetHashThread->quit();
         m_pGetHashThread->wait();
     }
-    qDebug() << "m_pGetHashThread->isRunning()=====" << m_pGetHashThread->isRunning();
-    m_pGetHashThread->SetFilePath(checkType, InstallerPath());
+    qCDebug(lcWindow) << "m_pGetHashThread->isRunning()=====" << m_pGetHashThread->isRunning();
+    m_pGetHashThread->SetFilePath(int(check), InstallerPath());
 }
 
 void FixiTunes::SlotCheckResult(int checkType, QString /*hashValue*/) {
     // An empty hash (unreadable file, or no hash in the table) never matches.
     const bool isSame = IsSameHash(m_pGetHashThread->GetHashValue(), m_strDownloadiTunesHash);
-    if (checkType == 1) {
+    if (InstallerStage(checkType) == InstallerStage::DownloadHashCheck) {
         if (isSame)
             SlotUnzipiTunesSetup();
         else
@@ -191,13 +192,13 @@ void FixiTunes::SlotUnzipiTunesSetup() {
     const QString target = InstallerFolder();
     // A folder of an earlier run never counts as this run's output.
     if (!DeleteDirectory(target)) {
-        qDebug() << "SlotUnzipiTunesSetup=====old folder not removed===" << target;
+        qCDebug(lcWindow) << "SlotUnzipiTunesSetup=====old folder not removed===" << target;
         SendInstallerFailed();
         return;
     }
     const QStringList arguments = {QStringLiteral("x"), InstallerPath(), QStringLiteral("-y"),
                                    QStringLiteral("-o") + target};
-    qDebug() << "SlotUnzipiTunesSetup=====argu===" << arguments;
+    qCDebug(lcWindow) << "SlotUnzipiTunesSetup=====argu===" << arguments;
     // 7-Zip may take minutes on the real installer; only a hung one is killed
     // (see FileTools.h). Warnings (exit code 1) with the folder present count
     // as success; errors (2 and above) do not.
@@ -208,15 +209,16 @@ void FixiTunes::SlotUnzipiTunesSetup() {
     const UnzipResult result =
         RunUnzip(platform::programPath(QStringLiteral("7z.exe")), arguments, target, UnzipTimeoutMs());
     m_bUnpackingInstaller = false;
-    qDebug() << "isRun==" << result.finished;
-    qDebug() << "runTime===" << result.elapsedMs;
-    qDebug() << "isUnzipSuccess======" << result.success() << "==tempPath====" << target;
+    qCDebug(lcWindow) << "isRun==" << result.finished;
+    qCDebug(lcWindow) << "runTime===" << result.elapsedMs;
+    qCDebug(lcWindow) << "isUnzipSuccess======" << result.success() << "==tempPath====" << target;
     if (result.hasWarnings())
-        qWarning() << "SlotUnzipiTunesSetup=====7-Zip reported warnings (exit code 1); the installer was unpacked==="
-                   << result.output;
+        qCWarning(lcWindow)
+            << "SlotUnzipiTunesSetup=====7-Zip reported warnings (exit code 1); the installer was unpacked==="
+            << result.output;
     else if (!result.success())
-        qWarning() << "SlotUnzipiTunesSetup=====unpacking failed===exitCode" << result.exitCode << "==finished"
-                   << result.finished << "==folder" << result.folderExists << "===" << result.output;
+        qCWarning(lcWindow) << "SlotUnzipiTunesSetup=====unpacking failed===exitCode" << result.exitCode << "==finished"
+                            << result.finished << "==folder" << result.folderExists << "===" << result.output;
     if (result.success())
         emit SignalUnzipiTunesPackageFinished();
     else

@@ -15,6 +15,7 @@
 #include "ScanResultException.h"
 #include "ZnMessageBox.h"
 #include "platform/Programs.h"
+#include "WindowLogging.h"
 
 namespace {
 
@@ -100,8 +101,8 @@ void FixiTunes::SlotDownloadConfigFileFinished() {
 
 void FixiTunes::OnCheckiTunes(int state, const ST_ITUNES_CHECK_RESULT* result) {
     const int product = result ? result->product : 0;
-    qDebug() << QStringLiteral("ProductName======") + QString::fromWCharArray(GetiTunesProductName(product)) +
-                    QStringLiteral("=====eCheckItunesProductState====") + QLatin1String(checkStateName(state));
+    qCDebug(lcWindow) << QStringLiteral("ProductName======") + QString::fromWCharArray(GetiTunesProductName(product)) +
+                             QStringLiteral("=====eCheckItunesProductState====") + QLatin1String(checkStateName(state));
 
     // The list and the counters are read by the GUI thread only after the
     // signals below, which are emitted after these writes.
@@ -132,7 +133,7 @@ void FixiTunes::OnCheckiTunes(int state, const ST_ITUNES_CHECK_RESULT* result) {
             m_nFailCount = 0;
             m_vecCheckResult.clear();
         }
-        qDebug() << "pResult->failCount=======================" << result->failCount;
+        qCDebug(lcWindow) << "pResult->failCount=======================" << result->failCount;
     }
     emit SignalCheckiTunesExceptionFinished(m_bIsException);
 }
@@ -174,7 +175,7 @@ void FixiTunes::SlotFixiTunesProcessView() {
     if (m_bNeedDowndload && (m_bIsDownloadLastVersion || m_bIsNotFindCurrentVersion) && !ConfirmLatestInstaller())
         return;
     CFixiTunesProcess* page = DriverPage();
-    qDebug() << "m_bNeedDowndload==============================" << m_bNeedDowndload;
+    qCDebug(lcWindow) << "m_bNeedDowndload==============================" << m_bNeedDowndload;
     if (m_bNeedDowndload)
         page->InitDownloadDriverView();
     else
@@ -192,9 +193,9 @@ void FixiTunes::SlotFixiTunesProcessView() {
 void FixiTunes::SlotAdvancedRepairDownloadProcessView(bool isCompleteRepair) {
     if (m_bIsDownloadLastVersion || m_bIsNotFindCurrentVersion) {
         if (!ConfirmLatestInstaller()) return;
-        qDebug() << "708===m_striTunesVersion====" << m_striTunesVersion
-                 << "==m_strDownloadiTunesUrl=" << m_strDownloadiTunesUrl
-                 << "=m_strDownloadiTunesHash=" << m_strDownloadiTunesHash;
+        qCDebug(lcWindow) << "708===m_striTunesVersion====" << m_striTunesVersion
+                          << "==m_strDownloadiTunesUrl=" << m_strDownloadiTunesUrl
+                          << "=m_strDownloadiTunesHash=" << m_strDownloadiTunesHash;
     }
     CFixiTunesProcess* page = DriverPage();
     m_bIsCompleteRepair = isCompleteRepair;
@@ -222,7 +223,7 @@ void FixiTunes::SlotExecuteRepairiTunes() {
         isSuccess = g_pController->RepairiTunes(InstallerFolder(), &FixiTunes::RepairiTunesCallback, EngineContext());
         if (!isSuccess) emit SignalFixiTunesFailed(kFixStatus_FixFailedUnknown);
     }
-    qDebug() << "SlotExecuteRepairiTunes=====isSuccess=" << isSuccess;
+    qCDebug(lcWindow) << "SlotExecuteRepairiTunes=====isSuccess=" << isSuccess;
 }
 
 void FixiTunes::OnRepairiTunes(int state, const ST_REPAIR_ITUNES_RESULT* result) {

@@ -18,6 +18,9 @@ constexpr int kExitEngineMissing = 2;
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // A line of the debug output is the message alone, without the name of its
+    // logging category (QT_MESSAGE_PATTERN, when set, still decides).
+    qSetMessagePattern(QStringLiteral("%{message}"));
     QApplication app(argc, argv);
     // The forms name Windows fonts; they are drawn with an installed font here.
     ZnStyleCommon::installPlatformFonts();

@@ -6,6 +6,7 @@
 #include "ZnStyleCommon.h"
 #include "ZnStyleSheet.h"
 #include "ui_CCheckBoxWidget.h"
+#include "CleanLogging.h"
 
 CCheckBoxWidget::CCheckBoxWidget(QWidget* parent) : QWidget(parent), ui(new Ui::CCheckBoxWidget) {
     ui->setupUi(this);
@@ -23,6 +24,6 @@ void CCheckBoxWidget::SetChecked(bool checked) { ui->checkBox->setCheckState(che
 void CCheckBoxWidget::SetCheckState(int state) { ui->checkBox->setCheckState(static_cast<Qt::CheckState>(state)); }
 
 void CCheckBoxWidget::SlotClickedCheckBox(bool isChecked) {
-    qDebug() << "CCheckBoxWidget::SlotClickedCheckBox(bool isChecked=======================" << isChecked;
+    qCDebug(lcClean) << "CCheckBoxWidget::SlotClickedCheckBox(bool isChecked=======================" << isChecked;
     emit SignalClickedCheckBox(isChecked);
 }

@@ -8,6 +8,9 @@
 #include "ZnStyleCommon.h"
 #include "ZnStyleSheet.h"
 #include "ui_CSubUserDataCheckBox.h"
+#include "CleanLogging.h"
+
+Q_LOGGING_CATEGORY(lcClean, "corvane.clean")
 
 namespace {
 
@@ -86,12 +89,12 @@ int CSubUserDataCheckBox::GetSubUserDataType() const { return m_nSubUserDataType
 
 void CSubUserDataCheckBox::SetId(int id, QString name) {
     m_nId = id;
-    qDebug() << "CSubUserDataCheckBox::SetId============m_nId=====" << m_nId;
+    qCDebug(lcClean) << "CSubUserDataCheckBox::SetId============m_nId=====" << m_nId;
     if (!name.isEmpty()) ui->label_text->setText(name);
 }
 
 int CSubUserDataCheckBox::GetId() const {
-    qDebug() << "CSubUserDataCheckBox::GetId============m_nId=====" << m_nId;
+    qCDebug(lcClean) << "CSubUserDataCheckBox::GetId============m_nId=====" << m_nId;
     return m_nId;
 }
 
@@ -117,7 +120,7 @@ void CSubUserDataCheckBox::SlotCheckBoxClicked(bool isCheck) {
     // A backup row is known to the clean request by its id, every other row
     // by its subtype.
     const int key = m_nSubUserDataType == kItunesUserDataSubType_iOSBackup ? m_nId : m_nSubUserDataType;
-    qDebug() << "CSubUserDataCheckBox::SlotCheckBoxClicked==m_nSubUserDataType====" << m_nSubUserDataType
-             << "=isCheck=" << isCheck << "=m_nfileSize==" << m_nfileSize;
+    qCDebug(lcClean) << "CSubUserDataCheckBox::SlotCheckBoxClicked==m_nSubUserDataType====" << m_nSubUserDataType
+                     << "=isCheck=" << isCheck << "=m_nfileSize==" << m_nfileSize;
     emit SignalCheckBoxClicked(key, isCheck, m_nfileSize);
 }

@@ -7,6 +7,7 @@
 #include "ZnStyleCommon.h"
 #include "ZnStyleSheet.h"
 #include "ui_CTableCheckBox.h"
+#include "CleanLogging.h"
 
 namespace {
 
@@ -90,8 +91,8 @@ void CTableCheckBox::SlotCheckBoxClicked(bool isCheck) {
     // A tri-state box would step on to "partially checked"; a click always
     // leaves the category checked or unchecked.
     ui->checkBox->setCheckState(isCheck ? Qt::Checked : Qt::Unchecked);
-    qDebug() << "CTableCheckBox::SlotCheckBoxClicked==m_nUserDataType====" << m_nUserDataType << "=isCheck=" << isCheck
-             << "=m_nfileSize==" << m_nfileSize;
+    qCDebug(lcClean) << "CTableCheckBox::SlotCheckBoxClicked==m_nUserDataType====" << m_nUserDataType
+                     << "=isCheck=" << isCheck << "=m_nfileSize==" << m_nfileSize;
     emit SignalCheckBoxClicked(m_nUserDataType, isCheck, m_nfileSize);
 }
 

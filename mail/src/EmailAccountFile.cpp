@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include "ZnBoundedXml.h"
+#include "MailLogging.h"
 
 namespace {
 
@@ -42,12 +43,12 @@ bool ReadEmailAccount(const QString& path, SEmailAccount& account, SEmailAccount
         for (QDomElement type = email.firstChildElement(QStringLiteral("emailType")); !type.isNull();
              type = type.nextSiblingElement(QStringLiteral("emailType"))) {
             const QDomNodeList fields = type.childNodes();
-            if (log.bEntries) qDebug() << "childCount=======================" << fields.count();
+            if (log.bEntries) qCDebug(lcMail) << "childCount=======================" << fields.count();
             if (fields.count() != 3) continue;
             const QString pid = fieldText(fields, 0);
             if (log.bEntries) {
-                qDebug() << "childElement=======================" << type.tagName();
-                qDebug() << "strPid=========" << pid;
+                qCDebug(lcMail) << "childElement=======================" << type.tagName();
+                qCDebug(lcMail) << "strPid=========" << pid;
             }
             if (pid != QLatin1String("P00")) continue;
             // Every matching entry replaces the one before: the last one wins.

@@ -26,6 +26,9 @@
 #include "platform/Endpoints.h"
 #include "platform/Programs.h"
 #include "ui_CFeedback.h"
+#include "MailLogging.h"
+
+Q_LOGGING_CATEGORY(lcMail, "feedback.mail")
 
 namespace {
 
@@ -130,11 +133,11 @@ void CFeedback::senda() {
         return;
     }
     const QString body = emailBody(address, QStringLiteral("Brelion Corvane Feedback."));
-    qDebug() << "emailContent=========================" << body;
+    qCDebug(lcMail) << "emailContent=========================" << body;
 }
 
 void CFeedback::slotSendEmail() {
-    qDebug() << "slotSendEmail=========================";
+    qCDebug(lcMail) << "slotSendEmail=========================";
     setEnabled(false);
     const QString address = ui->LabelEmailText->text();
     const QString content = ui->LabelContentText->toPlainText();
@@ -193,11 +196,11 @@ void CFeedback::composeMessage(MimeMessage& message, MailParts& parts, const QSt
 }
 
 void CFeedback::attachFiles(MimeMessage& message, MailParts& parts) const {
-    qDebug() << "CFeedback::slotSendEmail=======148=======isChecked========================"
-             << ui->CheckBoxAttachLog->isChecked();
+    qCDebug(lcMail) << "CFeedback::slotSendEmail=======148=======isChecked========================"
+                    << ui->CheckBoxAttachLog->isChecked();
     if (!ui->CheckBoxAttachLog->isChecked()) return;
     const QString app = platform::applicationDir();
-    qDebug() << "logPath======" << app + QStringLiteral("/Log/");
+    qCDebug(lcMail) << "logPath======" << app + QStringLiteral("/Log/");
     // Every file is taken and read here, once: what goes out is what was
     // chosen, whatever happens to the names while the server is slow.
     for (const FeedbackAttachments::File& file : FeedbackAttachments::collect(app)) {
@@ -208,11 +211,11 @@ void CFeedback::attachFiles(MimeMessage& message, MailParts& parts) const {
 
 CFeedback::SendOutcome CFeedback::deliver(SmtpClient& client, MimeMessage& message) {
     if (!client.connectToHost()) {
-        qDebug() << "Failed to connect to host!=======================";
+        qCDebug(lcMail) << "Failed to connect to host!=======================";
         return SendOutcome::NotConnected;
     }
     if (!client.login()) {
-        qDebug() << "Failed to login!===========================";
+        qCDebug(lcMail) << "Failed to login!===========================";
         return SendOutcome::NotLoggedIn;
     }
     return client.sendMail(message) ? SendOutcome::Sent : SendOutcome::NotSent;
@@ -237,7 +240,7 @@ void CFeedback::reportOutcome(SendOutcome outcome, SmtpClient& client) {
         showMessage(tr("Sorry, it failed to submit the feedback because fail to login."), QString(), title);
         break;
     case SendOutcome::NotSent:
-        qDebug() << "unknown==========================";
+        qCDebug(lcMail) << "unknown==========================";
         showMessage(tr("Sorry, it failed to submit the feedback because an unknown error occurred."), failIcon, title);
         break;
     }

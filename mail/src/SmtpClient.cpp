@@ -7,6 +7,9 @@
 
 #include "EmailAddress.h"
 #include "MimeMessage.h"
+#include "MailLogging.h"
+
+Q_LOGGING_CATEGORY(lcSmtp, "feedback.smtp")
 
 namespace {
 
@@ -139,7 +142,7 @@ QTcpSocket* SmtpClient::getSocket() { return socket; }
 
 bool SmtpClient::connectToHost() {
     if (breaksCommandLine(name)) {
-        qDebug() << "SmtpClient::connectToHost======invalid EHLO name===========";
+        qCDebug(lcSmtp) << "SmtpClient::connectToHost======invalid EHLO name===========";
         return false;
     }
     if (!openConnection()) return false;
@@ -150,7 +153,7 @@ bool SmtpClient::login() { return login(user, password, authMethod); }
 
 bool SmtpClient::login(const QString& user, const QString& password, AuthMethod method) {
     if (breaksCommandLine(user) || breaksCommandLine(password)) {
-        qDebug() << "SmtpClient::login======invalid user or password===========";
+        qCDebug(lcSmtp) << "SmtpClient::login======invalid user or password===========";
         emit smtpError(AuthenticationFailedError);
         return false;
     }
@@ -166,11 +169,12 @@ bool SmtpClient::login(const QString& user, const QString& password, AuthMethod 
 
 bool SmtpClient::sendMail(MimeMessage& email) {
     if (!allAddressesSafe(email)) {
-        qDebug() << "SmtpClient::sendMail======invalid address===========";
+        qCDebug(lcSmtp) << "SmtpClient::sendMail======invalid address===========";
         return false;
     }
-    return runDialogue([&] { return transferMail(email); },
-                       [](const char* exception) { qDebug("SmtpClient::sendMail======%s===========", exception); });
+    return runDialogue(
+        [&] { return transferMail(email); },
+        [](const char* exception) { qCDebug(lcSmtp, "SmtpClient::sendMail======%s===========", exception); });
 }
 
 bool SmtpClient::openConnection() {
@@ -185,7 +189,7 @@ bool SmtpClient::openConnection() {
         return false;
     }
     if (connectionType == SslConnection && !sslSocket->waitForEncrypted(connectionTimeout)) {
-        qDebug() << sslSocket->errorString();
+        qCDebug(lcSmtp) << sslSocket->errorString();
         emit smtpError(ConnectionTimeoutError);
         return false;
     }
@@ -204,7 +208,7 @@ bool SmtpClient::upgradeToTls() {
         if (!startTlsRequired) {
             // No TLS here: the dialogue goes on in plain text after the first
             // EHLO, as with a TcpConnection.
-            qDebug() << "SmtpClient::connectToHost======STARTTLS refused, plain===========" << responseCode;
+            qCDebug(lcSmtp) << "SmtpClient::connectToHost======STARTTLS refused, plain===========" << responseCode;
             return true;
         }
         emit smtpError(ServerError);
@@ -219,7 +223,7 @@ bool SmtpClient::startTls() {
     // for the server (STARTTLS command injection). A server sends nothing more
     // until the handshake, so any such byte ends the connection.
     if (replyReader.hasBufferedBytes() || socket->bytesAvailable() > 0) {
-        qDebug() << "SmtpClient::connectToHost======data after the STARTTLS reply===========";
+        qCDebug(lcSmtp) << "SmtpClient::connectToHost======data after the STARTTLS reply===========";
         replyReader.clear();
         socket->abort();
         emit smtpError(ServerError);
@@ -228,7 +232,7 @@ bool SmtpClient::startTls() {
     auto* sslSocket = qobject_cast<QSslSocket*>(socket);
     sslSocket->startClientEncryption();
     if (!sslSocket->waitForEncrypted(connectionTimeout)) {
-        qDebug() << sslSocket->errorString();
+        qCDebug(lcSmtp) << sslSocket->errorString();
         // The server expects TLS now and the client no longer trusts the
         // line: nothing more goes over it, least of all in plain text.
         socket->abort();
@@ -266,7 +270,7 @@ bool SmtpClient::authenticate(const QString& user, const QString& password, Auth
 bool SmtpClient::transferMail(MimeMessage& email) {
     sendMessage(QStringLiteral("MAIL FROM: <") + email.getSender().getAddress() + QLatin1Char('>'));
     waitForResponse();
-    qDebug() << "SmtpClient::sendMail======responseCode===========" << responseCode;
+    qCDebug(lcSmtp) << "SmtpClient::sendMail======responseCode===========" << responseCode;
     if (responseCode != 250) return false;
 
     for (MimeMessage::RecipientType type : {MimeMessage::To, MimeMessage::Cc}) {
@@ -328,7 +332,7 @@ void SmtpClient::waitForResponse() {
         // Always new data first, also when whole lines are buffered.
         if (!socket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
             emit smtpError(ResponseTimeoutError);
-            qDebug() << "SmtpClient::waitForResponse======ResponseTimeoutError===========";
+            qCDebug(lcSmtp) << "SmtpClient::waitForResponse======ResponseTimeoutError===========";
             throw ResponseTimeoutException();
         }
         replyReader.feed(socket->readAll());
@@ -340,11 +344,11 @@ void SmtpClient::waitForResponse() {
             responseText = QString::fromUtf8(line);
             responseCode = SmtpReplyReader::replyCode(line);
             if (responseCode / 100 == 4) {
-                qDebug() << "SmtpClient::waitForResponse======ServerError===========";
+                qCDebug(lcSmtp) << "SmtpClient::waitForResponse======ServerError===========";
                 emit smtpError(ServerError);
             }
             if (responseCode / 100 == 5) {
-                qDebug() << "SmtpClient::waitForResponse======ClientError===========";
+                qCDebug(lcSmtp) << "SmtpClient::waitForResponse======ClientError===========";
                 emit smtpError(ClientError);
             }
             if (step == SmtpReplyReader::LastLine) return;
@@ -355,7 +359,7 @@ void SmtpClient::waitForResponse() {
 void SmtpClient::replyTooLong() {
     // Whatever follows belongs to the same overlong reply: the connection is
     // of no further use, and dropping it stops the server's stream.
-    qDebug() << "SmtpClient::waitForResponse======ResponseTooLong===========";
+    qCDebug(lcSmtp) << "SmtpClient::waitForResponse======ResponseTooLong===========";
     replyReader.clear();
     socket->abort();
     emit smtpError(ServerError);
@@ -374,7 +378,7 @@ void SmtpClient::sendMessage(const QString& text) {
     }
     if (!written) {
         emit smtpError(SendDataTimeoutError);
-        qDebug() << "SmtpClient::sendMessage======SendDataTimeoutError===========";
+        qCDebug(lcSmtp) << "SmtpClient::sendMessage======SendDataTimeoutError===========";
         throw SendMessageTimeoutException();
     }
 }

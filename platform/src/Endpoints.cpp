@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDebug>
 #include <QHash>
+#include <QLoggingCategory>
 #include <QMutex>
 #include <QUrl>
 
@@ -24,6 +25,10 @@
 #ifndef ZN_DEFAULT_WEB_SITE
 #define ZN_DEFAULT_WEB_SITE "https://www.corvane.example"
 #endif
+
+// The platform layer's own lines (a refused endpoint value); QT_LOGGING_RULES
+// switches them with "platform".
+Q_LOGGING_CATEGORY(lcPlatform, "platform")
 
 namespace platform {
 namespace {
@@ -125,7 +130,7 @@ void reportRefused(const EndpointEntry& e, const QByteArray& value) {
         if (it != reported.constEnd() && *it == value) return;
         reported.insert(e.variable, value);
     }
-    qWarning().noquote() << QStringLiteral("%1=\"%2\" refused: not %3; the built-in \"%4\" is used")
+    qCWarning(lcPlatform).noquote() << QStringLiteral("%1=\"%2\" refused: not %3; the built-in \"%4\" is used")
                                 .arg(QLatin1String(e.variable), printable(value), QLatin1String(formText(e.form)),
                                      QLatin1String(e.fallback));
 }

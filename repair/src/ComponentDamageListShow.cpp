@@ -5,6 +5,7 @@
 #include "FileNames.h"
 #include "ZnStyleCommon.h"
 #include "ui_CComponentDamageListShow.h"
+#include "RepairLogging.h"
 
 namespace {
 // Names shown before the list is cut short with "   ...".
@@ -56,8 +57,8 @@ void CComponentDamageListShow::SetComponentDamageList(const QVector<ST_ITUNES_CH
     if (found < 0) return;
 
     const std::vector<std::wstring>& files = results.at(found).vecDamageFile;
-    qDebug() << "nComponentCount==============" << results.size()
-             << "nComponentDamageListCount==============" << files.size();
+    qCDebug(lcRepair) << "nComponentCount==============" << results.size()
+                      << "nComponentDamageListCount==============" << files.size();
 
     QString list;
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -67,14 +68,14 @@ void CComponentDamageListShow::SetComponentDamageList(const QVector<ST_ITUNES_CH
             break;
         }
     }
-    qDebug() << "strComponentList==================" << list;
+    qCDebug(lcRepair) << "strComponentList==================" << list;
     ui->label_componentList->setText(list);
 }
 
 void CComponentDamageListShow::SetFileOccupiedList(const std::vector<std::wstring>& paths) {
     QString list;
     for (const std::wstring& path : paths) list += repair::fileNameOf(path) + QLatin1Char('\n');
-    qDebug() << "strFileOccupied==================" << list;
+    qCDebug(lcRepair) << "strFileOccupied==================" << list;
     ui->label_componentList->setText(list);
 }
 

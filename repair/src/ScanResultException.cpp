@@ -8,6 +8,9 @@
 #include "ZnSkinButtons.h"
 #include "ZnStyleCommon.h"
 #include "ui_CScanResultException.h"
+#include "RepairLogging.h"
+
+Q_LOGGING_CATEGORY(lcRepair, "corvane.repair")
 
 namespace {
 const QColor kRowTextColor(97, 108, 114, 255);
@@ -59,14 +62,14 @@ void CScanResultException::initStyle() {
 }
 
 void CScanResultException::LoadComponentData(const QVector<ST_ITUNES_CHECK_RESULT>& results) {
-    qDebug() << "nComponentCount====================================" << results.size();
+    qCDebug(lcRepair) << "nComponentCount====================================" << results.size();
     QTableWidget* table = ui->tableComponentList;
 
     for (const ST_ITUNES_CHECK_RESULT& record : results) {
         QString name = QString::fromStdWString(record.strName);
         const QString productName = QString::fromWCharArray(GetiTunesProductName(record.product));
-        qDebug() << "strName==========" << name << "itunesProduct==========" << productName
-                 << "damageFile.size======" << record.vecDamageFile.size();
+        qCDebug(lcRepair) << "strName==========" << name << "itunesProduct==========" << productName
+                          << "damageFile.size======" << record.vecDamageFile.size();
 
         table->insertRow(m_nNextRow);
         table->setFont(g_styleCommon.getFont(11));
@@ -99,7 +102,7 @@ void CScanResultException::LoadComponentData(const QVector<ST_ITUNES_CHECK_RESUL
 }
 
 void CScanResultException::SlotExceptionListDialog(int componentType) {
-    qDebug() << "CSanResultException::SlotExceptionListDialog=====================" << componentType;
+    qCDebug(lcRepair) << "CSanResultException::SlotExceptionListDialog=====================" << componentType;
     emit SignalShowComponentDamageListDialog(componentType);
 }
 

@@ -1,8 +1,8 @@
-// The updater as a program: silent starts that end by themselves, the single
-// instance between real processes, and whole updates through the real
-// download service against nginx (ranged requests, digest, product stopped,
-// installer started), including a window closed and a process killed
-// midway through the download.
+// The updater as a program: silent starts that end by themselves, its logging
+// areas switched by QT_LOGGING_RULES, the single instance between real
+// processes, and whole updates through the real download service against
+// nginx (ranged requests, digest, product stopped, installer started),
+// including a window closed and a process killed midway through the download.
 #include <QDir>
 #include <QDirIterator>
 #include <QMap>
@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <signal.h>
 #include <unistd.h>
 
@@ -38,9 +39,10 @@ QString productName() { return QStringLiteral("ZnProduct-%1").arg(::getpid()); }
 // A running program whose merged output the test reads as it comes.
 class Program {
 public:
-    // An empty `runtimeDir` leaves XDG_RUNTIME_DIR unset; a `home` replaces HOME.
+    // An empty `runtimeDir` leaves XDG_RUNTIME_DIR unset; a `home` replaces HOME;
+    // `extra` adds variables.
     Program(const QString& program, const QStringList& arguments, const QString& runtimeDir,
-            const QString& home = QString()) {
+            const QString& home = QString(), const QProcessEnvironment& extra = QProcessEnvironment()) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         if (runtimeDir.isEmpty())
             env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
@@ -51,6 +53,7 @@ public:
             env.remove(QStringLiteral("XDG_STATE_HOME"));
         }
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(extra);
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_process.start(program, arguments);
@@ -184,6 +187,45 @@ private slots:
             QVERIFY2(!run.output().contains(QStringLiteral("pid = ")), qPrintable(run.output()));
             QVERIFY(QDir(runtime()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).isEmpty());
         }
+    }
+
+    // QT_LOGGING_RULES turns one area's lines off and leaves the others': a
+    // silent start without a newer build logs the query it sends (the check,
+    // "velkin.check") and the reply the window reads ("velkin.window"). Each
+    // line is the message alone, as without categories.
+    void loggingRulesSwitchOneAreaOff_data() {
+        QTest::addColumn<QString>("rules");
+        QTest::addColumn<bool>("windowLine");
+        QTest::addColumn<bool>("checkLine");
+        QTest::newRow("no rules") << QString() << true << true;
+        QTest::newRow("check off") << QStringLiteral("velkin.check.debug=false") << true << false;
+        QTest::newRow("window off") << QStringLiteral("velkin.window.debug=false") << false << true;
+    }
+    void loggingRulesSwitchOneAreaOff() {
+        QFETCH(QString, rules);
+        QFETCH(bool, windowLine);
+        QFETCH(bool, checkLine);
+        ZN_REQUIRE_BINARY("nginx");
+        TestNginx nginx;
+        updatertest::UpdateServerContent content;
+        content.version = QStringLiteral("2.0.1.6");
+        QString error;
+        QVERIFY2(updatertest::startUpdateServer(nginx, content, &error), qPrintable(error));
+
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), rules);
+        env.insert(QStringLiteral("QT_MESSAGE_PATTERN"), QString());
+        Program run(velkin(), {"--silent=true", "--updateURL=" + nginx.httpUrl(QStringLiteral("/verinfo?"))}, runtime(),
+                    QString(), env);
+        QVERIFY(run.waitForExit());
+        QCOMPARE(run.exitCode(), 0);
+        const QStringList lines = run.output().split(QLatin1Char('\n'));
+        const auto hasLine = [&](const QString& start) {
+            return std::any_of(lines.begin(), lines.end(), [&](const QString& line) { return line.startsWith(start); });
+        };
+        QVERIFY2(hasLine(QStringLiteral("Zn LiveUpdate: info \"2.0.1.6\"  type: 0")) == windowLine,
+                 qPrintable(run.output()));
+        QVERIFY2(hasLine(QStringLiteral("pid =  \"")) == checkLine, qPrintable(run.output()));
     }
 
     // A build whose number has two digits somewhere is newer: a silent start

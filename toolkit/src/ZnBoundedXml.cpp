@@ -4,6 +4,9 @@
 #include <QDomDocument>
 #include <QIODevice>
 #include <QXmlStreamReader>
+#include "ToolkitLogging.h"
+
+Q_LOGGING_CATEGORY(lcToolkit, "toolkit")
 
 namespace ZnBoundedXml {
 
@@ -70,9 +73,9 @@ bool parse(QIODevice& device, QDomDocument& document, Error* error) {
 }
 
 void logError(const Error& error) {
-    qDebug() << "errorStr======" << error.message;
-    qDebug() << "errorLine=====" << error.line;
-    qDebug() << "errorColumn=====" << error.column;
+    qCDebug(lcToolkit) << "errorStr======" << error.message;
+    qCDebug(lcToolkit) << "errorLine=====" << error.line;
+    qCDebug(lcToolkit) << "errorColumn=====" << error.column;
 }
 
 }  // namespace ZnBoundedXml

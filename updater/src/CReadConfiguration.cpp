@@ -7,6 +7,9 @@
 
 #include "LiveUpdateTranslation.h"
 #include "platform/Programs.h"
+#include "UpdaterLogging.h"
+
+Q_LOGGING_CATEGORY(lcUpdaterStartup, "velkin.startup")
 
 namespace {
 
@@ -78,6 +81,6 @@ void CReadConfiguration::ReadConfig() {
         m_strPInfo = settings.value(m_strLanguage, QString()).toString();
         settings.endGroup();
     }
-    qDebug() << "m_strPID =" << m_strPID << "m_strEXE =" << m_strEXE << "m_strPName=" << m_strPName
-             << "m_strPInfo=" << m_strPInfo;
+    qCDebug(lcUpdaterStartup) << "m_strPID =" << m_strPID << "m_strEXE =" << m_strEXE << "m_strPName=" << m_strPName
+                              << "m_strPInfo=" << m_strPInfo;
 }

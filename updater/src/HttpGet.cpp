@@ -15,6 +15,9 @@
 #include <unistd.h>
 
 #include "platform/Programs.h"
+#include "UpdaterLogging.h"
+
+Q_LOGGING_CATEGORY(lcUpdaterCheck, "velkin.check")
 
 HttpGet::HttpGet(QObject* parent) : QObject(parent), m_pManager(new QNetworkAccessManager(this)) {
     connect(m_pManager, &QNetworkAccessManager::finished, this, &HttpGet::slotGetFinished);
@@ -64,7 +67,7 @@ void HttpGet::send(const QString& url) {
 
 void HttpGet::writeVersionNotes(const QString& body) {
     const QString path = platform::applicationDir() + QStringLiteral("/ver.txt");
-    qDebug() << "Zn LiveUpdate: ver file" << path;
+    qCDebug(lcUpdaterCheck) << "Zn LiveUpdate: ver file" << path;
     // Only a regular file of that name is written: a link planted in the
     // application folder is not followed, and a FIFO or device is neither
     // waited for nor written. Anything else is skipped like an unwritable file.

@@ -32,6 +32,9 @@
 #include "platform/Processes.h"
 #include "platform/Programs.h"
 #include "ui_LiveUpdate.h"
+#include "UpdaterLogging.h"
+
+Q_LOGGING_CATEGORY(lcUpdaterWindow, "velkin.window")
 
 namespace {
 
@@ -68,7 +71,7 @@ void LiveUpdate::initWindow() {
 }
 
 void LiveUpdate::initAutoUpdate() {
-    m_nStage = 0;
+    m_nStage = UpdateCheckStage::Start;
     m_pAutoUpdate = new libAutoUpdate(this, property("server_url").toString());
     connect(m_pAutoUpdate, &libAutoUpdate::signalGetInfo, this, &LiveUpdate::slotGetInfo);
     connect(m_pAutoUpdate, &libAutoUpdate::signalDownloadProgress, this, &LiveUpdate::slotDownloadProgress);
@@ -161,14 +164,14 @@ void LiveUpdate::slotGetVerInfo() {
 }
 
 void LiveUpdate::slotGetInfo(int type, QString body) {
-    qDebug() << "Zn LiveUpdate: info" << body << " type:" << type;
+    qCDebug(lcUpdaterWindow) << "Zn LiveUpdate: info" << body << " type:" << type;
     const QString pid = CReadConfiguration::GetInstance()->GetPID();
     switch (type) {
     case kInfoVer:
         if (isNewVersion(body)) {
             if (isSilentAndHidden()) showOnTop();
             textEditUpdateInfo->setText(tr("New Release!"));
-            m_nStage = 1;
+            m_nStage = UpdateCheckStage::ReleaseNotesExpected;
             m_pAutoUpdate->GetInfoLang(pid, kInfoInfo, QStringLiteral("en_GB"));
         } else {
             if (isSilentAndHidden()) QCoreApplication::quit();
@@ -179,21 +182,21 @@ void LiveUpdate::slotGetInfo(int type, QString body) {
     case kInfoLink:
         m_strDownloadUrl = body;
         if (!m_strDownloadUrl.isEmpty()) m_pButtonUpdate->setEnabled(true);
-        m_nStage = 3;
+        m_nStage = UpdateCheckStage::DigestExpected;
         m_pAutoUpdate->GetInfo(pid, kInfoExinfo);
         break;
     case kInfoExinfo: m_pAutoUpdate->GetUrl(body); break;
     case kInfoOtherUrl:
-        if (m_nStage == 1) {
+        if (m_nStage == UpdateCheckStage::ReleaseNotesExpected) {
             const bool rich = Qt::mightBeRichText(body);
             const QString shown = shownReleaseNotes(body, rich);
             if (rich)
                 textEditUpdateInfo->setHtml(shown);
             else
                 textEditUpdateInfo->setPlainText(shown);
-            m_nStage = 2;
+            m_nStage = UpdateCheckStage::InstallerLinkExpected;
             m_pAutoUpdate->GetInfo(pid, kInfoLink);
-        } else if (m_nStage == 3) {
+        } else if (m_nStage == UpdateCheckStage::DigestExpected) {
             m_strServerDigest = body;
         }
         break;
@@ -208,7 +211,7 @@ bool LiveUpdate::isNewVersion(const QString& serverVersion) {
 }
 
 void LiveUpdate::slotStartDownloadFile() {
-    qDebug() << "Zn LiveUpdate: download URL:" << m_strDownloadUrl;
+    qCDebug(lcUpdaterWindow) << "Zn LiveUpdate: download URL:" << m_strDownloadUrl;
     if (m_strDownloadUrl.isEmpty()) return;
     progressBar->setValue(0);
     labelProgressValue->setText(QStringLiteral("%1 %").arg(0));
@@ -232,14 +235,14 @@ void LiveUpdate::slotDownloadProgress(int percent) {
 }
 
 void LiveUpdate::slotDownloadFinished() {
-    qDebug() << "Zn LiveUpdate: download finished";
+    qCDebug(lcUpdaterWindow) << "Zn LiveUpdate: download finished";
     m_bDownloading = false;
     labelProgressValue->setText(QStringLiteral("%1 %").arg(100));
     progressBar->setValue(100);
     const QString path = m_pAutoUpdate->GetDownloadFilePath();
     const QString local = getFileDigest(path);
-    qDebug() << "Zn LiveUpdate: local file md5->" << local;
-    qDebug() << "Zn LiveUpdate: server file md5->" << m_strServerDigest;
+    qCDebug(lcUpdaterWindow) << "Zn LiveUpdate: local file md5->" << local;
+    qCDebug(lcUpdaterWindow) << "Zn LiveUpdate: server file md5->" << m_strServerDigest;
     if (!digestMatches(local, m_strServerDigest)) {
         // Not the installer the server names: nothing to keep or run.
         QFile::remove(path);
@@ -250,16 +253,16 @@ void LiveUpdate::slotDownloadFinished() {
 
     // The download is written without the execute bit.
     QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner | QFile::ExeUser);
-    qDebug() << "fileName" << path;
+    qCDebug(lcUpdaterWindow) << "fileName" << path;
     // The download service's threads may still be winding down: start the
     // installer without allocating in the forked child.
     if (platform::startDetached(path, {QStringLiteral("/VERYSILENT"), QStringLiteral("/SUPPRESSMSGBOXES")})) {
-        qDebug() << "startDetached success";
+        qCDebug(lcUpdaterWindow) << "startDetached success";
         new CLumeronUpdateStatus(0, this);
         close();
         m_pButtonUpdate->setEnabled(true);
     } else {
-        qDebug() << "startDetached failed";
+        qCDebug(lcUpdaterWindow) << "startDetached failed";
         showFailure();
     }
 }
@@ -271,7 +274,7 @@ bool LiveUpdate::stopProduct() {
     for (int round = 0; round < kStopRounds; ++round) {
         KillProcessByName(QStringLiteral("Pellact.exe"));
         const uint32_t pid = FindProcessIdByName(exe);
-        qDebug() << "CloseProcess Ret =" << pid;
+        qCDebug(lcUpdaterWindow) << "CloseProcess Ret =" << pid;
         if (pid == 0 || TerminateProcessById(pid) == 0) return true;
         showFailure();
     }
@@ -321,7 +324,7 @@ void LiveUpdate::slotHandleHttpReturnError(QString text) {
 }
 
 void LiveUpdate::slotMsgReceivedFromOtherInstance(QString message) {
-    qDebug() << "Zn LiveUpdate: message from another instance:" << message;
+    qCDebug(lcUpdaterWindow) << "Zn LiveUpdate: message from another instance:" << message;
     if (message == QLatin1String("active")) showOnTop();
 }
 

@@ -21,6 +21,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "UpdateCheckStage.h"
+
 class QLabel;
 class QProgressBar;
 class QTextEdit;
@@ -117,7 +119,7 @@ private:
     QString m_strDownloadUrl;
     QString m_strServerDigest;
     QString m_strDownloadDir;
-    int m_nStage = 0;
+    UpdateCheckStage m_nStage = UpdateCheckStage::Start;
     bool m_bDownloading = false;  // a started download has not yet ended
     QTextEdit* textEditUpdateInfo = nullptr;
     ZnStyleButton* m_pButtonUpdate = nullptr;

@@ -4,6 +4,7 @@
 
 #include "DownloadControl.h"
 #include "HttpGet.h"
+#include "UpdaterLogging.h"
 
 libAutoUpdate::libAutoUpdate(QObject* parent, const QString& serverUrl)
     : QObject(parent),
@@ -36,7 +37,7 @@ QString libAutoUpdate::queryUrl(const QString& pid, int type) const {
 int libAutoUpdate::GetUrl(const QString& url) { return m_pHttpGet->get(url); }
 
 int libAutoUpdate::GetInfo(const QString& pid, const int& type) {
-    qDebug() << "pid = " << pid << "type = " << type;
+    qCDebug(lcUpdaterCheck) << "pid = " << pid << "type = " << type;
     return m_pHttpGet->get(queryUrl(pid, type));
 }
 

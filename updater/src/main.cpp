@@ -17,6 +17,7 @@
 #include "ZnSingleApplication.h"
 #include "ZnStyleCommon.h"
 #include "platform/Endpoints.h"
+#include "UpdaterLogging.h"
 
 DEFINE_bool(silent, false, "check quietly: show the window only when an update is found");
 DEFINE_int32(shadowWidth, kDefaultShadowWidth, "width in pixels of the window's shadow frame (0-20; else 5)");
@@ -31,13 +32,16 @@ void writeScreenInfo() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
     const QSize physical = screen->geometry().size() * screen->devicePixelRatio();
-    qDebug() << "Zn Live Update: screen info->" << physical.width() << " x " << physical.height();
-    qDebug() << "Zn Live Update: y->" << screen->availableGeometry().height();
+    qCDebug(lcUpdaterStartup) << "Zn Live Update: screen info->" << physical.width() << " x " << physical.height();
+    qCDebug(lcUpdaterStartup) << "Zn Live Update: y->" << screen->availableGeometry().height();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A line of the debug output is the message alone, without the name of its
+    // logging category (QT_MESSAGE_PATTERN, when set, still decides).
+    qSetMessagePattern(QStringLiteral("%{message}"));
     bool noteFound = false;
     QString extraNote = extraNoteFromArguments(processArguments(), &noteFound);
 

@@ -4,6 +4,9 @@
 #include <QLibrary>
 
 #include "platform/Programs.h"
+#include "GatewayLogging.h"
+
+Q_LOGGING_CATEGORY(lcGateway, "corvane.gateway")
 
 CController* g_pController = nullptr;
 
@@ -19,7 +22,7 @@ CController::CController() {
     if (!library.load()) {
         m_strEngineLoadError =
             QStringLiteral("The repair engine could not be loaded from \"%1\": %2").arg(path, library.errorString());
-        qDebug() << "CController::CController======load failed=====" << m_strEngineLoadError;
+        qCDebug(lcGateway) << "CController::CController======load failed=====" << m_strEngineLoadError;
         return;
     }
 
@@ -29,7 +32,7 @@ CController::CController() {
         m_strEngineLoadError =
             QStringLiteral("The repair engine \"%1\" does not provide \"%2\".")
                 .arg(path, QLatin1String(!createFixMgr ? "CreateFixItuensMgr" : "CreateItunesUserDataMgr"));
-        qDebug() << "CController::CController======resolve failed=====" << m_strEngineLoadError;
+        qCDebug(lcGateway) << "CController::CController======resolve failed=====" << m_strEngineLoadError;
         return;
     }
 
@@ -37,7 +40,7 @@ CController::CController() {
     IItunesUserDataMgr* userDataMgr = createUserDataMgr();
     if (!fixMgr || !userDataMgr) {
         m_strEngineLoadError = QStringLiteral("The repair engine \"%1\" could not create its managers.").arg(path);
-        qDebug() << "CController::CController======create failed=====" << m_strEngineLoadError;
+        qCDebug(lcGateway) << "CController::CController======create failed=====" << m_strEngineLoadError;
         return;
     }
     m_pFixMgr = fixMgr;
@@ -69,37 +72,37 @@ int CController::OpeniTunes() {
 
 bool CController::CheckiTunes(ItunesEngineCallback callback, void* context) {
     const bool isResult = m_pFixMgr && m_pFixMgr->CheckiTunes(callback, context, 0);
-    qDebug() << "isResult================CheckiTunes==========================" << isResult;
+    qCDebug(lcGateway) << "isResult================CheckiTunes==========================" << isResult;
     return isResult;
 }
 
 bool CController::RepairiTunes(const QString& folder, ItunesEngineCallback callback, void* context) {
     const bool isResult = m_pFixMgr && m_pFixMgr->RepairiTunes(folder.toStdWString(), callback, context);
-    qDebug() << "isResult==============RepairiTunes============================" << isResult;
+    qCDebug(lcGateway) << "isResult==============RepairiTunes============================" << isResult;
     return isResult;
 }
 
 bool CController::RepairiTunesDamageComponent(ItunesEngineCallback callback, void* context) {
     const bool isResult = m_pFixMgr && m_pFixMgr->RepairiTunesDamageComponent(callback, context);
-    qDebug() << "isResult==============RepairiTunesDamageComponent============================" << isResult;
+    qCDebug(lcGateway) << "isResult==============RepairiTunesDamageComponent============================" << isResult;
     return isResult;
 }
 
 bool CController::OneKeyUninstall(ItunesEngineCallback callback, void* context, bool deleteUserData, bool* stop) {
     const bool isResult = m_pFixMgr && m_pFixMgr->OneKeyUninstall(callback, context, deleteUserData, stop);
-    qDebug() << "isResult==============OneKeyUninstall============================" << isResult;
+    qCDebug(lcGateway) << "isResult==============OneKeyUninstall============================" << isResult;
     return isResult;
 }
 
 bool CController::OneKeyInstall(QString folder, ItunesEngineCallback callback, void* context) {
     const bool isResult = m_pFixMgr && m_pFixMgr->OneKeyInstall(folder.toStdWString(), callback, context);
-    qDebug() << "isResult==============OneKeyInstall============================" << isResult;
+    qCDebug(lcGateway) << "isResult==============OneKeyInstall============================" << isResult;
     return isResult;
 }
 
 bool CController::ScaniTunesUserData(ItunesEngineCallback callback, void* context, bool deep, bool* stop) {
     const bool isResult = m_pUserDataMgr && m_pUserDataMgr->ScaniTunesUserData(callback, context, deep, stop);
-    qDebug() << "isResult==============ScaniTunesUserData============================" << isResult;
+    qCDebug(lcGateway) << "isResult==============ScaniTunesUserData============================" << isResult;
     return isResult;
 }
 
@@ -107,7 +110,7 @@ bool CController::CleaniTuensUserData(ItunesEngineCallback callback, void* conte
                                       std::vector<int>* backupIds, bool* stop) {
     const bool isResult =
         m_pUserDataMgr && m_pUserDataMgr->CleaniTuensUserData(callback, context, subTypes, backupIds, stop);
-    qDebug() << "isResult==============CleaniTuensUserData============================" << isResult;
+    qCDebug(lcGateway) << "isResult==============CleaniTuensUserData============================" << isResult;
     return isResult;
 }
 

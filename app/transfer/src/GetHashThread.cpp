@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDebug>
 #include <QFile>
+#include "TransferLogging.h"
 
 CGetHashThread::CGetHashThread(QObject* parent) : QThread(parent), m_nCheckType(0) {}
 
@@ -14,8 +15,8 @@ CGetHashThread::~CGetHashThread() {
 void CGetHashThread::SetFilePath(int checkType, QString path) {
     m_strFilePath = path;
     m_nCheckType = checkType;
-    qDebug() << "CGetHashThread::SetFilePath ========m_strFilePath=" << m_strFilePath
-             << "===m_nCheckType====" << m_nCheckType;
+    qCDebug(lcTransfer) << "CGetHashThread::SetFilePath ========m_strFilePath=" << m_strFilePath
+                        << "===m_nCheckType====" << m_nCheckType;
     start();
 }
 
@@ -48,7 +49,7 @@ void CGetHashThread::run() {
         QMutexLocker lock(&m_mutex);
         m_strHashValue = value;
     }
-    qDebug() << "run m_strHashValue =========" << value;
+    qCDebug(lcTransfer) << "run m_strHashValue =========" << value;
     emit SignalCheckFinished(m_nCheckType, value);
 }
 

@@ -5,6 +5,9 @@
 #include <QTimer>
 
 #include "platform/Programs.h"
+#include "TransferLogging.h"
+
+Q_LOGGING_CATEGORY(lcTransfer, "corvane.transfer")
 
 namespace {
 int g_transferTimeoutMs = 0;
@@ -50,7 +53,7 @@ void CNetworkDownloadManager::StartDownload(QString fileName, QUrl url, DOWNLOAD
     m_eDownloadType = type;
 
     const QString path = platform::applicationDir() + QLatin1Char('/') + fileName;
-    qDebug() << "downloadSaveFilePath===========================" << path;
+    qCDebug(lcTransfer) << "downloadSaveFilePath===========================" << path;
     if (QFile::exists(path)) QFile::remove(path);
     m_pFile = new QFile(path);
     if (!m_pFile->open(QIODevice::WriteOnly)) {
@@ -87,7 +90,8 @@ void CNetworkDownloadManager::httpReadyRead() {
 
 void CNetworkDownloadManager::transferTimedOut() {
     if (!m_pReply) return;
-    qDebug() << "httpFinished======no data within the time limit=====" << TransferTimeoutMs() << m_url.toString();
+    qCDebug(lcTransfer) << "httpFinished======no data within the time limit=====" << TransferTimeoutMs()
+                        << m_url.toString();
     // Ended here rather than through the reply's own end, so that the end is
     // reported exactly once whatever the reply does when it is aborted.
     m_pReply->disconnect(this);
@@ -144,7 +148,7 @@ void CNetworkDownloadManager::httpFinished() {
                            m_url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 &&
                            next.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0;
     if (++m_nRedirects > kMaxRedirects || downgrade || !next.isValid()) {
-        qDebug() << "httpFinished======redirect refused=====" << next.toString();
+        qCDebug(lcTransfer) << "httpFinished======redirect refused=====" << next.toString();
         finishFailed();
         return;
     }

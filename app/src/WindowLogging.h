@@ -1,0 +1,7 @@
+#pragma once
+// Logging of the main window and its flows.
+// Each category is switched on or off through QT_LOGGING_RULES (README.md);
+// docs/ARCHITECTURE.md lists the names.
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcWindow)
