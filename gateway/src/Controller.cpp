@@ -1,4 +1,4 @@
-#include "Controller.h"
+#include "gateway/Controller.h"
 
 #include <QDebug>
 #include <QLibrary>

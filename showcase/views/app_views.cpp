@@ -4,8 +4,8 @@
 #include <QApplication>
 #include <QMenu>
 
-#include "About.h"
-#include "FixiTunes.h"
+#include "app/About.h"
+#include "app/FixiTunes.h"
 #include "Showcase.h"
 
 ZN_SHOWCASE_VIEW("app/mainwindow-start") {

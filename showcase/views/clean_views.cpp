@@ -11,7 +11,7 @@
 
 #include "CleaniTunesUserData.h"
 #include "CleaniTunesUserDataFinished.h"
-#include "Controller.h"
+#include "gateway/Controller.h"
 #include "PageArea.h"
 #include "ScaniTunesData.h"
 #include "SubUserDataCheckBox.h"

@@ -11,8 +11,8 @@
 #include <functional>
 
 #include "AdvancedRepairGuide.h"
-#include "FixiTunes.h"
-#include "FixiTunesHome.h"
+#include "app/FixiTunes.h"
+#include "app/FixiTunesHome.h"
 #include "ScanResultException.h"
 #include "ScaniTunesData.h"
 #include "Showcase.h"

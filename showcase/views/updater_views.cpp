@@ -7,13 +7,13 @@
 #include <QTcpServer>
 #include <QTimer>
 
-#include "CLumeronUpdateStatus.h"
-#include "CReadConfiguration.h"
-#include "DownloadServiceCalls.h"
-#include "LiveUpdate.h"
-#include "LiveUpdateStartup.h"
+#include "updater/CLumeronUpdateStatus.h"
+#include "updater/CReadConfiguration.h"
+#include "updater/DownloadServiceCalls.h"
+#include "updater/LiveUpdate.h"
+#include "updater/LiveUpdateStartup.h"
 #include "Showcase.h"
-#include "libAutoUpdate.h"
+#include "updater/libAutoUpdate.h"
 #include "platform/Programs.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "CrashDump.h"
+#include "startup/CrashDump.h"
 
 #include <atomic>
 #include <cwchar>

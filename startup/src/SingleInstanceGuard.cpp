@@ -1,4 +1,4 @@
-#include "SingleInstanceGuard.h"
+#include "startup/SingleInstanceGuard.h"
 
 #include "platform/InstanceLock.h"
 

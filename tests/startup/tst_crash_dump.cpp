@@ -1,6 +1,6 @@
 // The crash dump: a child process installs it, every attempt to replace it is
 // made, then the child crashes on purpose and the test reads "crashcore.dmp".
-#include "CrashDump.h"
+#include "startup/CrashDump.h"
 #include "PlatformTestSupport.h"
 
 #include <QDir>

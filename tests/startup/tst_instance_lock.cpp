@@ -1,6 +1,6 @@
 // The single-instance lock and the start-up guard built on it.
 #include "PlatformTestSupport.h"
-#include "SingleInstanceGuard.h"
+#include "startup/SingleInstanceGuard.h"
 #include "platform/InstanceLock.h"
 
 #include <QDir>

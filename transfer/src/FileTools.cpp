@@ -1,4 +1,4 @@
-#include "FileTools.h"
+#include "transfer/FileTools.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +14,7 @@
 
 #include <cerrno>
 
-#include "FolderRemoval.h"
+#include "Tessiva/walk/FolderRemoval.h"
 
 namespace {
 

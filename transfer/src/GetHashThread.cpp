@@ -1,4 +1,4 @@
-#include "GetHashThread.h"
+#include "transfer/GetHashThread.h"
 
 #include <QCryptographicHash>
 #include <QDebug>

@@ -1,4 +1,4 @@
-#include "NetworkDownloadManager.h"
+#include "transfer/NetworkDownloadManager.h"
 
 #include <QDebug>
 #include <QNetworkRequest>

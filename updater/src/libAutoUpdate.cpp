@@ -1,9 +1,9 @@
-#include "libAutoUpdate.h"
+#include "updater/libAutoUpdate.h"
 
 #include <QDebug>
 
-#include "DownloadControl.h"
-#include "HttpGet.h"
+#include "updater/DownloadControl.h"
+#include "updater/HttpGet.h"
 
 libAutoUpdate::libAutoUpdate(QObject* parent, const QString& serverUrl)
     : QObject(parent),

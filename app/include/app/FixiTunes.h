@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "CommonTypes.h"
+#include "types/CommonTypes.h"
 #include "SorvelInterface.h"
 #include "ZnStyleShadow.h"
 

@@ -1,4 +1,4 @@
-#include "FolderRemoval.h"
+#include "Tessiva/walk/FolderRemoval.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,7 +8,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include "NativePath.h"
+#include "Tessiva/walk/NativePath.h"
 
 namespace tessiva {
 

@@ -1,6 +1,6 @@
-#include "NativePath.h"
+#include "Tessiva/walk/NativePath.h"
 
-#include "Utf8.h"
+#include "Tessiva/walk/Utf8.h"
 
 namespace tessiva {
 

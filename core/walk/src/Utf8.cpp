@@ -1,4 +1,4 @@
-#include "Utf8.h"
+#include "Tessiva/walk/Utf8.h"
 
 #include <cstdint>
 

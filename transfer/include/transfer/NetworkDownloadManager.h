@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "CommonTypes.h"
+#include "types/CommonTypes.h"
 
 class CNetworkDownloadManager : public QObject {
     Q_OBJECT

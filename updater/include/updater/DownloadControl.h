@@ -20,7 +20,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "DownloadServiceCalls.h"
+#include "updater/DownloadServiceCalls.h"
 
 class Download;
 class QFile;
