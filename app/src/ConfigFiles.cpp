@@ -1,4 +1,4 @@
-#include "ConfigFiles.h"
+#include "app/ConfigFiles.h"
 
 #include <QDomDocument>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "EngineCallbackScope.h"
+#include "app/EngineCallbackScope.h"
 
 #include <algorithm>
 #include <deque>

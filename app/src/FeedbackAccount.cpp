@@ -1,4 +1,4 @@
-#include "FeedbackAccount.h"
+#include "app/FeedbackAccount.h"
 
 #include "platform/Endpoints.h"
 

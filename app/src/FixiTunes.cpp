@@ -1,4 +1,4 @@
-#include "FixiTunes.h"
+#include "app/FixiTunes.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -13,11 +13,11 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "About.h"
-#include "Controller.h"
-#include "EngineCallbackScope.h"
-#include "FeedbackAccount.h"
-#include "FixiTunesHome.h"
+#include "app/About.h"
+#include "gateway/Controller.h"
+#include "app/EngineCallbackScope.h"
+#include "app/FeedbackAccount.h"
+#include "app/FixiTunesHome.h"
 #include "ZnBoundedXml.h"
 #include "ZnMessageBox.h"
 #include "ZnSkinPath.h"

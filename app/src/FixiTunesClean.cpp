@@ -7,9 +7,9 @@
 #include "AdvancedRepairGuide.h"
 #include "CleaniTunesUserData.h"
 #include "CleaniTunesUserDataFinished.h"
-#include "Controller.h"
-#include "EngineCallbackScope.h"
-#include "FixiTunes.h"
+#include "gateway/Controller.h"
+#include "app/EngineCallbackScope.h"
+#include "app/FixiTunes.h"
 #include "ScaniTunesData.h"
 #include "WindowLogging.h"
 

@@ -1,4 +1,4 @@
-#include "FixiTunesHome.h"
+#include "app/FixiTunesHome.h"
 
 #include <QApplication>
 #include <QEvent>

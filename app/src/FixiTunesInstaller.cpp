@@ -8,13 +8,13 @@
 #include <QFileInfo>
 #include <QUrl>
 
-#include "ConfigFiles.h"
+#include "app/ConfigFiles.h"
 #include "EmailAccountFile.h"
-#include "FileTools.h"
-#include "FixiTunes.h"
+#include "transfer/FileTools.h"
+#include "app/FixiTunes.h"
 #include "FixiTunesProcess.h"
-#include "GetHashThread.h"
-#include "NetworkDownloadManager.h"
+#include "transfer/GetHashThread.h"
+#include "transfer/NetworkDownloadManager.h"
 #include "platform/Endpoints.h"
 #include "platform/Programs.h"
 #include "WindowLogging.h"

@@ -8,9 +8,9 @@
 
 #include "AdvancedRepairGuide.h"
 #include "CheckiTunesExceptionProcess.h"
-#include "Controller.h"
-#include "EngineCallbackScope.h"
-#include "FixiTunes.h"
+#include "gateway/Controller.h"
+#include "app/EngineCallbackScope.h"
+#include "app/FixiTunes.h"
 #include "FixiTunesProcess.h"
 #include "ScanResultException.h"
 #include "ZnMessageBox.h"

@@ -3,10 +3,10 @@
 // event loop.
 #include <QApplication>
 
-#include "AppPaths.h"
-#include "CrashDump.h"
-#include "FixiTunes.h"
-#include "SingleInstanceGuard.h"
+#include "app/AppPaths.h"
+#include "startup/CrashDump.h"
+#include "app/FixiTunes.h"
+#include "startup/SingleInstanceGuard.h"
 #include "ZnStyleCommon.h"
 #include "platform/Processes.h"
 

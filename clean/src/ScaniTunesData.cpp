@@ -8,7 +8,7 @@
 
 #include "CheckBoxWidget.h"
 #include "CleanSkin.h"
-#include "Controller.h"
+#include "gateway/Controller.h"
 #include "FileSize.h"
 #include "SubUserDataCheckBox.h"
 #include "TableCheckBox.h"

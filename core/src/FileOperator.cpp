@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "FolderRemoval.h"
-#include "NativePath.h"
+#include "Tessiva/walk/FolderRemoval.h"
+#include "Tessiva/walk/NativePath.h"
 
 namespace KSB {
 

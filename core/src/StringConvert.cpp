@@ -6,7 +6,7 @@
 #include <iconv.h>
 #include <langinfo.h>
 
-#include "Utf8.h"
+#include "Tessiva/walk/Utf8.h"
 
 namespace KSB {
 

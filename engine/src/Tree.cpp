@@ -11,8 +11,8 @@
 #include <cerrno>
 #include <fstream>
 
-#include "FolderRemoval.h"
-#include "NativePath.h"
+#include "Tessiva/walk/FolderRemoval.h"
+#include "Tessiva/walk/NativePath.h"
 
 namespace sorvel {
 

@@ -131,8 +131,8 @@ void reportRefused(const EndpointEntry& e, const QByteArray& value) {
         reported.insert(e.variable, value);
     }
     qCWarning(lcPlatform).noquote() << QStringLiteral("%1=\"%2\" refused: not %3; the built-in \"%4\" is used")
-                                .arg(QLatin1String(e.variable), printable(value), QLatin1String(formText(e.form)),
-                                     QLatin1String(e.fallback));
+                                           .arg(QLatin1String(e.variable), printable(value),
+                                                QLatin1String(formText(e.form)), QLatin1String(e.fallback));
 }
 
 const EndpointEntry& entryFor(Endpoint which) {

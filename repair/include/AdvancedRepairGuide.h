@@ -7,7 +7,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "CommonTypes.h"
+#include "types/CommonTypes.h"
 
 namespace Ui {
 class CAdvancedRepairGuide;

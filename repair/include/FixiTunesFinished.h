@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "CommonTypes.h"
+#include "types/CommonTypes.h"
 
 class QMovie;
 

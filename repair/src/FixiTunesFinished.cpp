@@ -6,7 +6,7 @@
 #include <QPixmap>
 #include <QUrl>
 
-#include "Controller.h"
+#include "gateway/Controller.h"
 #include "FileNames.h"
 #include "MainWindowLists.h"
 #include "ZnSkinButtons.h"

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "CommonTypes.h"
+#include "types/CommonTypes.h"
 #include "SorvelInterface.h"
 #include "ZnMessageBox.h"
 #include "ZnScanProgressBar.h"

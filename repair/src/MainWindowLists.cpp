@@ -1,6 +1,8 @@
 #include "MainWindowLists.h"
 
-#include "FixiTunes.h"
+// The one include of the tree that runs up a layer (docs/ARCHITECTURE.md,
+// "Layers"): the result page reads the main window's occupied-file list.
+#include "app/FixiTunes.h"
 
 namespace repair {
 

@@ -11,7 +11,7 @@
 #include <QTextDocument>
 #include <QtTest>
 
-#include "About.h"
+#include "app/About.h"
 #include "AppTestSupport.h"
 #include "ZnStyleButton.h"
 #include "ZnStyleWidgetTitle.h"

@@ -6,7 +6,7 @@
 #include <QtTest>
 
 #include "AppTestSupport.h"
-#include "FixiTunesHome.h"
+#include "app/FixiTunesHome.h"
 #include "ZnStyleButtonWidget.h"
 
 Q_DECLARE_METATYPE(enumFixScene)

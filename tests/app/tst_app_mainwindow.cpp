@@ -16,14 +16,14 @@
 
 #include <signal.h>
 
-#include "About.h"
+#include "app/About.h"
 #include "AppTestSupport.h"
 #include "CheckiTunesExceptionProcess.h"
-#include "Controller.h"
-#include "EngineCallbackScope.h"
-#include "FeedbackAccount.h"
-#include "FixiTunes.h"
-#include "FixiTunesHome.h"
+#include "gateway/Controller.h"
+#include "app/EngineCallbackScope.h"
+#include "app/FeedbackAccount.h"
+#include "app/FixiTunes.h"
+#include "app/FixiTunesHome.h"
 #include "ZnMessageBox.h"
 #include "ZnStyleButton.h"
 

@@ -11,7 +11,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
-#include "AppPaths.h"
+#include "app/AppPaths.h"
 #include "AppTestSupport.h"
 #include "ZnStyleCommon.h"
 #include "testsupport/GuardedProcess.h"

@@ -16,7 +16,7 @@
 #include <QUrl>
 #include <QWidget>
 
-#include "Controller.h"
+#include "gateway/Controller.h"
 #include "ZnMessageBox.h"
 #include "testsupport/GuiTestSupport.h"
 #include "ZnScanProgressBar.h"

@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ConfigFiles.h"
+#include "app/ConfigFiles.h"
 #include "EmailAccountFile.h"
 #include "FlowsTestSupport.h"
 

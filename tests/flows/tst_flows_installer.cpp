@@ -10,8 +10,8 @@
 #include <QtTest>
 
 #include "AdvancedRepairGuide.h"
-#include "FileTools.h"
-#include "FixiTunesHome.h"
+#include "transfer/FileTools.h"
+#include "app/FixiTunesHome.h"
 #include "FixiTunesProcess.h"
 #include "FlowsTestSupport.h"
 #include "ScanResultException.h"

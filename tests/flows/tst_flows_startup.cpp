@@ -9,9 +9,9 @@
 
 #include "AdvancedRepairGuide.h"
 #include "ScanResultException.h"
-#include "FixiTunesHome.h"
+#include "app/FixiTunesHome.h"
 #include "FlowsTestSupport.h"
-#include "NetworkDownloadManager.h"
+#include "transfer/NetworkDownloadManager.h"
 #include "ZnStyleButtonWidget.h"
 #include "testsupport/TestNginx.h"
 

@@ -12,7 +12,7 @@
 #include "CleaniTunesUserData.h"
 #include "CleaniTunesUserDataFinished.h"
 #include "ComponentDamageListShow.h"
-#include "FixiTunesHome.h"
+#include "app/FixiTunesHome.h"
 #include "FixiTunesProcess.h"
 #include "FlowsTestSupport.h"
 #include "ScanResultException.h"

@@ -15,7 +15,7 @@
 #include <random>
 #include <thread>
 
-#include "Controller.h"
+#include "gateway/Controller.h"
 #include "platform/Programs.h"
 
 namespace {

@@ -23,7 +23,7 @@
 
 #include "AppTestSupport.h"
 #include "Feedback.h"
-#include "FixiTunes.h"
+#include "app/FixiTunes.h"
 #include "ZnMessageBox.h"
 #include "ZnStyleButton.h"
 #include "support/MailTestSupport.h"

@@ -16,8 +16,8 @@
 //                                installs the crash dump, tries to replace it in
 //                                every way there is, reports, then crashes:
 //                                segv-thread, abort, bus, ill, fpe, stack-overflow
-#include "CrashDump.h"
-#include "SingleInstanceGuard.h"
+#include "startup/CrashDump.h"
+#include "startup/SingleInstanceGuard.h"
 #include "platform/CrashHandler.h"
 #include "platform/InstanceLock.h"
 #include "platform/Processes.h"

@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "CommonTypes.h"
+#include "types/CommonTypes.h"
 #include "FixiTunesProcess.h"
 #include "RepairTestSupport.h"
 #include "ZnStyleButton.h"

@@ -89,14 +89,17 @@ no_work_done "test-fuzz with FUZZ_JOBS=0"
 # check-layers passes includes the layer order allows and refuses the others,
 # naming each: one file per case in a tree of stand-in headers.
 layers="$work/layers"
-mkdir -p "$layers/platform/include/platform" "$layers/toolkit/include" "$layers/app/src" \
-  "$layers/app/gateway/include" "$layers/app/types/include" "$layers/repair/src" "$layers/app/transfer/src"
+mkdir -p "$layers/platform/include/platform" "$layers/toolkit/include" "$layers/app/include/app" \
+  "$layers/gateway/include/gateway" "$layers/types/include/types" "$layers/repair/src" "$layers/transfer/src" \
+  "$layers/download/stream/include/dlhttp"
 touch "$layers/platform/include/platform/Programs.h" "$layers/toolkit/include/ZnStyleCommon.h" \
-  "$layers/app/src/FixiTunes.h" "$layers/app/gateway/include/Controller.h" "$layers/app/types/include/CommonTypes.h"
-for case in "toolkit/src/A.cpp|platform/Programs.h|0" "toolkit/src/A.cpp|FixiTunes.h|1" \
+  "$layers/app/include/app/FixiTunes.h" "$layers/gateway/include/gateway/Controller.h" \
+  "$layers/types/include/types/CommonTypes.h" "$layers/download/stream/include/dlhttp/http_stream.h"
+for case in "toolkit/src/A.cpp|platform/Programs.h|0" "toolkit/src/A.cpp|app/FixiTunes.h|1" \
   "toolkit/include/A.h|<ZnStyleCommon.h>|0" "toolkit/src/A.cpp|<QWidget>|0" \
-  "repair/src/MainWindowLists.cpp|FixiTunes.h|0" "repair/src/Other.cpp|FixiTunes.h|1" \
-  "app/transfer/src/A.cpp|CommonTypes.h|0" "app/transfer/src/A.cpp|Controller.h|1" \
+  "repair/src/MainWindowLists.cpp|app/FixiTunes.h|0" "repair/src/Other.cpp|app/FixiTunes.h|1" \
+  "transfer/src/A.cpp|types/CommonTypes.h|0" "transfer/src/A.cpp|gateway/Controller.h|1" \
+  "download/service/src/A.cpp|dlhttp/http_stream.h|0" "download/base/src/A.cpp|dlhttp/http_stream.h|1" \
   "platform/src/A.cpp|ZnStyleCommon.h|1"; do
   IFS='|' read -r file header expected <<<"$case"
   mkdir -p "$(dirname "$layers/$file")"

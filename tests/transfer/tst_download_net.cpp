@@ -14,7 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "NetworkDownloadManager.h"
+#include "transfer/NetworkDownloadManager.h"
 #include "platform/Programs.h"
 #include "testsupport/TestNginx.h"
 

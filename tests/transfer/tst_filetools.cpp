@@ -14,8 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "FileTools.h"
-#include "GetHashThread.h"
+#include "transfer/FileTools.h"
+#include "transfer/GetHashThread.h"
 #include "testsupport/FolderRace.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <atomic>
 #include <mutex>
 
-#include "DownloadControl.h"
-#include "DownloadServiceCalls.h"
+#include "updater/DownloadControl.h"
+#include "updater/DownloadServiceCalls.h"
 
 namespace updatertest {
 

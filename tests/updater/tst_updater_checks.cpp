@@ -6,9 +6,9 @@
 #include <QtTest>
 #include <algorithm>
 
-#include "LiveUpdate.h"
-#include "LiveUpdateStartup.h"
-#include "UpdateChecks.h"
+#include "updater/LiveUpdate.h"
+#include "updater/LiveUpdateStartup.h"
+#include "updater/UpdateChecks.h"
 
 namespace {
 

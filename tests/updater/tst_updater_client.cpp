@@ -10,9 +10,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "HttpGet.h"
+#include "updater/HttpGet.h"
 #include "UpdateServer.h"
-#include "libAutoUpdate.h"
+#include "updater/libAutoUpdate.h"
 #include "platform/Programs.h"
 #include "testsupport/ServerUtil.h"
 

@@ -5,9 +5,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "DownloadControl.h"
+#include "updater/DownloadControl.h"
 #include "FakeDownloadService.h"
-#include "libAutoUpdate.h"
+#include "updater/libAutoUpdate.h"
 
 using updatertest::FakeDownloadService;
 

@@ -19,13 +19,13 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include "CReadConfiguration.h"
-#include "LiveUpdate.h"
-#include "LiveUpdateStartup.h"
+#include "updater/CReadConfiguration.h"
+#include "updater/LiveUpdate.h"
+#include "updater/LiveUpdateStartup.h"
 #include "SilentServer.h"
 #include "UpdateServer.h"
 #include "UpdaterAppFolder.h"
-#include "libAutoUpdate.h"
+#include "updater/libAutoUpdate.h"
 #include "platform/Programs.h"
 #include "testsupport/ServerUtil.h"
 

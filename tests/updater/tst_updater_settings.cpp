@@ -7,9 +7,9 @@
 #include <QTranslator>
 #include <QtTest>
 
-#include "CReadConfiguration.h"
-#include "LiveUpdateStartup.h"
-#include "LiveUpdateTranslation.h"
+#include "updater/CReadConfiguration.h"
+#include "updater/LiveUpdateStartup.h"
+#include "updater/LiveUpdateTranslation.h"
 #include "platform/Programs.h"
 
 namespace {

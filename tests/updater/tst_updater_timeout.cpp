@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "HttpGet.h"
+#include "updater/HttpGet.h"
 #include "SilentServer.h"
 #include "UpdaterAppFolder.h"
 

@@ -15,16 +15,16 @@
 #include <QtTest>
 #include <unistd.h>
 
-#include "ButtonImageStyle.h"
-#include "CLumeronUpdateStatus.h"
-#include "CReadConfiguration.h"
+#include "updater/ButtonImageStyle.h"
+#include "updater/CLumeronUpdateStatus.h"
+#include "updater/CReadConfiguration.h"
 #include "FakeDownloadService.h"
-#include "LiveUpdate.h"
-#include "LiveUpdateStartup.h"
+#include "updater/LiveUpdate.h"
+#include "updater/LiveUpdateStartup.h"
 #include "UpdateServer.h"
 #include "UpdaterAppFolder.h"
 #include "ZnStyleCommon.h"
-#include "libAutoUpdate.h"
+#include "updater/libAutoUpdate.h"
 #include "platform/Processes.h"
 #include "platform/Programs.h"
 #include "testsupport/GuiTestSupport.h"

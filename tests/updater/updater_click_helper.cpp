@@ -23,13 +23,13 @@
 #include <iostream>
 #include <string>
 
-#include "CLumeronUpdateStatus.h"
-#include "CReadConfiguration.h"
-#include "HttpGet.h"
-#include "LiveUpdate.h"
-#include "LiveUpdateStartup.h"
+#include "updater/CLumeronUpdateStatus.h"
+#include "updater/CReadConfiguration.h"
+#include "updater/HttpGet.h"
+#include "updater/LiveUpdate.h"
+#include "updater/LiveUpdateStartup.h"
 #include "ZnStyleCommon.h"
-#include "libAutoUpdate.h"
+#include "updater/libAutoUpdate.h"
 #include "platform/Programs.h"
 
 namespace {

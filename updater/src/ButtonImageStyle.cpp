@@ -1,4 +1,4 @@
-#include "ButtonImageStyle.h"
+#include "updater/ButtonImageStyle.h"
 
 #include <QWidget>
 

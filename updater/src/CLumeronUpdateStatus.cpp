@@ -1,9 +1,9 @@
-#include "CLumeronUpdateStatus.h"
+#include "updater/CLumeronUpdateStatus.h"
 
 #include <QLabel>
 #include <QPixmap>
 
-#include "ButtonImageStyle.h"
+#include "updater/ButtonImageStyle.h"
 #include "ZnStyleButton.h"
 #include "ZnStyleCommon.h"
 #include "ZnStyleWidgetTitle.h"

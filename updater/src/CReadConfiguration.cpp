@@ -1,11 +1,11 @@
-#include "CReadConfiguration.h"
+#include "updater/CReadConfiguration.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QIODevice>
 #include <QSettings>
 
-#include "LiveUpdateTranslation.h"
+#include "updater/LiveUpdateTranslation.h"
 #include "platform/Programs.h"
 #include "UpdaterLogging.h"
 

@@ -1,4 +1,4 @@
-#include "DownloadControl.h"
+#include "updater/DownloadControl.h"
 
 #include <QDebug>
 #include <QFile>

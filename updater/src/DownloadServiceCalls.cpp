@@ -1,4 +1,4 @@
-#include "DownloadServiceCalls.h"
+#include "updater/DownloadServiceCalls.h"
 
 #include <mutex>
 

@@ -1,4 +1,4 @@
-#include "HttpGet.h"
+#include "updater/HttpGet.h"
 
 #include <QDebug>
 #include <QFile>

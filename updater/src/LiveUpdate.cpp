@@ -1,4 +1,4 @@
-#include "LiveUpdate.h"
+#include "updater/LiveUpdate.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -18,16 +18,16 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ButtonImageStyle.h"
-#include "CLumeronUpdateStatus.h"
-#include "CReadConfiguration.h"
-#include "UpdateChecks.h"
+#include "updater/ButtonImageStyle.h"
+#include "updater/CLumeronUpdateStatus.h"
+#include "updater/CReadConfiguration.h"
+#include "updater/UpdateChecks.h"
 #include "ZnLinkQLabel.h"
 #include "ZnStyleButton.h"
 #include "ZnStyleCommon.h"
 #include "ZnStyleWidgetTitle.h"
 #include "ZnUtility.h"
-#include "libAutoUpdate.h"
+#include "updater/libAutoUpdate.h"
 #include "platform/DetachedProcess.h"
 #include "platform/Processes.h"
 #include "platform/Programs.h"

@@ -2,7 +2,7 @@
 // the length bound and the break opportunities in long runs.
 #include <algorithm>
 
-#include "LiveUpdate.h"
+#include "updater/LiveUpdate.h"
 
 namespace {
 

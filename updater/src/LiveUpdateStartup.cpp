@@ -1,4 +1,4 @@
-#include "LiveUpdateStartup.h"
+#include "updater/LiveUpdateStartup.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "LiveUpdateTranslation.h"
+#include "updater/LiveUpdateTranslation.h"
 
 #include <QCoreApplication>
 #include <QDir>

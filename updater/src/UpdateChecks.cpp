@@ -1,4 +1,4 @@
-#include "UpdateChecks.h"
+#include "updater/UpdateChecks.h"
 
 #include <QRegularExpression>
 #include <QStringList>

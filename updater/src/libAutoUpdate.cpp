@@ -1,10 +1,10 @@
-#include "libAutoUpdate.h"
+#include "updater/libAutoUpdate.h"
 
 #include <QDebug>
 
-#include "DownloadControl.h"
-#include "HttpGet.h"
 #include "UpdaterLogging.h"
+#include "updater/DownloadControl.h"
+#include "updater/HttpGet.h"
 
 libAutoUpdate::libAutoUpdate(QObject* parent, const QString& serverUrl)
     : QObject(parent),

@@ -10,10 +10,10 @@
 #include <QTranslator>
 #include <gflags/gflags.h>
 
-#include "CReadConfiguration.h"
-#include "LiveUpdate.h"
-#include "LiveUpdateStartup.h"
-#include "LiveUpdateTranslation.h"
+#include "updater/CReadConfiguration.h"
+#include "updater/LiveUpdate.h"
+#include "updater/LiveUpdateStartup.h"
+#include "updater/LiveUpdateTranslation.h"
 #include "ZnSingleApplication.h"
 #include "ZnStyleCommon.h"
 #include "platform/Endpoints.h"
