@@ -62,6 +62,23 @@ bool same_resource(const url& a, const url& b) {
     return a.scheme() == b.scheme() && a.host() == b.host() && a.port() == b.port() && a.path() == b.path();
 }
 
+// "416" with "Content-Range: bytes */0": no range of the file can be
+// satisfied because it has no bytes at all (RFC 9110 section 15.5.17).
+bool empty_file_answer(const option_list& response) {
+    const std::string prefix = "bytes */";
+    const std::string range = response.find(option_names::content_range);
+    int64_t total = -1;
+    return response.find(option_names::status_code) == "416" && range.compare(0, prefix.size(), prefix) == 0 &&
+           parse_content_length(range.substr(prefix.size()), total) && total == 0;
+}
+
+// The server had closed a kept-alive connection before a further request
+// reached it (its idle time ran out): no answer came at all.
+bool closed_before_answer(const boost::system::error_code& ec) {
+    return ec == boost::asio::error::eof || ec == boost::asio::error::connection_reset ||
+           ec == boost::asio::error::broken_pipe || ec == boost::asio::error::connection_aborted;
+}
+
 bool given_up_status(const boost::system::error_code& ec) {
     return ec == http_error::forbidden || ec == http_error::not_found || ec == http_error::method_not_allowed;
 }
@@ -156,9 +173,11 @@ void multi_download::start(const std::wstring& u, const DownloadSettings& s) {
 
     connection_ptr probe = open_probe();
     const int64_t probe_last = take_probe_answer(*probe->stream);
-    if (!open_storage_and_record()) {
-        // Already complete: nothing to fetch, and nothing stays open.
+    if (!open_storage_and_record() || file_size_ == 0) {
+        // Already complete, or an empty file: nothing to fetch, and nothing
+        // stays open.
         close_stream(probe);
+        free_storage();
         return;
     }
     prepare_run();
@@ -179,6 +198,10 @@ multi_download::connection_ptr multi_download::open_probe() {
     connections.push_back(probe);
     boost::system::error_code ec;
     probe->stream->open(final_url, ec);
+    // The open-ended range of an empty file cannot be satisfied: that answer
+    // tells the size (0), it is no failure.
+    if (ec == http_error::requested_range_not_satisfiable && empty_file_answer(probe->stream->response_options()))
+        ec = boost::system::error_code();
     throw_if(ec);
     return probe;
 }
@@ -190,7 +213,13 @@ int64_t multi_download::take_probe_answer(const http_stream& probe) {
     const option_list response = probe.response_options();
     if (content_coded(response)) throw_if(protocol_error());
     accept_multi = response.find(option_names::status_code) == "206";
-    keep_alive = to_lower(response.find(option_names::connection)) == "keep-alive";
+    keep_alive = probe.keep_alive();
+    if (empty_file_answer(response)) {
+        // Its body, if any, is no part of the file.
+        accept_multi = false;
+        if (file_size_ != 0) set_size(0);
+        return -1;
+    }
 
     const std::string length_text = response.find(option_names::content_length);
     const std::string range_text = response.find(option_names::content_range);
@@ -306,6 +335,7 @@ void multi_download::open_connection(const connection_ptr& c) {
     set_up_stream(*c->stream, range_options(c), true);
     c->progressed = false;
     c->open_ended = false;
+    c->reused = false;
     stamp(c);
     c->stream->async_open(final_url,
                           guarded(c, [this, c](const boost::system::error_code& ec) { handle_open(c, ec); }));
@@ -326,6 +356,14 @@ void multi_download::handle_open(const connection_ptr& c, const boost::system::e
     boost::system::error_code ec = e;
     if (abort) {
         c->last_error = ec;
+        return;
+    }
+    if (ec && c->reused && closed_before_answer(ec)) {
+        // The kept connection was gone: a new one asks for the same range at
+        // once. That is no failed attempt, and only a kept connection is
+        // opened again this way, so it cannot repeat without an answer.
+        close_stream(c);
+        open_connection(c);
         return;
     }
     if (!ec && accept_multi) check_ranged_reply(c, ec);
@@ -424,6 +462,7 @@ void multi_download::read_ended(const connection_ptr& c, const boost::system::er
     }
     if (!accept_multi) {
         // One connection: its end (error, close or end of body) is the end.
+        if (!ec || ec == boost::asio::error::eof) take_size_of_chunked_body(c);
         c->last_error = ec;
         abort = true;
         timer.cancel();
@@ -431,6 +470,15 @@ void multi_download::read_ended(const connection_ptr& c, const boost::system::er
     }
     // The range is not complete: the connection failed or was closed.
     connection_failed(c, ec ? ec : boost::system::error_code(boost::asio::error::eof));
+}
+
+void multi_download::take_size_of_chunked_body(const connection_ptr& c) {
+    // A body without a length that ended with its last chunk arrived whole
+    // (a body ended by the close of the connection may be cut short, so that
+    // one stays incomplete): the file is the bytes written.
+    if (file_size_ >= 0 || !c->stream || !c->stream->chunked_body_ended()) return;
+    set_size(c->total_bytes);
+    if (c->total_bytes > 0) mark_written(0, c->total_bytes);
 }
 
 void multi_download::next_range(const connection_ptr& c) {
@@ -451,6 +499,7 @@ void multi_download::request_next(const connection_ptr& c) {
     const option_list request = range_options(c);
     set_up_stream(*c->stream, request, true);
     c->progressed = false;
+    c->reused = true;
     stamp(c);
     c->stream->async_request(request,
                              guarded(c, [this, c](const boost::system::error_code& ec) { handle_open(c, ec); }));

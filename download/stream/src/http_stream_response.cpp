@@ -93,6 +93,7 @@ boost::system::error_code http_stream::take_status_line() {
     bool parsed = detail::parse_status_line(std::istreambuf_iterator<char>(&copy), std::istreambuf_iterator<char>(),
                                             major, minor, status);
     status_code_ = status;
+    persistent_by_default_ = major > 1 || (major == 1 && minor >= 1);
     if (!parsed) return make_error_code(malformed_status_line);
     response_buffer_.consume(text.size() - static_cast<std::size_t>(copy.in_avail()));
     return boost::system::error_code();
@@ -280,9 +281,19 @@ bool http_stream::apply_head(const std::string& head, const operation& op, boost
         }
     }
     if (response_options_.find(option_names::transfer_encoding) == "chunked") chunked_ = true;
-    if (request_options_.find(option_names::connection) == "close") keep_alive_ = false;
-    if (response_options_.find(option_names::connection) == "close") keep_alive_ = false;
+    take_persistence();
     return false;
+}
+
+void http_stream::take_persistence() {
+    // RFC 9112 section 9.3: "close" on either side ends the connection after
+    // this answer; without it an HTTP/1.1 answer keeps the connection, an
+    // HTTP/1.0 one only when it says "keep-alive".
+    const std::string answer = response_options_.find(option_names::connection);
+    if (request_options_.find(option_names::connection) == "close" || answer == "close")
+        keep_alive_ = false;
+    else if (!persistent_by_default_ && detail::to_lower(answer) != "keep-alive")
+        keep_alive_ = false;
 }
 
 // ---------------------------------------------------------------- inflater

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
 
 #include <boost/date_time/posix_time/posix_time.hpp>
 
@@ -78,6 +80,51 @@ TEST(HttpDate, ReadsTheSameUnderATurkishLocale) {
         EXPECT_EQ(dlhttp::detail::parse_http_date(c.text, seconds), c.ok) << c.text;
         if (c.ok) {
             EXPECT_EQ(seconds, c.seconds) << c.text;
+        }
+    }
+}
+
+// After February of a leap year every date has one day more before it; a
+// century year is a leap year only every 400 years.
+TEST(HttpDate, LeapYearsFromMarchToDecember) {
+    const Case cases[] = {
+        {"Tue, 29 Feb 2028 00:00:00 GMT", true, 1835395200},
+        {"Wed, 01 Mar 2028 00:00:00 GMT", true, 1835481600},
+        {"Sun, 31 Dec 2028 23:59:59 GMT", true, 1861919999},
+        {"Wed, 01 Mar 2000 00:00:00 GMT", true, 951868800},
+        {"1 Mar 00", true, 951868800},
+        {"Sun, 31 Dec 2000 00:00:00 GMT", true, 978220800},
+        {"Mon, 15 Jul 2024 12:00:00 GMT", true, 1721044800},
+        {"Mon, 01 Mar 2100 00:00:00 GMT", true, 4107542400},  // 2100 is no leap year
+        {"Fri, 31 Dec 2100 00:00:00 GMT", true, 4133894400},
+        {"Wed, 01 Mar 2400 00:00:00 GMT", true, 13574649600},  // 2400 is one
+        {"Thu, 01 Mar 1900 00:00:00 GMT", false, 0},           // before 1970: refused
+    };
+    for (const Case& c : cases) {
+        std::int64_t seconds = 12345;
+        EXPECT_EQ(dlhttp::detail::parse_http_date(c.text, seconds), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(seconds, c.seconds) << c.text;
+        }
+    }
+}
+
+// Every day from 1970 to 2400 reads as the C library's calendar gives it.
+TEST(HttpDate, EveryDayAgreesWithTheCalendar) {
+    const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    int wrong = 0;
+    for (std::int64_t day = 0; wrong < 5; ++day) {
+        const std::time_t t = static_cast<std::time_t>(day * 86400 + 3723);
+        std::tm tm{};
+        ASSERT_TRUE(gmtime_r(&t, &tm));
+        if (tm.tm_year + 1900 > 2400) break;
+        char text[64];
+        std::snprintf(text, sizeof text, "%02d %s %d 01:02:03 GMT", tm.tm_mday, months[tm.tm_mon], tm.tm_year + 1900);
+        std::int64_t seconds = 0;
+        const bool ok = dlhttp::detail::parse_http_date(text, seconds);
+        if (!ok || seconds != static_cast<std::int64_t>(t)) {
+            ++wrong;
+            ADD_FAILURE() << text << " read as " << seconds << ", not " << static_cast<long long>(t);
         }
     }
 }

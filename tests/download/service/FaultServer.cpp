@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -87,6 +88,7 @@ void FaultServer::serve(int fd) {
     std::string pending;
     char buffer[4096];
     bool saidClose = false;
+    bool closeAtNextRequest = false;
     for (;;) {
         size_t end = pending.find("\r\n\r\n");
         while (end == std::string::npos) {
@@ -101,6 +103,8 @@ void FaultServer::serve(int fd) {
         }
         std::string head = pending.substr(0, end + 4);
         pending.erase(0, end + 4);
+        // A kept connection whose idle time ran out: closed without an answer.
+        if (closeAtNextRequest) break;
         if (saidClose) {
             // The answer before said "Connection: close": this request should
             // never have come. Count it and leave it unanswered.
@@ -108,6 +112,7 @@ void FaultServer::serve(int fd) {
             continue;
         }
         int index = ++m_requests;
+        closeAtNextRequest = m_script.closeSilently && m_script.closeOnNextRequest && index > 1;
         if (!answer(fd, head, index, served)) {
             if (!(m_script.lingerAfterClose && m_script.closeRangedAnswers && index > 1)) break;
             saidClose = true;
@@ -135,6 +140,24 @@ std::string headerValue(const std::string& head, const char* name) {
 }
 
 }  // namespace
+
+std::string FaultServer::connectionField(const std::string& connection) const {
+    if (m_script.noConnectionField || m_script.closeSilently) return std::string();
+    return "Connection: " + connection + "\r\n";
+}
+
+bool FaultServer::answerChunked(int fd, const std::string& body, const std::string& connection) {
+    std::string reply = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n" + connectionField(connection) + "\r\n";
+    const size_t piece = 8000;
+    char size[32];
+    for (size_t i = 0; i < body.size(); i += piece) {
+        const size_t n = std::min(piece, body.size() - i);
+        std::snprintf(size, sizeof size, "%zx\r\n", n);
+        reply += size + body.substr(i, n) + "\r\n";
+    }
+    if (!m_script.cutBeforeLastChunk) reply += "0\r\n\r\n";
+    return sendAll(fd, reply.data(), reply.size()) && !m_script.cutBeforeLastChunk && connection == "keep-alive";
+}
 
 bool FaultServer::answerRefused(int fd) {
     const std::string reply = "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
@@ -175,6 +198,15 @@ bool FaultServer::answer(int fd, const std::string& head, int index, bool served
         return sendAll(fd, reply.data(), reply.size()) && m_script.keepAlive;
     }
 
+    if (!afterProbe && m_script.refuseProbeWithSize >= 0) {
+        const std::string text = "<html><body>416 Range Not Satisfiable</body></html>";
+        std::string reply = "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */" +
+                            std::to_string(m_script.refuseProbeWithSize) +
+                            "\r\nContent-Length: " + std::to_string(text.size()) + "\r\n" +
+                            connectionField(connection) + "\r\n" + text;
+        return sendAll(fd, reply.data(), reply.size()) && m_script.keepAlive;
+    }
+
     const auto file = m_files.find(path);
     std::string body = file != m_files.end() ? file->second : m_content;
     if (afterProbe && m_script.sizeAfterProbe >= 0) body.resize(static_cast<size_t>(m_script.sizeAfterProbe), 'x');
@@ -184,6 +216,7 @@ bool FaultServer::answer(int fd, const std::string& head, int index, bool served
         sendAll(fd, reply.data(), reply.size());
         return false;
     }
+    if (m_script.chunked) return answerChunked(fd, body, connection);
 
     bool ranged = !range.empty() && range.compare(0, 6, "bytes=") == 0 && !m_script.noRanges &&
                   !(m_script.ignoreRangesAfter >= 0 && index > m_script.ignoreRangesAfter);
@@ -195,8 +228,11 @@ bool FaultServer::answer(int fd, const std::string& head, int index, bool served
         if (rest && *rest == '-' && rest[1] != '\0')
             last = std::min<int64_t>(std::strtoll(rest + 1, nullptr, 10), size - 1);
         if (first >= size) {
+            // With a body, as real servers send one: it is no part of the file.
+            const std::string text = "<html><body>416 Range Not Satisfiable</body></html>";
             std::string reply = "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */" + std::to_string(size) +
-                                "\r\nContent-Length: 0\r\nConnection: " + connection + "\r\n\r\n";
+                                "\r\nContent-Length: " + std::to_string(text.size()) + "\r\n" +
+                                connectionField(connection) + "\r\n" + text;
             return sendAll(fd, reply.data(), reply.size()) && m_script.keepAlive;
         }
         if (!afterProbe && m_script.probeAnswerBytes >= 0) last = std::min(last, m_script.probeAnswerBytes - 1);
@@ -221,13 +257,15 @@ bool FaultServer::answer(int fd, const std::string& head, int index, bool served
         reply << "Content-Encoding: gzip\r\n";
     else if (!m_script.contentEncoding.empty())
         reply << "Content-Encoding: " << m_script.contentEncoding << "\r\n";
-    reply << "Connection: " << connection << "\r\n\r\n";
+    reply << connectionField(connection) << "\r\n";
     const std::string text = reply.str();
     if (!sendAll(fd, text.data(), text.size())) return false;
     int64_t toSend = length;
     bool drop = afterProbe && m_script.dropAfterBytes >= 0 && m_script.dropAfterBytes < length;
     if (drop) toSend = m_script.dropAfterBytes;
     if (toSend > 0 && !sendBody(fd, body.data() + first, static_cast<size_t>(toSend))) return false;
+    // A server that closes its kept connections without saying so.
+    if (ranged && afterProbe && m_script.closeSilently && !m_script.closeOnNextRequest) return false;
     return !drop && connection == "keep-alive";
 }
 

@@ -81,6 +81,24 @@ public:
         // Bodies are sent at about this many bytes per second per connection
         // (-1: at once).
         int64_t bytesPerSecond = -1;
+        // Every answer is 200 with "Transfer-Encoding: chunked" and no
+        // Content-Length, as a script that streams the file sends it. With
+        // `cutBeforeLastChunk` the connection is closed after the data, before
+        // the last chunk.
+        bool chunked = false;
+        bool cutBeforeLastChunk = false;
+        // Answers carry no "Connection" field: an HTTP/1.1 server keeps the
+        // connection open without saying so.
+        bool noConnectionField = false;
+        // Ranged answers after the probe carry no "Connection" field, and the
+        // server closes the connection after each of them (at once, or, with
+        // `closeOnNextRequest`, once the next request has come), as a server
+        // whose idle time for kept connections has run out does.
+        bool closeSilently = false;
+        bool closeOnNextRequest = false;
+        // The probe is answered "416" with "Content-Range: bytes */N" for this
+        // N (-1: never), whatever the file.
+        int64_t refuseProbeWithSize = -1;
     };
 
     explicit FaultServer(std::string content);
@@ -107,6 +125,9 @@ private:
     void serve(int fd);
     bool answer(int fd, const std::string& head, int index, bool served);
     bool answerRefused(int fd);
+    bool answerChunked(int fd, const std::string& body, const std::string& connection);
+    // The "Connection" field of an answer, empty when the script omits it.
+    std::string connectionField(const std::string& connection) const;
     static bool sendAll(int fd, const char* data, size_t size);
     bool sendBody(int fd, const char* data, size_t size);
 

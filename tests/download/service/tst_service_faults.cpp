@@ -60,6 +60,21 @@ public:
 
 dlhttp::storage_interface* makeLyingStorage() { return new LyingStorage; }
 
+// A storage that stores only half of one write in the middle of the run and
+// says so: those bytes are not written, and the run must not end finished.
+class HalfWriteStorage : public dlhttp::default_storge {
+public:
+    std::int64_t write(const char* buffer, std::int64_t offset, int size) override {
+        if (++writes_ == 30) return default_storge::write(buffer, offset, size / 2);
+        return default_storge::write(buffer, offset, size);
+    }
+
+private:
+    int writes_ = 0;
+};
+
+dlhttp::storage_interface* makeHalfWriteStorage() { return new HalfWriteStorage; }
+
 // A disk that is full while the flag is set, and has room again after.
 std::atomic<bool> g_diskFull{true};
 
@@ -81,7 +96,8 @@ struct Row {
     std::function<void(FaultServer&)> script;
     int64_t size;
     // Picks settings through the hook (a part of the target's name):
-    // "fulldisk" (writes fail), "lyingdisk" (writes do nothing), "longstall" (a stall time-out of 600 s, so
+    // "fulldisk" (writes fail), "lyingdisk" (writes do nothing), "halfwrite" (one write stores half),
+    // "longstall" (a stall time-out of 600 s, so
     // that only a silent connection may wait for it), "ratelimit" (256 KiB per
     // tick over 16 connections).
     const char* tag;
@@ -90,6 +106,10 @@ struct Row {
     // Most requests the server may see (-1: no bound): restarts that should
     // not happen show here.
     int maxRequests;
+    // Most connections the server may see (-1: only the general bound).
+    int maxConnections = -1;
+    // Connections of the task.
+    int slots = 16;
 };
 
 struct Outcome {
@@ -110,6 +130,7 @@ void settingsForTests(DownloadSettings& settings) {
     const std::wstring& path = settings.save_path;
     if (path.find(L"fulldisk") != std::wstring::npos) settings.storage = makeFullDiskStorage;
     if (path.find(L"lyingdisk") != std::wstring::npos) settings.storage = makeLyingStorage;
+    if (path.find(L"halfwrite") != std::wstring::npos) settings.storage = makeHalfWriteStorage;
     if (path.find(L"switcheddisk") != std::wstring::npos) settings.storage = makeSwitchedDiskStorage;
     if (path.find(L"longstall") != std::wstring::npos) settings.stall_time_out = 600;
     if (path.find(L"ratelimit") != std::wstring::npos) settings.rate_limit = 256 * 1024;
@@ -136,6 +157,9 @@ const int64_t kSize = 1024 * 1024 + 777;
 const int64_t kRequest = 8 * 16384;  // the service's range: 8 pieces of 16384
 // Ranges of a kSize file: the probe's answer is read for the first.
 const int kRanges = static_cast<int>((kSize + kRequest - 1) / kRequest);
+// A file of more ranges than a task has connections.
+const int64_t kBig = 4 * 1024 * 1024 + 3;
+const int kBigRanges = static_cast<int>((kBig + kRequest - 1) / kRequest);
 
 std::vector<Row> rows() {
     using S = FaultServer&;
@@ -169,6 +193,66 @@ std::vector<Row> rows() {
         // No size, no completeness: the whole body arrives, yet the run
         // cannot know that it did.
         {"no size (200 without a length)", [](S s) { s.script().noLength = true; }, kSize, "", {2}, 1},
+        // A chunked body ends with its last chunk: that one is whole, and its
+        // size is what arrived; cut before it, it stays incomplete.
+        {"chunked without a length", [](S s) { s.script().chunked = true; }, kSize, "", {4}, 1},
+        {"chunked without a length, closing",
+         [](S s) {
+             s.script().chunked = true;
+             s.script().keepAlive = false;
+         },
+         kSize,
+         "",
+         {4},
+         1},
+        {"chunked, cut before the last chunk",
+         [](S s) {
+             s.script().chunked = true;
+             s.script().cutBeforeLastChunk = true;
+         },
+         kSize,
+         "",
+         {2},
+         1},
+        // "bytes=0-" of an empty file is refused with "bytes */0": the file
+        // is empty. The same answer for a file that has bytes is a failure.
+        {"empty file, probe answered 416 bytes */0", [](S) {}, 0, "", {4}, 1},
+        {"probe answered 416 bytes */size", [](S s) { s.script().refuseProbeWithSize = kSize; }, kSize, "", {1}, 1},
+        // HTTP/1.1 keeps a connection unless an answer says "close": one
+        // connection per connection slot (the probe's open-ended answer is
+        // not reused, so its slot opens one more).
+        {"kept alive without a Connection field",
+         [](S s) { s.script().noConnectionField = true; },
+         kBig,
+         "",
+         {4},
+         kBigRanges,
+         16 + 1},
+        // A kept connection that the server closed without saying so is
+        // opened again at once: no attempt counts as failed, so two slots
+        // fetch many ranges each without ever being given up, and no range is
+        // asked twice from the server.
+        {"kept connections closed without saying so",
+         [](S s) { s.script().closeSilently = true; },
+         kBig,
+         "longstall",
+         {4},
+         kBigRanges,
+         -1,
+         2},
+        {"kept connections closed at the next request",
+         [](S s) {
+             s.script().closeSilently = true;
+             s.script().closeOnNextRequest = true;
+         },
+         kBig,
+         "longstall",
+         {4},
+         kBigRanges,
+         -1,
+         2},
+        // One write stores half its bytes: they are not counted as written.
+        {"storage that writes half of one write", [](S) {}, kSize, "halfwrite", {1}, -1},
         // A refused file is given up at once, connection by connection.
         {"404 for every range", [](S s) { s.script().statusAfterProbe = 404; }, kSize, "", {2}, kRanges},
         // The ranges of refused connections go to the ones that work.
@@ -268,7 +352,7 @@ TEST_P(FaultMatrix, EndsWithinTheBoundAndNeverFinishesWrong) {
     // Every row has a URL of its own: a port that an earlier row used may come
     // again, and the same URL would be the same task.
     const std::string path = "/row" + std::to_string(GetParam()) + "/file.bin";
-    const servicetest::RunResult run = servicetest::runDownload(server.url(path), target, 90);
+    const servicetest::RunResult run = servicetest::runDownload(server.url(path), target, 90, row.slots);
     const int requests = server.requests();
     const int connections = server.connections();
     server.stop();
@@ -292,6 +376,9 @@ TEST_P(FaultMatrix, EndsWithinTheBoundAndNeverFinishesWrong) {
     EXPECT_LE(connections, 16 + 16 * 6) << row.name;  // 16, each replaced at most a bounded number of times
     if (row.maxRequests >= 0) {
         EXPECT_LE(requests, row.maxRequests) << row.name;
+    }
+    if (row.maxConnections >= 0) {
+        EXPECT_LE(connections, row.maxConnections) << row.name;
     }
     EXPECT_EQ(server.requestsAfterClose(), 0) << row.name << ": a request on a connection its answer closed";
     std::remove(target.c_str());

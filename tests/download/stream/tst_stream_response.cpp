@@ -121,6 +121,8 @@ private slots:
     void readAfterCutHead();
     void framingFieldsAreExact_data() { addForms(); }
     void framingFieldsAreExact();
+    void persistence_data();
+    void persistence();
     void bodyThroughIstream();
     void closeDuringBodyRead();
     void closeUnderQueuedStep_data();
@@ -260,6 +262,8 @@ void TestStreamResponse::badChunks_data() {
         {"\r\n", ""},                                   // empty size line
         {"3\r\nabc\r\nFFFFFFFFFFFFFFFFFF\r\n", "abc"},  // beyond 64 bits
         {"3\r\nabcXY4\r\nabcd\r\n0\r\n\r\n", "abc"},    // no line end after the data
+        {"3\r\nabcX\n0\r\n\r\n", "abc"},                // another byte and LF in place of CRLF
+        {"3\r\nabc\n\n0\r\n\r\n", "abc"},               // LF and LF in place of CRLF
         {"3\r\nabc\r\n8000000000000000\r\n", "abc"},    // beyond any body
     };
     for (bool async : {false, true})
@@ -671,6 +675,54 @@ void TestStreamResponse::framingFieldsAreExact() {
     streamtest::Body body = streamtest::readBody(io, s, async, 3);
     QCOMPARE(body.bytes, std::string("3\r\nabc\r\n0\r\n"));
     QCOMPARE(body.ec, boost::system::error_code());
+}
+
+// Whether a connection stays open after an answer (RFC 9112 section 9.3):
+// "close" on either side ends it; otherwise HTTP/1.1 keeps it without saying
+// so, and HTTP/1.0 only with "keep-alive". The end of the body tells the same:
+// a clean 0 on a kept connection, end of file on one that closes.
+void TestStreamResponse::persistence_data() {
+    QTest::addColumn<bool>("async");
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<QString>("field");  // the answer's "Connection" ("": none)
+    QTest::addColumn<bool>("askKeep");   // the request asks "keep-alive" (else "close")
+    QTest::addColumn<bool>("kept");
+    struct Case {
+        const char* version;
+        const char* field;
+        bool askKeep;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"HTTP/1.1", "", true, true},           {"HTTP/1.1", "keep-alive", true, true},
+        {"HTTP/1.1", "close", true, false},     {"HTTP/1.1", "", false, false},
+        {"HTTP/1.0", "", true, false},          {"HTTP/1.0", "keep-alive", true, true},
+        {"HTTP/1.0", "Keep-Alive", true, true}, {"HTTP/1.0", "close", true, false},
+    };
+    for (bool async : {false, true})
+        for (const Case& c : cases)
+            formRow(QString("%1, Connection: %2, asked %3")
+                        .arg(c.version, *c.field ? c.field : "(none)", c.askKeep ? "keep-alive" : "close"),
+                    async)
+                << c.version << c.field << c.askKeep << c.kept;
+}
+
+void TestStreamResponse::persistence() {
+    QFETCH(bool, async);
+    QFETCH(QString, version);
+    QFETCH(QString, field);
+    QFETCH(bool, askKeep);
+    QFETCH(bool, kept);
+    const std::string connection = field.isEmpty() ? "" : "Connection: " + field.toStdString() + "\r\n";
+    ScriptedServer server(reply(version.toStdString() + " 200 OK\r\nContent-Length: 3\r\n" + connection + "\r\nabc"));
+    boost::asio::io_context io;
+    dlhttp::http_stream s(io);
+    streamtest::askConnection(s, askKeep);
+    QCOMPARE(streamtest::open(io, s, server.url("/p"), async).ec, boost::system::error_code());
+    QCOMPARE(s.keep_alive(), kept);
+    streamtest::Body body = streamtest::readBody(io, s, async, 2);
+    QCOMPARE(body.bytes, std::string("abc"));
+    QCOMPARE(body.ec, kept ? boost::system::error_code() : boost::system::error_code(boost::asio::error::eof));
 }
 
 void TestStreamResponse::bodyThroughIstream() {

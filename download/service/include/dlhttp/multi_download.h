@@ -64,6 +64,9 @@ public:
         bool progressed = false;
         // The answer being read is the probe's open-ended one.
         bool open_ended = false;
+        // The request under way went on a kept-alive connection (a further
+        // request after an answer), not on a newly opened one.
+        bool reused = false;
         // Waits out the rest of a tick when the rate limit's quota is used up;
         // a waiting connection is not stalled.
         std::unique_ptr<boost::asio::deadline_timer> rate_wait;
@@ -125,6 +128,9 @@ private:
     void handle_read(const connection_ptr& c, const boost::system::error_code& ec, std::size_t n);
     bool store(const connection_ptr& c, std::size_t n);
     void read_ended(const connection_ptr& c, const boost::system::error_code& ec);
+    // One connection: a chunked body that ended with its last chunk gives
+    // the size that no length announced.
+    void take_size_of_chunked_body(const connection_ptr& c);
     void next_range(const connection_ptr& c);
     void request_next(const connection_ptr& c);
     void replace_now(const connection_ptr& c);

@@ -144,7 +144,12 @@ public:
     // "Content-Length" of the last response, -1 while unknown.
     int64_t content_length() const { return content_length_; }
     int status_code() const { return status_code_; }
+    // The connection stays open after the last answer: neither side said
+    // "close", and the answer is HTTP/1.1 (or later) or said "keep-alive".
     bool keep_alive() const { return keep_alive_; }
+    // The last answer's body is chunked and has ended with its last chunk
+    // and trailer: all of it arrived, although no length announced it.
+    bool chunked_body_ended() const { return chunked_ && chunk_phase_ == chunk_done; }
     uint32_t redirect_count() const { return redirect_count_; }
     const cookie_jar& cookies() const { return cookies_; }
     boost::asio::io_service& get_io_service() { return io_; }
@@ -265,6 +270,9 @@ private:
     bool apply_head(const std::string& head, const operation& op, boost::system::error_code& ec);
     // The body length that frames the body, from every "Content-Length".
     bool take_body_length();
+    // Whether the connection stays open after this answer (keep_alive_), from
+    // the answer's version and both sides' "Connection".
+    void take_persistence();
     // True when the answer is a redirect that is followed (and starts it);
     // only an answer that names a Location is.
     bool follow_redirect(const operation& op, bool named_location, boost::system::error_code& ec);
@@ -315,6 +323,9 @@ private:
     std::string protocol_;
     url url_;
     bool keep_alive_ = true;
+    // The last status line's version keeps a connection without saying so
+    // (HTTP/1.1 and later).
+    bool persistent_by_default_ = true;
     int32_t status_code_ = -1;
     uint32_t redirect_count_ = 0;
     uint32_t max_redirects_ = 5;
