@@ -15,8 +15,9 @@ set -uo pipefail
 source_scripts="$1"
 
 # The scripts whose command lines are checked (the shell scripts read theirs
-# through scripts/lib/common.sh; demo-server and the Python ones have their own).
-SCRIPTS=(bench-core build check-layers demo-server format make-demo-site make-demo-tree make-skin run screenshot setup
+# through scripts/lib/common.sh; demo-server, check-map and the Python ones have
+# their own).
+SCRIPTS=(bench-core build check-layers check-map demo-server format make-demo-site make-demo-tree make-skin run screenshot setup
   test test-tsan test-fuzz bench-download)
 STUBBED=(cmake ctest ninja dpkg-query apt-get sudo service clang-format-14 nginx Xvfb xvfb-run xcompmgr hsetroot
   xsetroot xdotool import convert curl 7z git aria2c clang clang++)
@@ -68,7 +69,8 @@ done
 for args in "demo-server start" "demo-server stop" "demo-server stop a b" "demo-server nosuchcommand" \
   "demo-server start . --port" "build --target" "build -j" "build -j 0" "build -jx" "test -j" "run -j 0" \
   "screenshot --wait" "screenshot one" "bench-core --build-dir" "format --check extra" "check-layers --root" \
-  "check-layers --root /no/such/folder" "test-fuzz --seconds" "test-fuzz --seconds 0" "test-fuzz -j 0" \
+  "check-layers --root /no/such/folder" "check-map --root" "check-map --root /no/such/folder" \
+  "check-map /no/such/map.md" "test-fuzz --seconds" "test-fuzz --seconds 0" "test-fuzz -j 0" \
   "bench-download --runs x" "setup extra"; do
   # shellcheck disable=SC2086  # the arguments are split on purpose
   run_script $args
@@ -160,6 +162,10 @@ JOBS=3 run_script test-fuzz --seconds 1
 # scripts/test hands its count to the sanitizer and the normal build and to
 # CTest (the fuzz stage, another script, is left out of the copy here).
 rm -f "$work/tree/scripts/test-fuzz"
+# The map check reads docs/ARCHITECTURE.md: the copy gets a map of one row that holds.
+mkdir -p "$work/tree/docs"
+printf '| file | defines | what it holds |\n|---|---|---|\n| `scripts/test` |  | the tests |\n' \
+  >"$work/tree/docs/ARCHITECTURE.md"
 run_script test -j 3
 [ "$status" -eq 0 ] || fail "test -j 3 exits with $status: ${err:0:300}"
 for pattern in "^cmake --preset asan$" "^cmake --build --preset asan -j3$" "^ctest --preset asan -j3$" \

@@ -1,7 +1,7 @@
 #pragma once
 // Version information of a binary file.
 //
-// Every binary the build makes embeds a text block (see docs/ARCHITECTURE.md,
+// Every binary the build makes embeds a text block (see platform/README.md,
 // "File version"). These functions read it back in the shape of a version
 // resource: a size query, a copy into a caller's buffer, and value queries by
 // path ("\\VarFileInfo\\Translation", "\\StringFileInfo\\040904b0\\FileVersion").
