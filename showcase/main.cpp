@@ -15,7 +15,7 @@
 #include <cstdio>
 
 #include "Showcase.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "platform/Programs.h"
 
 namespace showcase {

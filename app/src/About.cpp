@@ -7,9 +7,9 @@
 #include <QRegularExpression>
 #include <QTextDocument>
 
-#include "ZnSkinPath.h"
-#include "ZnStyleCommon.h"
-#include "ZnUtility.h"
+#include "toolkit/ZnSkinPath.h"
+#include "toolkit/ZnStyleCommon.h"
+#include "toolkit/ZnUtility.h"
 #include "platform/Endpoints.h"
 #include "ui_CAbout.h"
 

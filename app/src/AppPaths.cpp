@@ -2,7 +2,7 @@
 
 #include <QDir>
 
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "platform/Programs.h"
 
 void InitAppPaths() {

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "ZnBoundedXml.h"
+#include "toolkit/ZnBoundedXml.h"
 
 namespace {
 

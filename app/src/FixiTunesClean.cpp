@@ -4,13 +4,13 @@
 // result pages.
 #include <QDebug>
 
-#include "AdvancedRepairGuide.h"
-#include "CleaniTunesUserData.h"
-#include "CleaniTunesUserDataFinished.h"
+#include "repair/AdvancedRepairGuide.h"
+#include "clean/CleaniTunesUserData.h"
+#include "clean/CleaniTunesUserDataFinished.h"
 #include "gateway/Controller.h"
 #include "app/EngineCallbackScope.h"
 #include "app/FixiTunes.h"
-#include "ScaniTunesData.h"
+#include "clean/ScaniTunesData.h"
 #include "WindowLogging.h"
 
 void FixiTunes::ScaniTunesUserDataCallback(void* context, int state, void* result) {

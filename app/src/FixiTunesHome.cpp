@@ -4,8 +4,8 @@
 #include <QEvent>
 #include <QLabel>
 
-#include "ZnStyleButtonWidget.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleButtonWidget.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "ui_CFixiTunesHome.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <QUrl>
 
 #include "app/ConfigFiles.h"
-#include "EmailAccountFile.h"
+#include "mail/EmailAccountFile.h"
 #include "transfer/FileTools.h"
 #include "app/FixiTunes.h"
-#include "FixiTunesProcess.h"
+#include "repair/FixiTunesProcess.h"
 #include "transfer/GetHashThread.h"
 #include "transfer/NetworkDownloadManager.h"
 #include "platform/Endpoints.h"

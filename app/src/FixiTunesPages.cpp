@@ -5,14 +5,14 @@
 #include <QCursor>
 #include <QDebug>
 
-#include "AdvancedRepairGuide.h"
-#include "CleaniTunesUserData.h"
-#include "ComponentDamageListShow.h"
+#include "repair/AdvancedRepairGuide.h"
+#include "clean/CleaniTunesUserData.h"
+#include "repair/ComponentDamageListShow.h"
 #include "app/EngineCallbackScope.h"
 #include "app/FixiTunes.h"
-#include "FixiTunesFinished.h"
-#include "FixiTunesProcess.h"
-#include "ScaniTunesData.h"
+#include "repair/FixiTunesFinished.h"
+#include "repair/FixiTunesProcess.h"
+#include "clean/ScaniTunesData.h"
 
 void FixiTunes::SlotAdvancedRepairGuide(enumFixScene scene) {
     if (!m_pAdvancedRepairGuide) {

@@ -6,14 +6,14 @@
 #include <QDebug>
 #include <QFileInfo>
 
-#include "AdvancedRepairGuide.h"
-#include "CheckiTunesExceptionProcess.h"
+#include "repair/AdvancedRepairGuide.h"
+#include "repair/CheckiTunesExceptionProcess.h"
 #include "gateway/Controller.h"
 #include "app/EngineCallbackScope.h"
 #include "app/FixiTunes.h"
-#include "FixiTunesProcess.h"
-#include "ScanResultException.h"
-#include "ZnMessageBox.h"
+#include "repair/FixiTunesProcess.h"
+#include "repair/ScanResultException.h"
+#include "toolkit/ZnMessageBox.h"
 #include "platform/Programs.h"
 #include "WindowLogging.h"
 

@@ -7,7 +7,7 @@
 #include "startup/CrashDump.h"
 #include "app/FixiTunes.h"
 #include "startup/SingleInstanceGuard.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "platform/Processes.h"
 
 namespace {

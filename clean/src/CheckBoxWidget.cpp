@@ -1,10 +1,10 @@
-#include "CheckBoxWidget.h"
+#include "clean/CheckBoxWidget.h"
 
 #include <QDebug>
 
 #include "CleanSkin.h"
-#include "ZnStyleCommon.h"
-#include "ZnStyleSheet.h"
+#include "toolkit/ZnStyleCommon.h"
+#include "toolkit/ZnStyleSheet.h"
 #include "ui_CCheckBoxWidget.h"
 #include "CleanLogging.h"
 

@@ -1,6 +1,6 @@
 #include "CleanSkin.h"
 
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleCommon.h"
 
 namespace clean {
 

@@ -1,12 +1,12 @@
-#include "CleaniTunesUserData.h"
+#include "clean/CleaniTunesUserData.h"
 
 #include <QMovie>
 #include <QPixmap>
 
 #include "CleanSkin.h"
-#include "ZnMessageBox.h"
-#include "ZnSkinButtons.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnMessageBox.h"
+#include "toolkit/ZnSkinButtons.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "ui_CCleaniTunesUserData.h"
 
 CCleaniTunesUserData::CCleaniTunesUserData(QWidget* parent) : QWidget(parent), ui(new Ui::CCleaniTunesUserData) {

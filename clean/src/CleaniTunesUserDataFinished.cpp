@@ -1,4 +1,4 @@
-#include "CleaniTunesUserDataFinished.h"
+#include "clean/CleaniTunesUserDataFinished.h"
 
 #include <QDesktopServices>
 #include <QMovie>
@@ -6,9 +6,9 @@
 #include <QUrl>
 
 #include "CleanSkin.h"
-#include "ZnSkinButtons.h"
-#include "ZnStyleButton.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnSkinButtons.h"
+#include "toolkit/ZnStyleButton.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "platform/Endpoints.h"
 #include "ui_CCleaniTunesUserDataFinished.h"
 

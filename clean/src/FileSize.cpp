@@ -1,6 +1,6 @@
-#include "FileSize.h"
+#include "clean/FileSize.h"
 
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "ui_CFileSize.h"
 
 CFileSize::CFileSize(QWidget* parent) : QWidget(parent), ui(new Ui::CFileSize) {

@@ -1,4 +1,4 @@
-#include "ScaniTunesData.h"
+#include "clean/ScaniTunesData.h"
 
 #include <QDebug>
 #include <QHeaderView>
@@ -6,15 +6,15 @@
 #include <QTableWidgetItem>
 #include <QTimer>
 
-#include "CheckBoxWidget.h"
+#include "clean/CheckBoxWidget.h"
 #include "CleanSkin.h"
 #include "gateway/Controller.h"
-#include "FileSize.h"
-#include "SubUserDataCheckBox.h"
-#include "TableCheckBox.h"
-#include "ZnMessageBox.h"
-#include "ZnSkinButtons.h"
-#include "ZnStyleCommon.h"
+#include "clean/FileSize.h"
+#include "clean/SubUserDataCheckBox.h"
+#include "clean/TableCheckBox.h"
+#include "toolkit/ZnMessageBox.h"
+#include "toolkit/ZnSkinButtons.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "ui_CScaniTunesData.h"
 
 namespace {

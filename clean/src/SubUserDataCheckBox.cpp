@@ -1,12 +1,12 @@
-#include "SubUserDataCheckBox.h"
+#include "clean/SubUserDataCheckBox.h"
 
 #include <QDebug>
 #include <QPixmap>
 
 #include "CleanSkin.h"
 #include "SorvelInterface.h"
-#include "ZnStyleCommon.h"
-#include "ZnStyleSheet.h"
+#include "toolkit/ZnStyleCommon.h"
+#include "toolkit/ZnStyleSheet.h"
 #include "ui_CSubUserDataCheckBox.h"
 #include "CleanLogging.h"
 

@@ -1,11 +1,11 @@
-#include "TableCheckBox.h"
+#include "clean/TableCheckBox.h"
 
 #include <QDebug>
 #include <QPixmap>
 
 #include "CleanSkin.h"
-#include "ZnStyleCommon.h"
-#include "ZnStyleSheet.h"
+#include "toolkit/ZnStyleCommon.h"
+#include "toolkit/ZnStyleSheet.h"
 #include "ui_CTableCheckBox.h"
 #include "CleanLogging.h"
 

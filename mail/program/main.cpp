@@ -8,8 +8,8 @@
 // so the arguments are accepted and not needed.
 #include <QApplication>
 
-#include "Feedback.h"
-#include "ZnStyleCommon.h"
+#include "mail/Feedback.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "platform/Programs.h"
 
 int main(int argc, char* argv[]) {

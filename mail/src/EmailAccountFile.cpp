@@ -1,10 +1,10 @@
-#include "EmailAccountFile.h"
+#include "mail/EmailAccountFile.h"
 
 #include <QDebug>
 #include <QDomDocument>
 #include <QFile>
 
-#include "ZnBoundedXml.h"
+#include "toolkit/ZnBoundedXml.h"
 #include "MailLogging.h"
 
 namespace {

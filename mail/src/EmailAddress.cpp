@@ -1,4 +1,4 @@
-#include "EmailAddress.h"
+#include "mail/EmailAddress.h"
 
 EmailAddress::EmailAddress(const QString& address, const QString& name, QObject* parent)
     : QObject(parent),

@@ -1,4 +1,4 @@
-#include "Feedback.h"
+#include "mail/Feedback.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -11,18 +11,18 @@
 #include <memory>
 #include <vector>
 
-#include "EmailAccountFile.h"
-#include "EmailAddress.h"
-#include "FeedbackAttachments.h"
-#include "MimeAttachment.h"
-#include "MimeMessage.h"
-#include "MimeText.h"
-#include "SmtpClient.h"
-#include "ZnMessageBox.h"
-#include "ZnSkinPath.h"
-#include "ZnStyleCommon.h"
-#include "ZnStyleSheet.h"
-#include "ZnUtility.h"
+#include "mail/EmailAccountFile.h"
+#include "mail/EmailAddress.h"
+#include "mail/FeedbackAttachments.h"
+#include "mail/MimeAttachment.h"
+#include "mail/MimeMessage.h"
+#include "mail/MimeText.h"
+#include "mail/SmtpClient.h"
+#include "toolkit/ZnMessageBox.h"
+#include "toolkit/ZnSkinPath.h"
+#include "toolkit/ZnStyleCommon.h"
+#include "toolkit/ZnStyleSheet.h"
+#include "toolkit/ZnUtility.h"
 #include "platform/Endpoints.h"
 #include "platform/Programs.h"
 #include "ui_CFeedback.h"

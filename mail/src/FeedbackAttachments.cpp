@@ -1,4 +1,4 @@
-#include "FeedbackAttachments.h"
+#include "mail/FeedbackAttachments.h"
 
 #include <QFile>
 #include <QFileInfo>

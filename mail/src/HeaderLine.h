@@ -11,7 +11,7 @@
 //   mime += line.toString();  // "Subject: ...\r\n", possibly folded
 #include <QString>
 
-#include "MimePart.h"
+#include "mail/MimePart.h"
 
 class HeaderLine {
 public:

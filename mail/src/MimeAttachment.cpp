@@ -1,4 +1,4 @@
-#include "MimeAttachment.h"
+#include "mail/MimeAttachment.h"
 
 namespace {
 const char kDisposition[] = "Content-disposition: attachment\r\n";

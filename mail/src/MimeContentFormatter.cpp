@@ -1,4 +1,4 @@
-#include "MimeContentFormatter.h"
+#include "mail/MimeContentFormatter.h"
 
 MimeContentFormatter::MimeContentFormatter(int max_length) : max_length(max_length) {}
 

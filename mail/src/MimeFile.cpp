@@ -1,4 +1,4 @@
-#include "MimeFile.h"
+#include "mail/MimeFile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "MimeHtml.h"
+#include "mail/MimeHtml.h"
 
 MimeHtml::MimeHtml(const QString& html) : MimeText(html) { cType = QStringLiteral("text/html"); }
 

@@ -1,4 +1,4 @@
-#include "MimeInlineFile.h"
+#include "mail/MimeInlineFile.h"
 
 namespace {
 const char kDisposition[] = "Content-Disposition: inline\r\n";

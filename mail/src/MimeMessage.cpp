@@ -1,9 +1,9 @@
-#include "MimeMessage.h"
+#include "mail/MimeMessage.h"
 
 #include <QDateTime>
 
-#include "EmailAddress.h"
-#include "MimeMultiPart.h"
+#include "mail/EmailAddress.h"
+#include "mail/MimeMultiPart.h"
 #include "HeaderLine.h"
 
 MimeMessage::MimeMessage(bool createAutoMimeContent) : autoMimeContent(createAutoMimeContent) {

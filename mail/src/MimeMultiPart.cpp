@@ -1,4 +1,4 @@
-#include "MimeMultiPart.h"
+#include "mail/MimeMultiPart.h"
 
 #include <QRandomGenerator>
 

@@ -1,7 +1,7 @@
-#include "MimePart.h"
+#include "mail/MimePart.h"
 
 #include "HeaderLine.h"
-#include "QuotedPrintable.h"
+#include "mail/QuotedPrintable.h"
 
 MimePart::MimePart() : formatter(76) {}
 

@@ -1,4 +1,4 @@
-#include "MimeText.h"
+#include "mail/MimeText.h"
 
 namespace {
 

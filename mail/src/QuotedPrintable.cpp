@@ -1,4 +1,4 @@
-#include "QuotedPrintable.h"
+#include "mail/QuotedPrintable.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "SmtpClient.h"
+#include "mail/SmtpClient.h"
 
 #include <QDeadlineTimer>
 #include <QDebug>
 #include <QSslSocket>
 #include <QTcpSocket>
 
-#include "EmailAddress.h"
-#include "MimeMessage.h"
+#include "mail/EmailAddress.h"
+#include "mail/MimeMessage.h"
 #include "MailLogging.h"
 
 Q_LOGGING_CATEGORY(lcSmtp, "feedback.smtp")

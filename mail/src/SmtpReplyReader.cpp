@@ -1,4 +1,4 @@
-#include "SmtpReplyReader.h"
+#include "mail/SmtpReplyReader.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "AdvancedRepairGuide.h"
+#include "repair/AdvancedRepairGuide.h"
 
 #include <QPixmap>
 
-#include "ZnSkinPath.h"
-#include "ZnStyleButton.h"
-#include "ZnStyleCommon.h"
-#include "ZnStyleSheet.h"
+#include "toolkit/ZnSkinPath.h"
+#include "toolkit/ZnStyleButton.h"
+#include "toolkit/ZnStyleCommon.h"
+#include "toolkit/ZnStyleSheet.h"
 #include "ui_CAdvancedRepairGuide.h"
 
 CAdvancedRepairGuide::CAdvancedRepairGuide(QWidget* parent) : QWidget(parent), ui(new Ui::CAdvancedRepairGuide) {

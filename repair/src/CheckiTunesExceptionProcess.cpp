@@ -1,11 +1,11 @@
-#include "CheckiTunesExceptionProcess.h"
+#include "repair/CheckiTunesExceptionProcess.h"
 
 #include <QMovie>
 #include <QTimer>
 
-#include "ZnScanProgressBar.h"
-#include "ZnSkinPath.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnScanProgressBar.h"
+#include "toolkit/ZnSkinPath.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "ui_CCheckiTunesExceptionProcess.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "ComponentDamageListShow.h"
+#include "repair/ComponentDamageListShow.h"
 
 #include <QDebug>
 
 #include "FileNames.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "ui_CComponentDamageListShow.h"
 #include "RepairLogging.h"
 

@@ -1,8 +1,8 @@
-#include "ComponentStatus.h"
+#include "repair/ComponentStatus.h"
 
 #include "SorvelInterface.h"
-#include "ZnSkinPath.h"
-#include "ZnStyleButton.h"
+#include "toolkit/ZnSkinPath.h"
+#include "toolkit/ZnStyleButton.h"
 #include "ui_CComponentStatus.h"
 
 CComponentStatus::CComponentStatus(QWidget* parent) : QWidget(parent), ui(new Ui::CComponentStatus) {

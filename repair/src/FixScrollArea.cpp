@@ -1,4 +1,4 @@
-#include "FixScrollArea.h"
+#include "repair/FixScrollArea.h"
 
 #include <QScrollBar>
 

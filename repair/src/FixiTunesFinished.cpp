@@ -1,4 +1,4 @@
-#include "FixiTunesFinished.h"
+#include "repair/FixiTunesFinished.h"
 
 #include <QDesktopServices>
 #include <QMargins>
@@ -9,10 +9,10 @@
 #include "gateway/Controller.h"
 #include "FileNames.h"
 #include "MainWindowLists.h"
-#include "ZnSkinButtons.h"
-#include "ZnSkinPath.h"
-#include "ZnStyleButton.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnSkinButtons.h"
+#include "toolkit/ZnSkinPath.h"
+#include "toolkit/ZnStyleButton.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "platform/Endpoints.h"
 #include "ui_CFixiTunesFinished.h"
 

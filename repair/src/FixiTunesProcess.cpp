@@ -1,4 +1,4 @@
-#include "FixiTunesProcess.h"
+#include "repair/FixiTunesProcess.h"
 
 #include <QMovie>
 #include <QTimer>
@@ -7,12 +7,12 @@
 
 #include "types/CommonTypes.h"
 #include "SorvelInterface.h"
-#include "ZnMessageBox.h"
-#include "ZnScanProgressBar.h"
-#include "ZnSkinButtons.h"
-#include "ZnSkinPath.h"
-#include "ZnStyleButton.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnMessageBox.h"
+#include "toolkit/ZnScanProgressBar.h"
+#include "toolkit/ZnSkinButtons.h"
+#include "toolkit/ZnSkinPath.h"
+#include "toolkit/ZnStyleButton.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "ui_CFixiTunesProcess.h"
 
 namespace {

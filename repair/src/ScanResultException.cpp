@@ -1,12 +1,12 @@
-#include "ScanResultException.h"
+#include "repair/ScanResultException.h"
 
 #include <QDebug>
 #include <QTableWidgetItem>
 
-#include "ComponentStatus.h"
-#include "ZnMessageBox.h"
-#include "ZnSkinButtons.h"
-#include "ZnStyleCommon.h"
+#include "repair/ComponentStatus.h"
+#include "toolkit/ZnMessageBox.h"
+#include "toolkit/ZnSkinButtons.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "ui_CScanResultException.h"
 #include "RepairLogging.h"
 

@@ -9,14 +9,14 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "CleaniTunesUserData.h"
-#include "CleaniTunesUserDataFinished.h"
+#include "clean/CleaniTunesUserData.h"
+#include "clean/CleaniTunesUserDataFinished.h"
 #include "gateway/Controller.h"
 #include "PageArea.h"
-#include "ScaniTunesData.h"
-#include "SubUserDataCheckBox.h"
+#include "clean/ScaniTunesData.h"
+#include "clean/SubUserDataCheckBox.h"
 #include "Showcase.h"
-#include "ZnMessageBox.h"
+#include "toolkit/ZnMessageBox.h"
 
 namespace {
 

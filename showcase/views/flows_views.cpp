@@ -10,11 +10,11 @@
 
 #include <functional>
 
-#include "AdvancedRepairGuide.h"
+#include "repair/AdvancedRepairGuide.h"
 #include "app/FixiTunes.h"
 #include "app/FixiTunesHome.h"
-#include "ScanResultException.h"
-#include "ScaniTunesData.h"
+#include "repair/ScanResultException.h"
+#include "clean/ScaniTunesData.h"
 #include "Showcase.h"
 
 namespace {

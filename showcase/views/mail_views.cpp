@@ -3,10 +3,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-#include "Feedback.h"
+#include "mail/Feedback.h"
 #include "Showcase.h"
-#include "ZnMessageBox.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnMessageBox.h"
+#include "toolkit/ZnStyleCommon.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "AdvancedRepairGuide.h"
-#include "CheckiTunesExceptionProcess.h"
-#include "ComponentDamageListShow.h"
-#include "FixiTunesFinished.h"
-#include "FixiTunesProcess.h"
+#include "repair/AdvancedRepairGuide.h"
+#include "repair/CheckiTunesExceptionProcess.h"
+#include "repair/ComponentDamageListShow.h"
+#include "repair/FixiTunesFinished.h"
+#include "repair/FixiTunesProcess.h"
 #include "PageArea.h"
-#include "ScanResultException.h"
+#include "repair/ScanResultException.h"
 #include "Showcase.h"
 
 namespace {

@@ -5,13 +5,13 @@
 #include <QWidget>
 
 #include "Showcase.h"
-#include "ZnMessageBox.h"
-#include "ZnScanProgressBar.h"
-#include "ZnStyleButton.h"
-#include "ZnStyleCommon.h"
-#include "ZnStyleDialog.h"
-#include "ZnStyleSheet.h"
-#include "ZnStyleWidgetTitle.h"
+#include "toolkit/ZnMessageBox.h"
+#include "toolkit/ZnScanProgressBar.h"
+#include "toolkit/ZnStyleButton.h"
+#include "toolkit/ZnStyleCommon.h"
+#include "toolkit/ZnStyleDialog.h"
+#include "toolkit/ZnStyleSheet.h"
+#include "toolkit/ZnStyleWidgetTitle.h"
 
 namespace {
 

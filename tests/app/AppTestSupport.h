@@ -19,7 +19,7 @@
 
 #include <functional>
 
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "platform/Programs.h"
 
 namespace apptest {

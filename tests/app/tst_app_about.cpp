@@ -13,8 +13,8 @@
 
 #include "app/About.h"
 #include "AppTestSupport.h"
-#include "ZnStyleButton.h"
-#include "ZnStyleWidgetTitle.h"
+#include "toolkit/ZnStyleButton.h"
+#include "toolkit/ZnStyleWidgetTitle.h"
 #include "platform/Endpoints.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "AppTestSupport.h"
 #include "app/FixiTunesHome.h"
-#include "ZnStyleButtonWidget.h"
+#include "toolkit/ZnStyleButtonWidget.h"
 
 Q_DECLARE_METATYPE(enumFixScene)
 

@@ -18,14 +18,14 @@
 
 #include "app/About.h"
 #include "AppTestSupport.h"
-#include "CheckiTunesExceptionProcess.h"
+#include "repair/CheckiTunesExceptionProcess.h"
 #include "gateway/Controller.h"
 #include "app/EngineCallbackScope.h"
 #include "app/FeedbackAccount.h"
 #include "app/FixiTunes.h"
 #include "app/FixiTunesHome.h"
-#include "ZnMessageBox.h"
-#include "ZnStyleButton.h"
+#include "toolkit/ZnMessageBox.h"
+#include "toolkit/ZnStyleButton.h"
 
 namespace {
 

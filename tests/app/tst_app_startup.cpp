@@ -13,7 +13,7 @@
 
 #include "app/AppPaths.h"
 #include "AppTestSupport.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "testsupport/GuardedProcess.h"
 
 namespace {

@@ -17,10 +17,10 @@
 #include <QWidget>
 
 #include "gateway/Controller.h"
-#include "ZnMessageBox.h"
+#include "toolkit/ZnMessageBox.h"
 #include "testsupport/GuiTestSupport.h"
-#include "ZnScanProgressBar.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnScanProgressBar.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "platform/Programs.h"
 
 namespace cleantest {

@@ -6,7 +6,7 @@
 #include <QtTest>
 
 #include "CleanTestSupport.h"
-#include "CleaniTunesUserData.h"
+#include "clean/CleaniTunesUserData.h"
 
 using namespace cleantest;
 

@@ -7,8 +7,8 @@
 #include <QtTest>
 
 #include "CleanTestSupport.h"
-#include "CleaniTunesUserDataFinished.h"
-#include "ZnStyleButton.h"
+#include "clean/CleaniTunesUserDataFinished.h"
+#include "toolkit/ZnStyleButton.h"
 
 using namespace cleantest;
 

@@ -10,13 +10,13 @@
 
 #include <vector>
 
-#include "CheckBoxWidget.h"
+#include "clean/CheckBoxWidget.h"
 #include "CleanTestSupport.h"
-#include "FileSize.h"
-#include "ScaniTunesData.h"
-#include "SubUserDataCheckBox.h"
-#include "TableCheckBox.h"
-#include "ZnStyleButton.h"
+#include "clean/FileSize.h"
+#include "clean/ScaniTunesData.h"
+#include "clean/SubUserDataCheckBox.h"
+#include "clean/TableCheckBox.h"
+#include "toolkit/ZnStyleButton.h"
 
 using namespace cleantest;
 

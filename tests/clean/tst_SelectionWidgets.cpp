@@ -4,11 +4,11 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "CheckBoxWidget.h"
+#include "clean/CheckBoxWidget.h"
 #include "CleanTestSupport.h"
-#include "FileSize.h"
-#include "SubUserDataCheckBox.h"
-#include "TableCheckBox.h"
+#include "clean/FileSize.h"
+#include "clean/SubUserDataCheckBox.h"
+#include "clean/TableCheckBox.h"
 
 using namespace cleantest;
 

@@ -25,15 +25,15 @@
 
 #include <memory>
 
-#include "AdvancedRepairGuide.h"
+#include "repair/AdvancedRepairGuide.h"
 #include "AppTestSupport.h"
-#include "CleaniTunesUserDataFinished.h"
+#include "clean/CleaniTunesUserDataFinished.h"
 #include "app/FixiTunes.h"
-#include "FixiTunesFinished.h"
+#include "repair/FixiTunesFinished.h"
 #include "app/FixiTunesHome.h"
-#include "ScaniTunesData.h"
-#include "ZnStyleButtonWidget.h"
-#include "ZnMessageBox.h"
+#include "clean/ScaniTunesData.h"
+#include "toolkit/ZnStyleButtonWidget.h"
+#include "toolkit/ZnMessageBox.h"
 #include "testsupport/GuiTestSupport.h"
 #include "platform/Programs.h"
 

@@ -8,7 +8,7 @@
 #include <QtTest>
 
 #include "app/ConfigFiles.h"
-#include "EmailAccountFile.h"
+#include "mail/EmailAccountFile.h"
 #include "FlowsTestSupport.h"
 
 using flowtest::readFile;

@@ -8,17 +8,17 @@
 
 #include <signal.h>
 
-#include "AdvancedRepairGuide.h"
-#include "CheckBoxWidget.h"
-#include "CleaniTunesUserDataFinished.h"
+#include "repair/AdvancedRepairGuide.h"
+#include "clean/CheckBoxWidget.h"
+#include "clean/CleaniTunesUserDataFinished.h"
 #include "gateway/Controller.h"
 #include "app/FixiTunesHome.h"
-#include "FixiTunesProcess.h"
+#include "repair/FixiTunesProcess.h"
 #include "FlowsTestSupport.h"
-#include "ScanResultException.h"
-#include "ScaniTunesData.h"
-#include "SubUserDataCheckBox.h"
-#include "ZnStyleButtonWidget.h"
+#include "repair/ScanResultException.h"
+#include "clean/ScaniTunesData.h"
+#include "clean/SubUserDataCheckBox.h"
+#include "toolkit/ZnStyleButtonWidget.h"
 
 using namespace flowtest;
 

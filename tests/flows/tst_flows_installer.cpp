@@ -9,13 +9,13 @@
 #include <QRegularExpression>
 #include <QtTest>
 
-#include "AdvancedRepairGuide.h"
+#include "repair/AdvancedRepairGuide.h"
 #include "transfer/FileTools.h"
 #include "app/FixiTunesHome.h"
-#include "FixiTunesProcess.h"
+#include "repair/FixiTunesProcess.h"
 #include "FlowsTestSupport.h"
-#include "ScanResultException.h"
-#include "ZnStyleButtonWidget.h"
+#include "repair/ScanResultException.h"
+#include "toolkit/ZnStyleButtonWidget.h"
 #include "testsupport/TestNginx.h"
 
 using namespace flowtest;

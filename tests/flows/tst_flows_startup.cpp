@@ -7,12 +7,12 @@
 #include <QTcpSocket>
 #include <QtTest>
 
-#include "AdvancedRepairGuide.h"
-#include "ScanResultException.h"
+#include "repair/AdvancedRepairGuide.h"
+#include "repair/ScanResultException.h"
 #include "app/FixiTunesHome.h"
 #include "FlowsTestSupport.h"
 #include "transfer/NetworkDownloadManager.h"
-#include "ZnStyleButtonWidget.h"
+#include "toolkit/ZnStyleButtonWidget.h"
 #include "testsupport/TestNginx.h"
 
 using namespace flowtest;

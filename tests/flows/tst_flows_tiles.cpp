@@ -7,17 +7,17 @@
 #include <QCheckBox>
 #include <QtTest>
 
-#include "AdvancedRepairGuide.h"
-#include "CheckiTunesExceptionProcess.h"
-#include "CleaniTunesUserData.h"
-#include "CleaniTunesUserDataFinished.h"
-#include "ComponentDamageListShow.h"
+#include "repair/AdvancedRepairGuide.h"
+#include "repair/CheckiTunesExceptionProcess.h"
+#include "clean/CleaniTunesUserData.h"
+#include "clean/CleaniTunesUserDataFinished.h"
+#include "repair/ComponentDamageListShow.h"
 #include "app/FixiTunesHome.h"
-#include "FixiTunesProcess.h"
+#include "repair/FixiTunesProcess.h"
 #include "FlowsTestSupport.h"
-#include "ScanResultException.h"
-#include "ScaniTunesData.h"
-#include "ZnStyleButtonWidget.h"
+#include "repair/ScanResultException.h"
+#include "clean/ScaniTunesData.h"
+#include "toolkit/ZnStyleButtonWidget.h"
 
 using namespace flowtest;
 

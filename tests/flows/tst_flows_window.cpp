@@ -11,19 +11,19 @@
 #include <QTableWidget>
 #include <QtTest>
 
-#include "AdvancedRepairGuide.h"
-#include "CleaniTunesUserData.h"
-#include "ComponentDamageListShow.h"
-#include "ComponentStatus.h"
+#include "repair/AdvancedRepairGuide.h"
+#include "clean/CleaniTunesUserData.h"
+#include "repair/ComponentDamageListShow.h"
+#include "repair/ComponentStatus.h"
 #include "gateway/Controller.h"
 #include "app/EngineCallbackScope.h"
 #include "app/FixiTunesHome.h"
-#include "FixiTunesProcess.h"
+#include "repair/FixiTunesProcess.h"
 #include "FlowsTestSupport.h"
-#include "ScanResultException.h"
-#include "ScaniTunesData.h"
-#include "ZnScanProgressBar.h"
-#include "ZnStyleButtonWidget.h"
+#include "repair/ScanResultException.h"
+#include "clean/ScaniTunesData.h"
+#include "toolkit/ZnScanProgressBar.h"
+#include "toolkit/ZnStyleButtonWidget.h"
 
 using namespace flowtest;
 

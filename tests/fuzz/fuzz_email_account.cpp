@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "EmailAccountFile.h"
+#include "mail/EmailAccountFile.h"
 
 namespace {
 

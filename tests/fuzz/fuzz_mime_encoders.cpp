@@ -12,9 +12,9 @@
 #include <cstdlib>
 
 #include "HeaderLine.h"
-#include "MimeContentFormatter.h"
-#include "MimeText.h"
-#include "QuotedPrintable.h"
+#include "mail/MimeContentFormatter.h"
+#include "mail/MimeText.h"
+#include "mail/QuotedPrintable.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "SmtpReplyReader.h"
+#include "mail/SmtpReplyReader.h"
 
 namespace {
 

@@ -25,12 +25,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Feedback.h"
-#include "FeedbackAttachments.h"
-#include "ZnMessageBox.h"
-#include "ZnStyleButton.h"
-#include "ZnStyleCommon.h"
-#include "ZnStyleWidgetTitle.h"
+#include "mail/Feedback.h"
+#include "mail/FeedbackAttachments.h"
+#include "toolkit/ZnMessageBox.h"
+#include "toolkit/ZnStyleButton.h"
+#include "toolkit/ZnStyleCommon.h"
+#include "toolkit/ZnStyleWidgetTitle.h"
 #include "platform/Programs.h"
 #include "support/MailTestSupport.h"
 #include "support/ScriptedSmtpServer.h"

@@ -22,10 +22,10 @@
 #include <memory>
 
 #include "AppTestSupport.h"
-#include "Feedback.h"
+#include "mail/Feedback.h"
 #include "app/FixiTunes.h"
-#include "ZnMessageBox.h"
-#include "ZnStyleButton.h"
+#include "toolkit/ZnMessageBox.h"
+#include "toolkit/ZnStyleButton.h"
 #include "support/MailTestSupport.h"
 #include "testsupport/GuardedProcess.h"
 #include "testsupport/ServerUtil.h"

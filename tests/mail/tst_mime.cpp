@@ -9,16 +9,16 @@
 
 #include <memory>
 
-#include "EmailAddress.h"
-#include "MimeAttachment.h"
-#include "MimeContentFormatter.h"
-#include "MimeFile.h"
-#include "MimeHtml.h"
-#include "MimeInlineFile.h"
-#include "MimeMessage.h"
-#include "MimeMultiPart.h"
-#include "MimeText.h"
-#include "QuotedPrintable.h"
+#include "mail/EmailAddress.h"
+#include "mail/MimeAttachment.h"
+#include "mail/MimeContentFormatter.h"
+#include "mail/MimeFile.h"
+#include "mail/MimeHtml.h"
+#include "mail/MimeInlineFile.h"
+#include "mail/MimeMessage.h"
+#include "mail/MimeMultiPart.h"
+#include "mail/MimeText.h"
+#include "mail/QuotedPrintable.h"
 #include "support/MailTestSupport.h"
 
 namespace {

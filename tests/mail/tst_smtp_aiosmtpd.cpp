@@ -9,11 +9,11 @@
 
 #include <memory>
 
-#include "EmailAddress.h"
-#include "MimeAttachment.h"
-#include "MimeMessage.h"
-#include "MimeText.h"
-#include "SmtpClient.h"
+#include "mail/EmailAddress.h"
+#include "mail/MimeAttachment.h"
+#include "mail/MimeMessage.h"
+#include "mail/MimeText.h"
+#include "mail/SmtpClient.h"
 #include "support/MailTestSupport.h"
 #include "testsupport/TestSmtpServer.h"
 

@@ -11,10 +11,10 @@
 
 #include <memory>
 
-#include "EmailAddress.h"
-#include "MimeMessage.h"
-#include "MimeText.h"
-#include "SmtpClient.h"
+#include "mail/EmailAddress.h"
+#include "mail/MimeMessage.h"
+#include "mail/MimeText.h"
+#include "mail/SmtpClient.h"
 #include "support/MailTestSupport.h"
 #include "support/ScriptedSmtpServer.h"
 #include "testsupport/ServerUtil.h"

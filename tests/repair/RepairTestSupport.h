@@ -11,10 +11,10 @@
 #include <QUrl>
 #include <QWidget>
 
-#include "ZnMessageBox.h"
+#include "toolkit/ZnMessageBox.h"
 #include "testsupport/GuiTestSupport.h"
-#include "ZnScanProgressBar.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnScanProgressBar.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "platform/Programs.h"
 
 namespace repairtest {

@@ -5,9 +5,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "AdvancedRepairGuide.h"
+#include "repair/AdvancedRepairGuide.h"
 #include "RepairTestSupport.h"
-#include "ZnStyleButton.h"
+#include "toolkit/ZnStyleButton.h"
 
 namespace {
 

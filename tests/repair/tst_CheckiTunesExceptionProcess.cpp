@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "CheckiTunesExceptionProcess.h"
+#include "repair/CheckiTunesExceptionProcess.h"
 #include "RepairTestSupport.h"
 
 using repairtest::barText;

@@ -5,10 +5,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "ComponentDamageListShow.h"
-#include "FixScrollArea.h"
+#include "repair/ComponentDamageListShow.h"
+#include "repair/FixScrollArea.h"
 #include "RepairTestSupport.h"
-#include "ZnStyleButton.h"
+#include "toolkit/ZnStyleButton.h"
 
 Q_DECLARE_METATYPE(std::wstring)
 

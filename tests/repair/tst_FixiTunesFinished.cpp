@@ -9,9 +9,9 @@
 #include <QTextDocument>
 #include <QtTest>
 
-#include "FixiTunesFinished.h"
+#include "repair/FixiTunesFinished.h"
 #include "RepairTestSupport.h"
-#include "ZnStyleButton.h"
+#include "toolkit/ZnStyleButton.h"
 
 Q_DECLARE_METATYPE(std::vector<std::wstring>)
 

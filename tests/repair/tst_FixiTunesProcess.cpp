@@ -8,9 +8,9 @@
 #include <QtTest>
 
 #include "types/CommonTypes.h"
-#include "FixiTunesProcess.h"
+#include "repair/FixiTunesProcess.h"
 #include "RepairTestSupport.h"
-#include "ZnStyleButton.h"
+#include "toolkit/ZnStyleButton.h"
 
 using repairtest::barValue;
 

@@ -5,10 +5,10 @@
 #include <QTableWidget>
 #include <QtTest>
 
-#include "ComponentStatus.h"
+#include "repair/ComponentStatus.h"
 #include "RepairTestSupport.h"
-#include "ScanResultException.h"
-#include "ZnStyleButton.h"
+#include "repair/ScanResultException.h"
+#include "toolkit/ZnStyleButton.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QDomDocument>
 #include <QtTest>
 
-#include "ZnBoundedXml.h"
+#include "toolkit/ZnBoundedXml.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <QtTest>
 
 #include "ToolkitTestUtil.h"
-#include "ZnStyleButton.h"
-#include "ZnStyleCommon.h"
-#include "ZnStyleDialog.h"
-#include "ZnStyleWidgetTitle.h"
+#include "toolkit/ZnStyleButton.h"
+#include "toolkit/ZnStyleCommon.h"
+#include "toolkit/ZnStyleDialog.h"
+#include "toolkit/ZnStyleWidgetTitle.h"
 #include "platform/Programs.h"
 
 namespace {

@@ -8,10 +8,10 @@
 #include <QtTest>
 
 #include "ToolkitTestUtil.h"
-#include "ZnMessageBox.h"
-#include "ZnStyleButton.h"
-#include "ZnStyleCommon.h"
-#include "ZnStyleWidgetTitle.h"
+#include "toolkit/ZnMessageBox.h"
+#include "toolkit/ZnStyleButton.h"
+#include "toolkit/ZnStyleCommon.h"
+#include "toolkit/ZnStyleWidgetTitle.h"
 #include "platform/Programs.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "ZnScanProgressBar.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnScanProgressBar.h"
+#include "toolkit/ZnStyleCommon.h"
 
 namespace {
 QProgressBar* bar(ZnScanProgressBar& w) { return w.findChild<QProgressBar*>(QStringLiteral("progressBar")); }

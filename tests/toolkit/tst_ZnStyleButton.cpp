@@ -5,8 +5,8 @@
 #include <QtTest>
 
 #include "ToolkitTestUtil.h"
-#include "ZnStyleButton.h"
-#include "ZnStyleButtonWidget.h"
+#include "toolkit/ZnStyleButton.h"
+#include "toolkit/ZnStyleButtonWidget.h"
 
 namespace {
 const QColor kNormal(200, 40, 40);

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "platform/Programs.h"
 
 class tst_ZnStyleCommon : public QObject {

@@ -12,13 +12,13 @@
 #include <QTableView>
 #include <QtTest>
 
-#include "CNoFocusDelegate.h"
-#include "NoFocusDelegate.h"
-#include "ZnStyleCommon.h"
-#include "ZnStyleLink.h"
-#include "ZnStyleScrollArea.h"
-#include "ZnStyleSheet.h"
-#include "ZnStyleTableWidget.h"
+#include "toolkit/CNoFocusDelegate.h"
+#include "toolkit/NoFocusDelegate.h"
+#include "toolkit/ZnStyleCommon.h"
+#include "toolkit/ZnStyleLink.h"
+#include "toolkit/ZnStyleScrollArea.h"
+#include "toolkit/ZnStyleSheet.h"
+#include "toolkit/ZnStyleTableWidget.h"
 
 class tst_ZnStyleSheet : public QObject {
     Q_OBJECT

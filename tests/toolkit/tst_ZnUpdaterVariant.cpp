@@ -6,9 +6,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "ZnStyleButton.h"
-#include "ZnStyleCommon.h"
-#include "ZnStyleWidgetTitle.h"
+#include "toolkit/ZnStyleButton.h"
+#include "toolkit/ZnStyleCommon.h"
+#include "toolkit/ZnStyleWidgetTitle.h"
 
 class ZnUpdaterVariantTest : public QObject {
     Q_OBJECT

@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ZnUtility.h"
+#include "toolkit/ZnUtility.h"
 #include "platform/VersionInfo.h"
 
 namespace {

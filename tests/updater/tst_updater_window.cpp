@@ -23,7 +23,7 @@
 #include "updater/LiveUpdateStartup.h"
 #include "UpdateServer.h"
 #include "UpdaterAppFolder.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "updater/libAutoUpdate.h"
 #include "platform/Processes.h"
 #include "platform/Programs.h"

@@ -28,7 +28,7 @@
 #include "updater/HttpGet.h"
 #include "updater/LiveUpdate.h"
 #include "updater/LiveUpdateStartup.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "updater/libAutoUpdate.h"
 #include "platform/Programs.h"
 

@@ -1,5 +1,5 @@
-#include "CNoFocusDelegate.h"
-#include "NoFocusDelegate.h"
+#include "toolkit/CNoFocusDelegate.h"
+#include "toolkit/NoFocusDelegate.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ZnBoundedXml.h"
+#include "toolkit/ZnBoundedXml.h"
 
 #include <QDebug>
 #include <QDomDocument>

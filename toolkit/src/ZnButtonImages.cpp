@@ -1,4 +1,4 @@
-#include "ZnButtonImages.h"
+#include "toolkit/ZnButtonImages.h"
 
 void ZnButtonImages::setImages(const QString& normal, const QString& hover, const QString& pressed,
                                const QString& disabled) {

@@ -1,12 +1,12 @@
-#include "ZnMessageBox.h"
+#include "toolkit/ZnMessageBox.h"
 
 #include <QDesktopServices>
 #include <QPixmap>
 #include <QUrl>
 
-#include "ZnSkinButtons.h"
-#include "ZnStyleCommon.h"
-#include "ZnStyleSheet.h"
+#include "toolkit/ZnSkinButtons.h"
+#include "toolkit/ZnStyleCommon.h"
+#include "toolkit/ZnStyleSheet.h"
 #include "ui_ZnMessageBox.h"
 
 ZnMessageBox::ZnMessageBox(const QString& text, const QString& title, int buttons, QWidget* parent)

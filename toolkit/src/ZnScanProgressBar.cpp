@@ -1,8 +1,8 @@
-#include "ZnScanProgressBar.h"
+#include "toolkit/ZnScanProgressBar.h"
 
 #include <QTimer>
 
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "ui_ZnScanProgressBar.h"
 
 ZnScanProgressBar::ZnScanProgressBar(QWidget* parent)

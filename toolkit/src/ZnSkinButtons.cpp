@@ -1,7 +1,7 @@
-#include "ZnSkinButtons.h"
+#include "toolkit/ZnSkinButtons.h"
 
-#include "ZnStyleButton.h"
-#include "ZnStyleSheet.h"
+#include "toolkit/ZnStyleButton.h"
+#include "toolkit/ZnStyleSheet.h"
 
 void setFilledButtonImages(ZnStyleButton* button, const QString& skinFolder) {
     button->setImages(skinFolder + QStringLiteral("/button/button110_34normal2.png"),

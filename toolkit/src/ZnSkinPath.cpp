@@ -1,4 +1,4 @@
-#include "ZnSkinPath.h"
+#include "toolkit/ZnSkinPath.h"
 
 #include "platform/Programs.h"
 

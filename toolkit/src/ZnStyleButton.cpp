@@ -1,11 +1,11 @@
-#include "ZnStyleButton.h"
+#include "toolkit/ZnStyleButton.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QTextOption>
 
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleCommon.h"
 
 ZnStyleButton::ZnStyleButton(QWidget* parent)
     : QPushButton(parent),

@@ -1,4 +1,4 @@
-#include "ZnStyleButtonWidget.h"
+#include "toolkit/ZnStyleButtonWidget.h"
 
 #include <QMouseEvent>
 #include <QPainter>

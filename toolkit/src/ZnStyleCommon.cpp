@@ -1,4 +1,4 @@
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleCommon.h"
 
 #include <QStringList>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "ZnStyleDialog.h"
+#include "toolkit/ZnStyleDialog.h"
 
 ZnStyleDialog::ZnStyleDialog(QWidget* parent) : QDialog(parent, Qt::WindowFlags()) {
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

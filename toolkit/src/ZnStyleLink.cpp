@@ -1,4 +1,4 @@
-#include "ZnStyleLink.h"
+#include "toolkit/ZnStyleLink.h"
 
 ZnStyleLink::ZnStyleLink(QWidget* parent) : QLabel(parent, Qt::WindowFlags()) {}
 

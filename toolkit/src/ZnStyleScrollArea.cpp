@@ -1,8 +1,8 @@
-#include "ZnStyleScrollArea.h"
+#include "toolkit/ZnStyleScrollArea.h"
 
 #include <QScrollBar>
 
-#include "ZnStyleSheet.h"
+#include "toolkit/ZnStyleSheet.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ZnStyleShadow.h"
+#include "toolkit/ZnStyleShadow.h"
 
 #include <QPainter>
 #include <QPainterPath>

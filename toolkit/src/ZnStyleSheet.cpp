@@ -1,4 +1,4 @@
-#include "ZnStyleSheet.h"
+#include "toolkit/ZnStyleSheet.h"
 
 #include <QAbstractScrollArea>
 #include <QFontMetrics>
@@ -8,7 +8,7 @@
 #include <QScrollBar>
 #include <QTableView>
 
-#include "CNoFocusDelegate.h"
+#include "toolkit/CNoFocusDelegate.h"
 
 namespace {
 

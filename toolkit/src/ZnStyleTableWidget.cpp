@@ -1,11 +1,11 @@
-#include "ZnStyleTableWidget.h"
+#include "toolkit/ZnStyleTableWidget.h"
 
 #include <QHeaderView>
 #include <QScrollBar>
 
-#include "NoFocusDelegate.h"
-#include "ZnStyleCommon.h"
-#include "ZnStyleSheet.h"
+#include "toolkit/NoFocusDelegate.h"
+#include "toolkit/ZnStyleCommon.h"
+#include "toolkit/ZnStyleSheet.h"
 
 namespace {
 

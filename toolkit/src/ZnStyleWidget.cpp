@@ -1,4 +1,4 @@
-#include "ZnStyleWidget.h"
+#include "toolkit/ZnStyleWidget.h"
 
 #include <QApplication>
 #include <QDesktopWidget>
@@ -7,7 +7,7 @@
 #include <QPixmap>
 #include <QScreen>
 
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleCommon.h"
 
 ZnStyleWidget::ZnStyleWidget(QWidget* parent)
     : QWidget(parent, Qt::WindowFlags()),

@@ -1,12 +1,12 @@
-#include "ZnStyleWidgetTitle.h"
+#include "toolkit/ZnStyleWidgetTitle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
 #include <QSpacerItem>
 
-#include "ZnStyleButton.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleButton.h"
+#include "toolkit/ZnStyleCommon.h"
 
 // The logo resource lives in this static library; register it before use.
 static void initToolkitResources() { Q_INIT_RESOURCE(ZnToolkit); }

@@ -1,4 +1,4 @@
-#include "ZnUtility.h"
+#include "toolkit/ZnUtility.h"
 
 #include <vector>
 

@@ -4,9 +4,9 @@
 #include <QPixmap>
 
 #include "updater/ButtonImageStyle.h"
-#include "ZnStyleButton.h"
-#include "ZnStyleCommon.h"
-#include "ZnStyleWidgetTitle.h"
+#include "toolkit/ZnStyleButton.h"
+#include "toolkit/ZnStyleCommon.h"
+#include "toolkit/ZnStyleWidgetTitle.h"
 #include "ui_CLumeronUpdateStatus.h"
 
 CLumeronUpdateStatus::CLumeronUpdateStatus(int status, QWidget* parent)

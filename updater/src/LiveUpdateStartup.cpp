@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "platform/Programs.h"
 
 QStringList processArguments() {

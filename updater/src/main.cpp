@@ -15,7 +15,7 @@
 #include "updater/LiveUpdateStartup.h"
 #include "updater/LiveUpdateTranslation.h"
 #include "ZnSingleApplication.h"
-#include "ZnStyleCommon.h"
+#include "toolkit/ZnStyleCommon.h"
 #include "platform/Endpoints.h"
 #include "UpdaterLogging.h"
 

@@ -5,7 +5,7 @@
 // copyright line.
 #include <QDialog>
 
-#include "ZnStyleShadow.h"
+#include "toolkit/ZnStyleShadow.h"
 
 class QPaintEvent;
 

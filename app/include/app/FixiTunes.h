@@ -28,7 +28,7 @@
 #include "app/InstallerStage.h"
 #include "types/CommonTypes.h"
 #include "SorvelInterface.h"
-#include "ZnStyleShadow.h"
+#include "toolkit/ZnStyleShadow.h"
 
 class QAction;
 class QGridLayout;

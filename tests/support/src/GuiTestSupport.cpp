@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QTimer>
 
-#include "ZnMessageBox.h"
+#include "toolkit/ZnMessageBox.h"
 
 namespace testsupport {
 

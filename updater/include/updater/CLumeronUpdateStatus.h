@@ -6,7 +6,7 @@
 // show itself: the caller runs it modally or shows it.
 #include <QDialog>
 
-#include "ZnStyleShadow.h"
+#include "toolkit/ZnStyleShadow.h"
 
 class QLabel;
 class ZnStyleButton;

@@ -14,7 +14,7 @@
 #include <memory>
 #include <vector>
 
-#include "ZnStyleShadow.h"
+#include "toolkit/ZnStyleShadow.h"
 
 class MimeMessage;
 class MimePart;
