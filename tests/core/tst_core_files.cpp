@@ -692,7 +692,7 @@ TEST_F(CoreRemoveDir, StopsWhenTheFolderItStandsInIsMovedAway) {
 // deleted in the tree. The walk must stop there, never delete by those names in
 // the other folder. Many rounds, since each meets the moves at other moments.
 TEST_F(CoreRemoveDir, StaysInsideWhileAFolderIsMovedOutAndBackMidWalk) {
-    constexpr int kRounds = 30;
+    constexpr int kRounds = 60;
     long moves = 0;
     int roundsMet = 0;
     for (int round = 0; round < kRounds; ++round) {
@@ -720,9 +720,9 @@ TEST_F(CoreRemoveDir, StaysInsideWhileAFolderIsMovedOutAndBackMidWalk) {
             while (!stop) {
                 if (rename(inTree.c_str(), moved.c_str()) == 0) ++done;
                 tried = true;
-                std::this_thread::sleep_for(std::chrono::microseconds(20));
+                std::this_thread::yield();
                 if (rename(moved.c_str(), inTree.c_str()) == 0) ++done;
-                std::this_thread::sleep_for(std::chrono::microseconds(20));
+                std::this_thread::yield();
             }
         });
         // The moves have begun before the walk starts.
