@@ -89,7 +89,10 @@ bool CFileOperator::ReadByte(void* buffer, uint64_t length) {
 
 bool CFileOperator::WriteByte(const void* data, uint64_t length) {
     if (data == nullptr || length == 0 || m_pFile == nullptr) return false;
-    return std::fwrite(data, static_cast<size_t>(length), 1, m_pFile) == 1;
+    // The bytes are handed on at once: a stream keeps a short write in its
+    // buffer, where a full disk or a broken file is only met later, when
+    // nobody is told any more.
+    return std::fwrite(data, static_cast<size_t>(length), 1, m_pFile) == 1 && std::fflush(m_pFile) == 0;
 }
 
 bool CFileOperator::ReadLine(std::string& line) {

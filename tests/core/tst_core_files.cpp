@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -86,6 +88,34 @@ TEST(CoreFileStream, WritesAndReadsBytesAndLines) {
     line = "old";
     EXPECT_FALSE(file.ReadLine(line));
     EXPECT_EQ(line, "");
+}
+
+// A write the file does not take is reported: a stream opened for reading
+// only, and a full device (/dev/full), for a write shorter than the stream's
+// buffer and for one longer than it.
+TEST(CoreFileStream, WriteByteReportsAWriteTheFileDidNotTake) {
+    TempDir dir;
+    writeFile(dir / "read-only.txt", "kept");
+    struct Case {
+        const char* name;
+        std::string path;
+        const wchar_t* mode;
+        size_t length;
+    };
+    const Case cases[] = {
+        {"stream opened for reading", dir / "read-only.txt", L"rb", 4},
+        {"full device, short write", "/dev/full", L"wb", 4},
+        {"full device, write beyond the buffer", "/dev/full", L"wb", 1 << 20},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!exists(c.path)) GTEST_SKIP() << c.path << " is missing here";
+        CFileOperator file;
+        ASSERT_TRUE(file.OpenFile(widen(c.path), c.mode));
+        const std::string data(c.length, 'w');
+        EXPECT_FALSE(file.WriteByte(data.data(), data.size()));
+    }
+    EXPECT_EQ(readFile(dir / "read-only.txt"), "kept");
 }
 
 TEST(CoreFileStream, LongLineComesBackInTwoReads) {
@@ -654,6 +684,116 @@ TEST_F(CoreRemoveDir, StopsWhenTheFolderItStandsInIsMovedAway) {
     EXPECT_EQ(std::vector<Report>(mover.reports.end() - 3, mover.reports.end()), stopped);
     EXPECT_TRUE(exists(m_dir / "outside/c"));
     EXPECT_TRUE(exists(m_dir / "tree/a/b"));
+}
+
+// A local process moves a folder of the tree out of it and back, in a loop,
+// while the walk deletes inside that folder: when the walk comes back up, ".."
+// may lead into the other folder, which holds files of the names still to be
+// deleted in the tree. The walk must stop there, never delete by those names in
+// the other folder. Many rounds, since each meets the moves at other moments.
+TEST_F(CoreRemoveDir, StaysInsideWhileAFolderIsMovedOutAndBackMidWalk) {
+    constexpr int kRounds = 60;
+    long moves = 0;
+    int roundsMet = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const std::string top = m_dir / ("tree" + std::to_string(round));
+        const std::string outside = m_dir / ("outside" + std::to_string(round));
+        // "c" comes first in p; the files z0 ... come after it, and the
+        // folder outside holds files of the same names.
+        std::filesystem::create_directories(outside);
+        for (int d = 0; d < 4; ++d) {
+            const std::string folder = top + "/p/c/d" + std::to_string(d);
+            std::filesystem::create_directories(folder);
+            for (int f = 0; f < 100; ++f) writeFile(folder + "/f" + std::to_string(f), "x");
+        }
+        for (int f = 0; f < 50; ++f) {
+            writeFile(top + "/p/z" + std::to_string(f), "tree");
+            writeFile(outside + "/z" + std::to_string(f), "canary");
+        }
+        const std::string inTree = top + "/p/c";
+        const std::string moved = outside + "/c";
+        std::atomic<bool> stop{false};
+        std::atomic<bool> tried{false};
+        std::atomic<long> done{0};
+        std::thread mover([&] {
+            while (!stop) {
+                if (rename(inTree.c_str(), moved.c_str()) == 0) ++done;
+                tried = true;
+                std::this_thread::yield();
+                if (rename(moved.c_str(), inTree.c_str()) == 0) ++done;
+                std::this_thread::yield();
+            }
+        });
+        // The moves have begun before the walk starts.
+        while (!tried) std::this_thread::yield();
+        const bool removed = CFileOperator::RemoveDir(widen(top), nullptr, nullptr);
+        stop = true;
+        mover.join();
+        moves += done;
+        if (!removed) ++roundsMet;
+        for (int f = 0; f < 50; ++f)
+            ASSERT_EQ(readFile(outside + "/z" + std::to_string(f)), "canary") << "z" << f << " outside was deleted";
+    }
+    EXPECT_GT(moves, 0);
+    // Not every round meets a move at the way back; the walk must have been
+    // put to the test at least once.
+    EXPECT_GT(roundsMet, 0) << "no round met the folder moved away";
+}
+
+// The device comparison on its own: a btrfs subvolume inside the tree has a
+// device of its own but is no mount, so the mount-root flag does not mark it.
+// The walk leaves it alone (as du -x and find -xdev do) and deletes the rest.
+// The file system is made in an image file and mounted in a private mount
+// namespace of a child, so the mount (and its loop device) ends with it.
+TEST_F(CoreRemoveDir, DoesNotEnterASubvolumeThatIsNoMount) {
+    const std::string image = m_dir / "btrfs.img";
+    const std::string mounted = m_dir / "mnt";
+    std::filesystem::create_directories(mounted);
+    const std::string tree = mounted + "/tree";
+    const std::string subvolume = tree + "/sub";
+    const std::wstring root = widen(tree);
+    const int code = runInChild([&] {
+        const std::string make = "truncate -s 128M '" + image + "' && mkfs.btrfs -q '" + image + "' >/dev/null 2>&1";
+        if (std::system(make.c_str()) != 0) return kCannotSetUp;
+        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            return kCannotSetUp;
+        const std::string attach = "mount -o loop '" + image + "' '" + mounted + "' >/dev/null 2>&1";
+        if (std::system(attach.c_str()) != 0) return kCannotSetUp;
+        std::filesystem::create_directories(tree + "/other");
+        const std::string create = "btrfs subvolume create '" + subvolume + "' >/dev/null 2>&1";
+        if (std::system(create.c_str()) != 0) return kCannotSetUp;
+        writeFile(tree + "/file.txt", "1");
+        writeFile(tree + "/other/deep.txt", "2");
+        std::filesystem::create_directories(subvolume + "/inner");
+        writeFile(subvolume + "/kept.txt", "kept");
+        writeFile(subvolume + "/inner/deep.txt", "kept");
+        // The case under test: another device, and no mount root.
+        struct statx top, sub;
+        if (statx(AT_FDCWD, tree.c_str(), 0, STATX_BASIC_STATS, &top) != 0 ||
+            statx(AT_FDCWD, subvolume.c_str(), 0, STATX_BASIC_STATS, &sub) != 0)
+            return 6;
+        const bool mountRoot =
+            (sub.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 && (sub.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+        if (mountRoot || (top.stx_dev_major == sub.stx_dev_major && top.stx_dev_minor == sub.stx_dev_minor)) return 6;
+
+        std::vector<Report> reports;
+        if (CFileOperator::RemoveDir(root, collect, &reports)) return 1;
+        if (readFile(subvolume + "/kept.txt") != "kept" || readFile(subvolume + "/inner/deep.txt") != "kept") return 2;
+        std::vector<Report> failed;
+        for (const Report& report : reports)
+            if (!report.success) failed.push_back(report);
+        if (!(failed == std::vector<Report>{{root + L"/sub", false, 2}})) return 3;
+        if (exists(tree + "/file.txt") || exists(tree + "/other")) return 4;
+        return 0;
+    });
+    ZN_SKIP_UNLESS_SET_UP(code, "a btrfs file system with a subvolume in a private mount namespace");
+    EXPECT_NE(code, 1) << "RemoveDir reported the tree removed";
+    EXPECT_NE(code, 2) << "content of the subvolume was deleted";
+    EXPECT_NE(code, 3) << "other failures reported than the subvolume";
+    EXPECT_NE(code, 4) << "the rest of the tree was not removed";
+    EXPECT_NE(code, 6) << "the subvolume is not on a device of its own, or is a mount root";
+    EXPECT_EQ(code, 0);
 }
 
 // The walk does not enter another file system: a tmpfs mounted inside the tree,

@@ -194,6 +194,36 @@ TEST_F(EngineTree, ComponentRepairUsesTheInstallerCache) {
         EXPECT_EQ(record.status, kCheckItunesProductState_Item_Success) << product;
 }
 
+// A manifest line whose path climbs out of the component folder (or is
+// absolute) names no file of the component: the check neither judges nor
+// reports it, and a repair leaves the file it names alone.
+TEST_F(EngineTree, ManifestLinesOutsideTheComponentAreNotItsFiles) {
+    const char* const lines[] = {"../Bonjour/COMPONENT", "Locales/../../Bonjour/COMPONENT", "./../Bonjour/COMPONENT",
+                                 "@ROOT@/Program Files/Bonjour/COMPONENT"};
+    for (const char* line : lines) {
+        SCOPED_TRACE(line);
+        TempTree tree("--sound");
+        const fs::path bonjour = tree.programFiles() / "Bonjour" / "COMPONENT";
+        const std::string before = readFile(bonjour);
+        std::string path = line;
+        if (path.rfind("@ROOT@", 0) == 0) path = tree.root().string() + path.substr(6);
+        for (const fs::path& component : {tree.programFiles() / "iTunes", tree.cache() / "iTunes"}) {
+            std::ofstream manifest(component / "MANIFEST", std::ios::app);
+            manifest << std::string(40, '0') << "  " << path << "\n";
+        }
+        auto result = components();
+        EXPECT_EQ(result[kItunesProductType_iTunes].status, kCheckItunesProductState_Item_Success);
+        EXPECT_TRUE(result[kItunesProductType_iTunes].vecDamageFile.empty());
+
+        corrupt(tree.programFiles() / "iTunes" / "iTunes.dll");
+        RepairRecorder recorder(kRepairItunesState_Finished);
+        ASSERT_TRUE(fix->RepairiTunesDamageComponent(&RepairRecorder::callback, &recorder));
+        ASSERT_TRUE(recorder.waitFinal());
+        EXPECT_EQ(recorder.last().record.bSuccess, 1);
+        EXPECT_EQ(readFile(bonjour), before);
+    }
+}
+
 TEST_F(EngineTree, ComponentRepairFailsWithoutAnIntactCopy) {
     TempTree tree;  // the mobile-device component's cached copy is gone
     RepairRecorder recorder(kRepairItunesState_Finished);
@@ -777,8 +807,9 @@ TEST_F(EngineTree, InstallWritesOnlyInsideTheRootWhileAFolderIsSwappedForALink) 
 // Mounts inside the tree (bind mounts of a folder outside it, made in a private
 // mount namespace of a child): one in a subtype folder, and one elsewhere in the
 // tree that holds a backup-info file. The deep scan neither counts nor offers
-// them, and the clean and the uninstall with user data leave them alone and
-// report the mount point as not deleted.
+// them (nor what lies under a mount on the way to a subtype folder), and the
+// clean and the uninstall with user data leave them alone and report the mount
+// point as not deleted.
 TEST_F(EngineTree, ScanCleanAndUninstallLeaveMountsAlone) {
     TempTree tree;
     ASSERT_TRUE(tree.ok());
@@ -815,6 +846,8 @@ TEST_F(EngineTree, ScanCleanAndUninstallLeaveMountsAlone) {
         std::vector<int> backupIds;
         for (const auto& event : scanned.eventsOf(kEnumItunesUserDataState_Enum_Item)) {
             if (event.record.subType == kItunesUserDataSubType_Music && event.record.size != musicBytes) return 1;
+            // Everything of the update files lies under the mount on the way.
+            if (event.record.type == kItunesUserDataType_UpdateFiles && event.record.size != 0) return 8;
             if (event.record.stBackupInfo.strName == L"Mounted Phone") return 2;
             if (event.record.stBackupInfo.id != 0) backupIds.push_back(event.record.stBackupInfo.id);
         }
@@ -854,6 +887,7 @@ TEST_F(EngineTree, ScanCleanAndUninstallLeaveMountsAlone) {
     EXPECT_NE(code, 5) << "the uninstall deleted inside a mount";
     EXPECT_NE(code, 6) << "the uninstall did not report the mount point as not deleted";
     EXPECT_NE(code, 7) << "the rest of the user data was not deleted";
+    EXPECT_NE(code, 8) << "the scan counted bytes under a mount on the way to a subtype folder";
     EXPECT_EQ(code, 0);
     EXPECT_EQ(snapshot(outside), outsideBefore);
     EXPECT_EQ(readFile(updatesSource / "iTunes" / "iTunes.pkg"), "update");

@@ -204,12 +204,26 @@ private slots:
         QCOMPARE(state.strVersion, QStringLiteral("12.9.0.1"));
     }
 
-    // The downloaded table wins over the shipped one while it is there.
+    // The downloaded table wins over the shipped one while it is there as a
+    // file; anything else of its name (a folder) leaves the shipped one.
+    void tablePath_data() {
+        QTest::addColumn<QString>("downloaded");  // "file", "folder" or "" (none)
+        QTest::addColumn<QString>("read");
+        QTest::newRow("nothing downloaded") << ""
+                                            << "iTunesDownloadUrlLocal.xml";
+        QTest::newRow("a downloaded table") << "file"
+                                            << "iTunesDownloadUrl.xml";
+        QTest::newRow("a folder named like the downloaded table") << "folder"
+                                                                  << "iTunesDownloadUrlLocal.xml";
+    }
     void tablePath() {
+        QFETCH(QString, downloaded);
+        QFETCH(QString, read);
         QTemporaryDir dir;
-        QCOMPARE(InstallerTablePath(dir.path()), dir.path() + "/iTunesDownloadUrlLocal.xml");
-        writeFile(dir.path() + "/iTunesDownloadUrl.xml", "x");
-        QCOMPARE(InstallerTablePath(dir.path()), dir.path() + "/iTunesDownloadUrl.xml");
+        const QString name = dir.path() + "/iTunesDownloadUrl.xml";
+        if (downloaded == "file") writeFile(name, "x");
+        if (downloaded == "folder") QVERIFY(QDir().mkpath(name + "/inner"));
+        QCOMPARE(InstallerTablePath(dir.path()), dir.path() + "/" + read);
     }
 
     void emailAccount_data() {

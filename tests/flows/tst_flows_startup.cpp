@@ -181,26 +181,48 @@ private slots:
     }
 
     // What the run command shows: the real engine on the demo installation,
-    // the demo site's files. The check finds the damage, the repair fetches
-    // the installer named by the site's table, and the next start finds
-    // iTunes intact.
+    // the demo site's files made as the run command makes them (the installer
+    // holds the build's iTunes, and the application folder's fallback table is
+    // the one the site writes). The check finds the damage, the repair unpacks
+    // the installer the table names, and the next start finds iTunes intact:
+    // online, and with the network lost at start (the table comes from the
+    // fallback), also when the installer is then on disk only.
+    void demoSiteRepairsTheDemoInstallation_data() {
+        QTest::addColumn<bool>("online");
+        QTest::addColumn<bool>("installerOnDisk");  // in the application folder; no server at all
+        QTest::newRow("online") << true << false;
+        QTest::newRow("network lost at start") << false << false;
+        QTest::newRow("network lost, installer on disk") << false << true;
+    }
     void demoSiteRepairsTheDemoInstallation() {
+        QFETCH(bool, online);
+        QFETCH(bool, installerOnDisk);
         TestNginx nginx;
         QString error;
         QVERIFY2(nginx.start(&error), qPrintable(error));
+        FlowEnv env;
+        QVERIFY(env.isValid());
         QProcess site;
         site.start(QStringLiteral(ZN_SOURCE_DIR "/scripts/make-demo-site"),
-                   {nginx.docRoot(), nginx.httpUrl(QStringLiteral("/"))});
+                   {nginx.docRoot(), nginx.httpUrl(QStringLiteral("/")), QStringLiteral("--itunes-program"),
+                    QStringLiteral(ZN_ITUNES_STANDIN), QStringLiteral("--fallback-table"),
+                    env.appDir() + QStringLiteral("/iTunesDownloadUrlLocal.xml")});
         QVERIFY(site.waitForFinished(120000));
         QCOMPARE(site.exitCode(), 0);
 
-        FlowEnv env;
-        QVERIFY(env.isValid());
-        FlowEnv::setServers(nginx.httpUrl(QStringLiteral("/")));
+        // Without the network the configuration downloads find nothing
+        // listening (the environment's default).
+        if (online) FlowEnv::setServers(nginx.httpUrl(QStringLiteral("/")));
+        if (installerOnDisk) {
+            QVERIFY(QFile::copy(nginx.docRoot() + QStringLiteral("/downloads/iTunesSetup.exe"),
+                                env.appDir() + QStringLiteral("/iTunesSetup.exe")));
+            nginx.stop();
+        }
         env.setScript("{}");
         QProcess tree;
         tree.start(QStringLiteral(ZN_SOURCE_DIR "/scripts/make-demo-tree"),
-                   {QStringLiteral("--force"), env.rootPath()});
+                   {QStringLiteral("--force"), env.rootPath(), QStringLiteral("--itunes-program"),
+                    QStringLiteral(ZN_ITUNES_STANDIN)});
         QVERIFY(tree.waitForFinished(120000));
         QCOMPARE(tree.exitCode(), 0);
 
@@ -213,7 +235,9 @@ private slots:
             auto* result = waitForPage<CFixiTunesFinished>(window, 60000);
             QVERIFY2(result, qPrintable(pageName(currentPage(window))));
             QCOMPARE(viewText(result), referenceView(kFixStatus_FixSuccess));
-            QVERIFY(requestIndex(nginx.accessLog(), QStringLiteral("/downloads/iTunesSetup.exe")) >= 0);
+            QCOMPARE(QFileInfo::exists(env.appDir() + QStringLiteral("/iTunesDownloadUrl.xml")), online);
+            if (!installerOnDisk)
+                QVERIFY(requestIndex(nginx.accessLog(), QStringLiteral("/downloads/iTunesSetup.exe")) >= 0);
         }
         FixiTunes again;
         again.show();

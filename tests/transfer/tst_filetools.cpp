@@ -169,6 +169,36 @@ private slots:
         QCOMPARE(filesBelow(outside), 20);
     }
 
+    // A path with a "." or ".." part is refused and removes nothing: "top/a/.."
+    // is top itself, and ".." after a link leads into the link's target's
+    // parent, outside top.
+    void deleteDirectoryRefusesDotParts_data() {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("a/..") << "top/a/..";
+        QTest::newRow("a/../ with a separator") << "top/a/../";
+        QTest::newRow("a/../a") << "top/a/../a";
+        QTest::newRow("a/./..") << "top/a/./..";
+        QTest::newRow("a/.") << "top/a/.";
+        QTest::newRow("./a in the middle") << "top/./a";
+        QTest::newRow("link/../victim") << "top/link/../victim";
+    }
+    void deleteDirectoryRefusesDotParts() {
+        QFETCH(QString, path);
+        QTemporaryDir tmp;
+        const QString top = tmp.path() + "/top";
+        writeFiles(top + "/a", "f", 3);
+        writeFiles(top, "t", 3);
+        writeFiles(tmp.path() + "/elsewhere/sub", "s", 3);
+        writeFiles(tmp.path() + "/elsewhere/victim", "v", 3);
+        QVERIFY(QFile::link(tmp.path() + "/elsewhere/sub", top + "/link"));
+        const int before = filesBelow(tmp.path());
+
+        QVERIFY(!DeleteDirectory(tmp.path() + "/" + path));
+        QCOMPARE(filesBelow(tmp.path()), before);
+        QVERIFY(QFileInfo(top + "/a").isDir());
+        QVERIFY(QFileInfo(tmp.path() + "/elsewhere/victim").isDir());
+    }
+
     // 7-Zip's exit codes: 0 success, 1 warnings (a success when the folder is
     // there), 2 and above errors.
     void unzipResults_data() {

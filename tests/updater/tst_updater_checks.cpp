@@ -77,6 +77,17 @@ private slots:
                                              << "1.9.0a" << true;
         QTest::newRow("empty part: plain text, '.' before '1'") << "1..9"
                                                                 << "1.10" << true;
+        // The same build is never offered as newer.
+        QTest::newRow("equal, not dotted decimal") << "2.1 beta"
+                                                   << "2.1 beta" << false;
+        QTest::newRow("equal, not dotted decimal, line end of the server") << "2.1 beta"
+                                                                           << "2.1 beta\r\n"
+                                                                           << false;
+        QTest::newRow("both empty") << ""
+                                    << "" << false;
+        QTest::newRow("equal, line end of the server") << "2.0.1.6"
+                                                       << "2.0.1.6\n"
+                                                       << false;
     }
     void versionOrder() {
         QFETCH(QString, installed);
@@ -102,6 +113,8 @@ private slots:
         QTest::newRow("empty") << local << "" << false;
         QTest::newRow("sha1sum line") << local << local.toLower() + "  CorvaneSetup.exe\n" << false;
         QTest::newRow("unreadable file") << QString() << local << false;
+        QTest::newRow("both empty") << QString("") << "" << false;
+        QTest::newRow("empty file digest") << QString("") << local << false;
     }
     void digestComparison() {
         QFETCH(QString, local);

@@ -29,6 +29,14 @@ int openParent(const QByteArray& path, QByteArray* name) {
     return open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
+// True when a part of the path is "." or "..": the folder it names is not the
+// one its text shows.
+bool hasDotPart(const QByteArray& path) {
+    for (const QByteArray& part : path.split('/'))
+        if (part == "." || part == "..") return true;
+    return false;
+}
+
 bool entryGone(int parentFd, const QByteArray& name) {
     struct stat info;
     return fstatat(parentFd, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
@@ -54,8 +62,10 @@ void removeFolderAt(int parentFd, const QByteArray& name) {
 
 bool DeleteDirectory(const QString& folderPath) {
     if (folderPath.isEmpty()) return false;
+    const QByteArray path = QFile::encodeName(folderPath);
+    if (hasDotPart(path)) return false;
     QByteArray name;
-    const int parentFd = openParent(QFile::encodeName(folderPath), &name);
+    const int parentFd = openParent(path, &name);
     if (parentFd < 0) return errno == ENOENT;
     bool gone = false;
     struct stat info;

@@ -23,7 +23,9 @@ int compareNumbers(QString a, QString b) {
 bool isOlderVersion(const QString& installed, const QString& offered) {
     const QString a = installed.trimmed();
     const QString b = offered.trimmed();
-    if (!isDottedDecimal(a) || !isDottedDecimal(b)) return installed < offered;
+    // The server's line end counts as little here as for dotted versions: the
+    // same build with a line end is not newer.
+    if (!isDottedDecimal(a) || !isDottedDecimal(b)) return a < b;
     const QStringList left = a.split(QLatin1Char('.'));
     const QStringList right = b.split(QLatin1Char('.'));
     for (int i = 0; i < qMax(left.size(), right.size()); ++i) {

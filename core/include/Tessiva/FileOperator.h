@@ -46,8 +46,8 @@ public:
     // Reads exactly length bytes; false for a null buffer, a length of 0, a closed
     // object or a short read.
     virtual bool ReadByte(void* buffer, uint64_t length);
-    // Writes length bytes; false for null data, a length of 0, a closed object or
-    // a short write.
+    // Writes length bytes and flushes them to the file; false for null data, a
+    // length of 0, a closed object, or a write the file did not take.
     virtual bool WriteByte(const void* data, uint64_t length);
     // Reads one line of at most 10239 bytes, its newline included when present.
     // At the end of the file, on a read error or on a closed object: false, and

@@ -11,6 +11,9 @@
 // Removes relative to open folders with the core library's walk, names as
 // the bytes they are: a sub-folder swapped for a link while it runs leads
 // nowhere outside, and another file system or a mount inside is not entered.
+// A path with a "." or ".." part is refused (false, nothing removed): ".."
+// after a link leads elsewhere than the text says, and "a/.." names a folder
+// of which nothing was meant to go.
 bool DeleteDirectory(const QString& folderPath);
 
 // How long unpacking the installer may take: generous, since the real installer

@@ -8,7 +8,8 @@
 // dotted decimal versions ("2.0.1.10", surrounding white space ignored) they
 // are compared number by number, a missing number counting as 0, so that
 // 2.0.1.6 < 2.0.1.10 and 1.9.0 < 1.10.0. Otherwise (an empty installed
-// version, a text like "2.1 beta") the plain-text order decides.
+// version, a text like "2.1 beta") the plain-text order of the texts without
+// surrounding white space decides; equal texts are never older.
 bool isOlderVersion(const QString& installed, const QString& offered);
 
 // True when `serverDigest`, without surrounding white space, is 40 hex digits
