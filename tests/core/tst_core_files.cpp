@@ -38,18 +38,10 @@ using coretest::writeFile;
 using KSB::CFileOperator;
 
 // Children that set up a chroot or a mount namespace, and the exit code of one
-// that could not (skipped, and failed under CI=true): the shared test support.
+// that could not (skipped, and failed under CI=true, by ZN_SKIP_UNLESS_SET_UP):
+// the shared test support.
 using testsupport::kCannotSetUp;
 using testsupport::runInChild;
-using testsupport::underCi;
-
-#define ZN_SKIP_UNLESS_SET_UP(code, what)                             \
-    do {                                                              \
-        if ((code) == kCannotSetUp) {                                 \
-            if (underCi()) FAIL() << what << " is not possible here"; \
-            GTEST_SKIP() << what << " is not possible here";          \
-        }                                                             \
-    } while (false)
 
 // A text with embedded NULs, which a literal's constructor would cut.
 std::wstring withNul(const std::wstring& before, const std::wstring& after) {

@@ -876,10 +876,7 @@ TEST_F(EngineTree, ScanCleanAndUninstallLeaveMountsAlone) {
             if (path.rfind(inMusic.string() + "/", 0) != 0 && path.rfind(updates.string() + "/", 0) != 0) return 7;
         return 0;
     });
-    if (code == testsupport::kCannotSetUp) {
-        if (testsupport::underCi()) FAIL() << "a private mount namespace with bind mounts is not possible here";
-        GTEST_SKIP() << "a private mount namespace with bind mounts is not possible here (needs root)";
-    }
+    ZN_SKIP_UNLESS_SET_UP(code, "a private mount namespace with bind mounts");
     EXPECT_NE(code, 1) << "the scan counted the mount in the subtype's size";
     EXPECT_NE(code, 2) << "the deep scan offered a mounted folder as a backup";
     EXPECT_NE(code, 3) << "the clean deleted inside a mount";

@@ -43,6 +43,37 @@ QStringList headerNames(const QString& text) {
     return names;
 }
 
+// A whole mail's lines, each without its CRLF. False, with the line in `bad`,
+// when a line does not end with CRLF or holds another CR.
+bool crlfLines(const QByteArray& mail, QList<QByteArray>* lines, QByteArray* bad) {
+    for (const QByteArray& line : mail.split('\n')) {
+        const QByteArray bare = line.left(line.size() - 1);
+        if (!(line.isEmpty() || line.endsWith('\r')) || bare.contains('\r')) {
+            *bad = line;
+            return false;
+        }
+        *lines << bare;
+    }
+    return true;
+}
+
+// The names of a whole mail's header lines, the message's and each part's,
+// from its lines without their CRLF; continuation lines are left out.
+QStringList headerLineNames(const QList<QByteArray>& lines) {
+    QStringList names;
+    bool inHeader = true;
+    for (const QByteArray& bare : lines) {
+        if (bare.isEmpty()) {
+            inHeader = false;
+        } else if (bare.startsWith("--")) {
+            inHeader = true;
+        } else if (inHeader && bare.at(0) != ' ') {
+            names << QString::fromLatin1(bare.left(bare.indexOf(':')));
+        }
+    }
+    return names;
+}
+
 }  // namespace
 
 class TestMime : public QObject {
@@ -378,24 +409,14 @@ private slots:
 
         // Every line ends with CRLF and fits; the header lines (with their
         // continuation lines) are exactly the mail's own.
-        QStringList names;
-        bool inHeader = true;
-        for (const QByteArray& line : mail.split('\n')) {
-            QVERIFY2(line.isEmpty() || line.endsWith('\r'), line.constData());
-            const QByteArray bare = line.left(line.size() - 1);
-            QVERIFY2(!bare.contains('\r'), line.constData());
-            QVERIFY2(bare.size() <= (bare.contains("=?") ? 76 : 78), line.constData());
-            if (bare.isEmpty()) {
-                inHeader = false;
-            } else if (bare.startsWith("--")) {
-                inHeader = true;
-            } else if (inHeader && bare.at(0) != ' ') {
-                names << QString::fromLatin1(bare.left(bare.indexOf(':')));
-            }
-        }
-        QCOMPARE(names, QStringList({"From", "To", "Cc", "Subject", "MIME-Version", "Date", "Content-Type",
-                                     "Content-Transfer-Encoding", "Content-Type", "Content-Transfer-Encoding",
-                                     "Content-Type", "Content-Transfer-Encoding", "Content-disposition"}));
+        QList<QByteArray> lines;
+        QByteArray bad;
+        QVERIFY2(crlfLines(mail, &lines, &bad), bad.constData());
+        for (const QByteArray& bare : lines) QVERIFY2(bare.size() <= (bare.contains("=?") ? 76 : 78), bare.constData());
+        QCOMPARE(headerLineNames(lines),
+                 QStringList({"From", "To", "Cc", "Subject", "MIME-Version", "Date", "Content-Type",
+                              "Content-Transfer-Encoding", "Content-Type", "Content-Transfer-Encoding", "Content-Type",
+                              "Content-Transfer-Encoding", "Content-disposition"}));
 
         const mailtest::ParsedMail parsed = mailtest::parseMail(mail);
         QVERIFY2(parsed.ok, qPrintable(parsed.error));
@@ -633,23 +654,13 @@ private slots:
         message.addPart(&text);
         const QByteArray mail = message.toString().toUtf8();
 
-        QStringList names;
-        bool inHeader = true;
-        for (const QByteArray& line : mail.split('\n')) {
-            QVERIFY2(line.isEmpty() || line.endsWith('\r'), line.constData());
-            const QByteArray bare = line.left(line.size() - 1);
-            QVERIFY2(!bare.contains('\r'), line.constData());
-            if (bare.isEmpty()) {
-                inHeader = false;
-            } else if (bare.startsWith("--")) {
-                inHeader = true;
-            } else if (inHeader && bare.at(0) != ' ') {
-                names << QString::fromLatin1(bare.left(bare.indexOf(':')));
-            }
-        }
-        QCOMPARE(names, QStringList({"From", "To", "Subject", "Reply-To", "MIME-Version", "In-Reply-To", "References",
-                                     "Date", "Content-Type", "Content-Transfer-Encoding", "Content-Type",
-                                     "Content-Transfer-Encoding", "Content-ID"}));
+        QList<QByteArray> lines;
+        QByteArray bad;
+        QVERIFY2(crlfLines(mail, &lines, &bad), bad.constData());
+        QCOMPARE(headerLineNames(lines),
+                 QStringList({"From", "To", "Subject", "Reply-To", "MIME-Version", "In-Reply-To", "References", "Date",
+                              "Content-Type", "Content-Transfer-Encoding", "Content-Type", "Content-Transfer-Encoding",
+                              "Content-ID"}));
         const QByteArray idLine = "<" + stripped(inReplyTo).toUtf8() + ">\r\n";
         QVERIFY2(mail.contains("\r\nIn-Reply-To: " + idLine), mail.constData());
         QVERIFY2(mail.contains("\r\nReferences: " + idLine), mail.constData());

@@ -73,6 +73,18 @@ class TestSmtpWire : public QObject {
     QTemporaryDir m_certificateDir;
     testsupport::TestCertificates m_certificates;
 
+    // The server answers STARTTLS with the test certificate and its key.
+    void giveTlsIdentity(ScriptedSmtpServer& server) const {
+        server.setTlsIdentity(QSslCertificate::fromPath(m_certificates.serverCert).value(0),
+                              QSslKey(readFile(m_certificates.serverKey), QSsl::Ec));
+    }
+    // The client trusts the test certificates' authority besides its own.
+    void trustTestAuthority(QSslSocket* socket) const {
+        QSslConfiguration config = socket->sslConfiguration();
+        config.setCaCertificates(config.caCertificates() + QSslCertificate::fromPath(m_certificates.caCert));
+        socket->setSslConfiguration(config);
+    }
+
 private slots:
     void initTestCase() {
         ZN_REQUIRE_BINARY(QStringLiteral("openssl"));
@@ -513,8 +525,7 @@ private slots:
         QFETCH(QList<QByteArray>, lines);
         QFETCH(QList<int>, errors);
         ScriptedSmtpServer server;
-        server.setTlsIdentity(QSslCertificate::fromPath(m_certificates.serverCert).value(0),
-                              QSslKey(readFile(m_certificates.serverKey), QSsl::Ec));
+        giveTlsIdentity(server);
         QVERIFY(server.start([&](Session& s) {
             greet(s);
             // The 220 and whatever follows it go out in one write.
@@ -526,9 +537,7 @@ private slots:
         Client c(server.port(), 5000, SmtpClient::TlsConnection);
         auto* socket = qobject_cast<QSslSocket*>(c.smtp->getSocket());
         QVERIFY(socket);
-        QSslConfiguration config = socket->sslConfiguration();
-        config.setCaCertificates(config.caCertificates() + QSslCertificate::fromPath(m_certificates.caCert));
-        socket->setSslConfiguration(config);
+        trustTestAuthority(socket);
         QCOMPARE(c.smtp->connectToHost(), connected);
         QCOMPARE(c.errors, errors);
         if (connected) QVERIFY(socket->isEncrypted());
@@ -660,8 +669,7 @@ private slots:
         QFETCH(QList<QByteArray>, lines);
         QFETCH(QList<int>, errors);
         ScriptedSmtpServer server;
-        server.setTlsIdentity(QSslCertificate::fromPath(m_certificates.serverCert).value(0),
-                              QSslKey(readFile(m_certificates.serverKey), QSsl::Ec));
+        giveTlsIdentity(server);
         QVERIFY(server.start([&](Session& s) {
             greet(s);
             if (!s.expect("STARTTLS", startTlsReply)) return;
@@ -683,11 +691,7 @@ private slots:
         c.smtp->setConnectionTimeout(handshake == QLatin1String("none") ? 500 : 5000);
         auto* socket = qobject_cast<QSslSocket*>(c.smtp->getSocket());
         QVERIFY(socket);
-        if (handshake == QLatin1String("trusted")) {
-            QSslConfiguration config = socket->sslConfiguration();
-            config.setCaCertificates(config.caCertificates() + QSslCertificate::fromPath(m_certificates.caCert));
-            socket->setSslConfiguration(config);
-        }
+        if (handshake == QLatin1String("trusted")) trustTestAuthority(socket);
         QCOMPARE(c.smtp->connectToHost(), connected);
         QCOMPARE(socket->isEncrypted(), encrypted);
         if (!connected && !handshake.isEmpty()) QCOMPARE(socket->state(), QAbstractSocket::UnconnectedState);

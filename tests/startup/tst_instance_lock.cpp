@@ -20,6 +20,16 @@ using platformtest::str;
 
 namespace {
 
+// The helper's exit code for `mode` in the current environment ("lock": 0
+// acquired, 1 already exists, 2 failed; "guard": 0 when Acquire says true).
+int lockHelper(const char* mode, const QString& name) {
+    Child child;
+    ChildOptions options;
+    options.argv = {ZN_PLATFORM_TEST_HELPER, mode, str(name)};
+    if (!child.start(options)) return -1;
+    return child.exitCode();
+}
+
 // Every test works in a runtime folder of its own.
 class InstanceLockFixture : public ::testing::Test {
 protected:
@@ -34,16 +44,6 @@ protected:
             ::setenv("XDG_RUNTIME_DIR", m_oldRuntime.c_str(), 1);
         else
             ::unsetenv("XDG_RUNTIME_DIR");
-    }
-
-    // The helper's exit code for `mode` ("lock": 0 acquired, 1 already exists,
-    // 2 failed; "guard": 0 when Acquire says true).
-    int helper(const char* mode, const QString& name) {
-        Child child;
-        ChildOptions options;
-        options.argv = {ZN_PLATFORM_TEST_HELPER, mode, str(name)};
-        if (!child.start(options)) return -1;
-        return child.exitCode();
     }
 
     QTemporaryDir m_dir;
@@ -131,13 +131,13 @@ TEST_F(InstanceLockFixture, ASecondHolderFindsTheLockTaken) {
     EXPECT_EQ(platform::acquireInstanceLock(QStringLiteral("Corvane"), &again), InstanceLockResult::AlreadyExists);
     EXPECT_EQ(again, -1);
     // In another process, through the lock and through the start-up guard.
-    EXPECT_EQ(helper("lock", QStringLiteral("Corvane")), 1);
-    EXPECT_EQ(helper("guard", QStringLiteral("Corvane")), 1);
+    EXPECT_EQ(lockHelper("lock", QStringLiteral("Corvane")), 1);
+    EXPECT_EQ(lockHelper("guard", QStringLiteral("Corvane")), 1);
     // Other names are other locks.
-    EXPECT_EQ(helper("lock", QStringLiteral("Velkin")), 0);
+    EXPECT_EQ(lockHelper("lock", QStringLiteral("Velkin")), 0);
 
     ::close(first);
-    EXPECT_EQ(helper("lock", QStringLiteral("Corvane")), 0);
+    EXPECT_EQ(lockHelper("lock", QStringLiteral("Corvane")), 0);
 }
 
 // A lock that cannot be made at all is no reason to stop: the guard lets the
@@ -175,7 +175,7 @@ TEST_F(InstanceLockFixture, ReleaseKeepsTheLockHeld) {
     CSingleInstanceGuard guard;
     ASSERT_TRUE(guard.Acquire(QStringLiteral("Released")));
     EXPECT_TRUE(guard.Release());
-    EXPECT_EQ(helper("lock", QStringLiteral("Released")), 1);
+    EXPECT_EQ(lockHelper("lock", QStringLiteral("Released")), 1);
 }
 
 // A program started detached by the holder does not inherit the lock: once the
@@ -196,7 +196,7 @@ TEST_F(InstanceLockFixture, TheLockGoesWithTheHolderAndIsNotInherited) {
         ~KillAtEnd() { ::kill(pid, SIGKILL); }
     } killAtEnd{detached};
 
-    EXPECT_EQ(helper("lock", QStringLiteral("Held")), 1);
+    EXPECT_EQ(lockHelper("lock", QStringLiteral("Held")), 1);
     // The detached program holds no descriptor of the lock file.
     const QString lockFile = platform::instanceLockPath(QStringLiteral("Held"));
     const QDir fds(QStringLiteral("/proc/%1/fd").arg(detached));
@@ -207,16 +207,7 @@ TEST_F(InstanceLockFixture, TheLockGoesWithTheHolderAndIsNotInherited) {
     ::kill(holder.pid(), SIGKILL);
     ASSERT_TRUE(holder.killedBy(SIGKILL));
     EXPECT_EQ(::kill(detached, 0), 0);
-    EXPECT_EQ(helper("lock", QStringLiteral("Held")), 0);
-}
-
-// The lock helper's exit code for `mode` in the current environment.
-int lockHelper(const char* mode, const QString& name) {
-    Child child;
-    ChildOptions options;
-    options.argv = {ZN_PLATFORM_TEST_HELPER, mode, str(name)};
-    if (!child.start(options)) return -1;
-    return child.exitCode();
+    EXPECT_EQ(lockHelper("lock", QStringLiteral("Held")), 0);
 }
 
 // Without a session folder, another user who makes /tmp/corvane-<uid> first (a

@@ -83,7 +83,9 @@ void http_stream::read_status_line(const operation& op) {
         [this, op](const boost::system::error_code& ec, std::size_t) { handle_status_line(op, ec); });
 }
 
-boost::system::error_code http_stream::take_status_line() {
+boost::system::error_code http_stream::take_status_line(const boost::system::error_code& read_error) {
+    if (read_error == boost::asio::error::not_found) return make_error_code(malformed_status_line);
+    if (read_error) return normalized(read_error);
     std::string text(boost::asio::buffers_begin(response_buffer_.data()),
                      boost::asio::buffers_begin(response_buffer_.data()) +
                          std::min<std::size_t>(response_buffer_.size(), max_head_size));
@@ -116,11 +118,7 @@ void http_stream::read_interim_end(Stream& s, const open_handler& next) {
 }
 
 void http_stream::handle_status_line(const operation& op, const boost::system::error_code& ec) {
-    if (ec) {
-        if (ec == boost::asio::error::not_found) return complete(op, make_error_code(malformed_status_line));
-        return complete(op, normalized(ec));
-    }
-    boost::system::error_code result = take_status_line();
+    boost::system::error_code result = take_status_line(ec);
     if (result) return complete(op, result);
     if (status_code_ == 100) {
         return read_interim_end(sock_, [this, op](const boost::system::error_code& ec) {
@@ -175,11 +173,7 @@ void http_stream::read_head_lines(Stream& s, std::shared_ptr<std::string> head, 
 }
 
 void http_stream::tunnel_status_line(tcp_socket& s, const operation& op, const boost::system::error_code& ec) {
-    if (ec) {
-        if (ec == boost::asio::error::not_found) return complete(op, make_error_code(malformed_status_line));
-        return complete(op, normalized(ec));
-    }
-    boost::system::error_code result = take_status_line();
+    boost::system::error_code result = take_status_line(ec);
     if (result) return complete(op, result);
     if (status_code_ == 100) {
         return read_interim_end(s, [this, &s, op](const boost::system::error_code& ec) {

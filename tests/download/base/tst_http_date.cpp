@@ -1,6 +1,7 @@
 // The HTTP date parser.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -17,6 +18,19 @@ struct Case {
     bool ok;
     std::int64_t seconds;
 };
+
+// Each text parses (from a value it must overwrite) as its case says, to the
+// case's seconds when it is taken.
+template <std::size_t N>
+void expectParsed(const Case (&cases)[N]) {
+    for (const Case& c : cases) {
+        std::int64_t seconds = 12345;
+        EXPECT_EQ(dlhttp::detail::parse_http_date(c.text, seconds), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(seconds, c.seconds) << c.text;
+        }
+    }
+}
 
 TEST(HttpDate, ParsesTheUsualForms) {
     const Case cases[] = {
@@ -48,14 +62,7 @@ TEST(HttpDate, ParsesTheUsualForms) {
         {"", false, 0},
         {"Sun, 06 Nov 1994 08:49:37 GMT extra words", true, 784111777},  // only six tokens are read
     };
-    for (const Case& c : cases) {
-        std::int64_t seconds = 12345;
-        const bool ok = dlhttp::detail::parse_http_date(c.text, seconds);
-        EXPECT_EQ(ok, c.ok) << c.text;
-        if (c.ok) {
-            EXPECT_EQ(seconds, c.seconds) << c.text;
-        }
-    }
+    expectParsed(cases);
 }
 
 // Names are compared in ASCII alone: under Turkish, "I" lowers to the dotless
@@ -75,13 +82,7 @@ TEST(HttpDate, ReadsTheSameUnderATurkishLocale) {
     };
     TurkishLocale turkish;
     REQUIRE_TURKISH_LOCALE(turkish);
-    for (const Case& c : cases) {
-        std::int64_t seconds = 12345;
-        EXPECT_EQ(dlhttp::detail::parse_http_date(c.text, seconds), c.ok) << c.text;
-        if (c.ok) {
-            EXPECT_EQ(seconds, c.seconds) << c.text;
-        }
-    }
+    expectParsed(cases);
 }
 
 // After February of a leap year every date has one day more before it; a
@@ -100,13 +101,7 @@ TEST(HttpDate, LeapYearsFromMarchToDecember) {
         {"Wed, 01 Mar 2400 00:00:00 GMT", true, 13574649600},  // 2400 is one
         {"Thu, 01 Mar 1900 00:00:00 GMT", false, 0},           // before 1970: refused
     };
-    for (const Case& c : cases) {
-        std::int64_t seconds = 12345;
-        EXPECT_EQ(dlhttp::detail::parse_http_date(c.text, seconds), c.ok) << c.text;
-        if (c.ok) {
-            EXPECT_EQ(seconds, c.seconds) << c.text;
-        }
-    }
+    expectParsed(cases);
 }
 
 // Every day from 1970 to 2400 reads as the C library's calendar gives it.

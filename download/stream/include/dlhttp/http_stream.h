@@ -256,9 +256,10 @@ private:
     typedef boost::function<void(const boost::system::error_code&, const std::string&)> head_handler;
     void read_status_line(const operation& op);
     void handle_status_line(const operation& op, const boost::system::error_code& ec);
-    // Parses the status line at the front of response_buffer_ into
-    // status_code_ and consumes it.
-    boost::system::error_code take_status_line();
+    // After the read of a status line: its error (a line that does not fit
+    // the buffer is malformed), or else parses the line at the front of
+    // response_buffer_ into status_code_ and consumes it.
+    boost::system::error_code take_status_line(const boost::system::error_code& read_error);
     // Reads the empty line that ends an interim (100) response, however the
     // bytes are split across segments.
     template <typename Stream>

@@ -1,7 +1,8 @@
 #pragma once
 // Helpers of the tests that a deletion stays inside its folder: a racer that
 // swaps a folder and a link while the deletion runs, and children in a private
-// mount namespace for mounts inside a tree. Header only, plain POSIX.
+// mount namespace for mounts inside a tree. Header only, plain POSIX (the
+// skip macro for a child that could not set up expands to GoogleTest's).
 #include <fcntl.h>
 #include <sched.h>
 #include <stdio.h>
@@ -80,6 +81,16 @@ inline bool underCi() {
     const char* ci = std::getenv("CI");
     return ci != nullptr && std::string(ci) == "true";
 }
+
+// In a GoogleTest test: skips it when a child's exit code says that `what`
+// could not be set up here, and fails it instead under CI=true.
+#define ZN_SKIP_UNLESS_SET_UP(code, what)                                          \
+    do {                                                                           \
+        if ((code) == testsupport::kCannotSetUp) {                                 \
+            if (testsupport::underCi()) FAIL() << what << " is not possible here"; \
+            GTEST_SKIP() << what << " is not possible here";                       \
+        }                                                                          \
+    } while (false)
 
 // Runs body in a forked child and gives its exit code (-1 when it did not
 // exit by itself). The child ends with _exit, so nothing of the parent's test
