@@ -19,7 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "LiveUpdate.h"
+#include "updater/LiveUpdate.h"
 
 // The checks' own loops run over a quarter of a million code units for the
 // long inputs: coverage of them guides nothing, and its tracing would slow
