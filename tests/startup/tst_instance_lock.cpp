@@ -2,6 +2,7 @@
 #include "PlatformTestSupport.h"
 #include "startup/SingleInstanceGuard.h"
 #include "platform/InstanceLock.h"
+#include "testsupport/PrivateTmp.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -219,9 +220,10 @@ TEST(InstanceLockWithTmpTaken, TheHomeFolderStandsIn) {
     if (!platformtest::inNamespaces()) {
         // A /tmp of its own, where it may let another user take our name.
         QByteArray log;
-        const int code = platformtest::rerunInNamespaces({"--mount", "--propagation", "private"},
-                                                         "mount -t tmpfs -o mode=1777 zn-private-tmp /tmp",
-                                                         "InstanceLockWithTmpTaken.TheHomeFolderStandsIn", &log);
+        const int code = platformtest::rerunInNamespaces(
+            {"--mount", "--propagation", "private"},
+            testsupport::privateTmpSetup(str(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")))),
+            "InstanceLockWithTmpTaken.TheHomeFolderStandsIn", &log);
         if (code == -2) GTEST_SKIP() << "no mount namespace with a /tmp of its own can be made here";
         EXPECT_EQ(code, 0) << log.constData();
         EXPECT_TRUE(log.contains("[  PASSED  ] 1 test")) << log.constData();

@@ -27,6 +27,7 @@
 #include "UpdaterAppFolder.h"
 #include "updater/libAutoUpdate.h"
 #include "platform/Programs.h"
+#include "testsupport/PrivateTmp.h"
 #include "testsupport/ServerUtil.h"
 
 using testsupport::TestNginx;
@@ -309,8 +310,9 @@ private slots:
                                          "--",
                                          "/bin/sh",
                                          "-c",
-                                         "mount -t tmpfs -o mode=1777 zn-private-tmp /tmp || exit 99; "
-                                         "exec \"$0\" \"$@\""};
+                                         QString::fromStdString(testsupport::privateTmpSetup(
+                                             QCoreApplication::applicationFilePath().toStdString())) +
+                                             " || exit 99; exec \"$0\" \"$@\""};
             QProcess probe;
             probe.start(QStringLiteral("/usr/bin/unshare"), unshare + QStringList{"/bin/true"});
             if (!probe.waitForFinished(20000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
