@@ -34,14 +34,31 @@ endfunction()
 # through TIMEOUT (default 300 s), not afterwards: the watchdog is given it here.
 #
 # A script (run from the source tree, not under the watchdog):
-#   zn_add_test(SCRIPT file COMMAND command... LABELS ... [TIMEOUT s] [ENVIRONMENT vars])
+#   zn_add_test(SCRIPT file COMMAND command... LABELS ... [TIMEOUT s] [ENVIRONMENT vars]
+#               [DEPENDS targets])
+# DEPENDS are the targets the script needs built (it has no program of its own).
 #
 # NAME may be given, but only as the name the rule derives.
 #
 # A test program labelled tsan is part of the target ZnTsanTests: the
 # thread-sanitizer stage (scripts/test-tsan, the presets "tsan") builds that
-# target and runs the tests of that label.
+# target and runs the tests of that label. Likewise every test labelled unit or
+# net (a program, or what a script DEPENDS on) is part of ZnAsanTests, which
+# the sanitizer stage (the presets "asan") builds instead of everything: it
+# runs no widget test.
 add_custom_target(ZnTsanTests)
+add_custom_target(ZnAsanTests)
+# zn_join_label_targets(labels targets...): the targets become part of the
+# sanitizer stages' targets that the labels name (above).
+function(zn_join_label_targets labels)
+  if("tsan" IN_LIST labels)
+    add_dependencies(ZnTsanTests ${ARGN})
+  endif()
+  if("unit" IN_LIST labels OR "net" IN_LIST labels)
+    add_dependencies(ZnAsanTests ${ARGN})
+  endif()
+endfunction()
+
 function(zn_add_test)
   cmake_parse_arguments(T "QTTEST;GTEST;LEAKCHECK" "NAME;TIMEOUT;VARIANT;SCRIPT"
                         "SOURCES;LIBS;LABELS;INCLUDES;DEFINES;DEPENDS;LOCKS;COMMAND;ENVIRONMENT" ${ARGN})
@@ -71,6 +88,9 @@ function(zn_add_test)
     endif()
     add_test(NAME ${_name} COMMAND ${T_COMMAND})
     set_tests_properties(${_name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT})
+    if(T_DEPENDS)
+      zn_join_label_targets("${T_LABELS}" ${T_DEPENDS})
+    endif()
     if(T_ENVIRONMENT)
       set_tests_properties(${_name} PROPERTIES ENVIRONMENT "${T_ENVIRONMENT}")
     endif()
@@ -104,9 +124,7 @@ function(zn_add_test)
   # then kills it. Exit code, output and environment pass through unchanged.
   add_test(NAME ${_name} COMMAND $<TARGET_FILE:ZnTestWatchdog> ${T_TIMEOUT} $<TARGET_FILE:${_name}>)
   add_dependencies(${_name} ZnTestWatchdog)
-  if("tsan" IN_LIST T_LABELS)
-    add_dependencies(ZnTsanTests ${_name})
-  endif()
+  zn_join_label_targets("${T_LABELS}" ${_name})
   set(_leaks 0)
   if(T_LEAKCHECK)
     set(_leaks 1)
