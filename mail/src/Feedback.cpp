@@ -3,9 +3,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDebug>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QScrollBar>
 
 #include <memory>
