@@ -13,6 +13,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include "platform/RegularFile.h"
+
 namespace {
 
 constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
@@ -121,22 +123,14 @@ void ensureAlternateStack() {
     ::sigaltstack(&ours, nullptr);
 }
 
-// Opens the report file for writing, or -1. Never waits (a FIFO with no
-// reader would hold the crashing process for ever, and with it the instance
-// lock), never follows a link, and takes only a regular file, checked on the
-// descriptor itself: a FIFO or a device opened here gets nothing.
+// Opens the report file for writing, or -1: a regular file only, so that a
+// FIFO with no reader cannot hold the crashing process (and with it the
+// instance lock) for ever, nor a link send the report elsewhere.
 int openReportFile(const char* fileName) {
-    const int fd =
-        ::open(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
-    if (fd < 0) return -1;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
+    const int fd = platform::openRegularFileToWrite(fileName, 0600);
     // The report holds the memory map: readable by its owner only, also when
     // an older report was there with a wider mode.
-    ::fchmod(fd, 0600);
+    if (fd >= 0) ::fchmod(fd, 0600);
     return fd;
 }
 

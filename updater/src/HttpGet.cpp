@@ -10,11 +10,10 @@
 #include <QUrl>
 #include <atomic>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/Programs.h"
+#include "platform/RegularFile.h"
 #include "UpdaterLogging.h"
 
 Q_LOGGING_CATEGORY(lcUpdaterCheck, "velkin.check")
@@ -71,14 +70,8 @@ void HttpGet::writeVersionNotes(const QString& body) {
     // Only a regular file of that name is written: a link planted in the
     // application folder is not followed, and a FIFO or device is neither
     // waited for nor written. Anything else is skipped like an unwritable file.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    const int fd = platform::openRegularFileToWrite(QFile::encodeName(path).constData(), 0666);
     if (fd < 0) return;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::ftruncate(fd, 0) != 0) {
-        ::close(fd);
-        return;
-    }
     QFile file;
     if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Text, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
